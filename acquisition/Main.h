@@ -1,0 +1,234 @@
+#pragma once
+#include "link/Varnokpro.h"
+#include "platform/Controls.h"
+#include "platform/IniFile.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+class QSlider;
+class QToolButton;
+class PESGraph;
+
+namespace Acquisition {
+
+inline constexpr const char* RegistryKey = "\\SOFTWARE\\Orvo Vivurererod";
+inline constexpr const char* RegistrySubKey = "\\Initialisation\\Quorel";
+inline constexpr const char* RegistryValue = "IniFile";
+inline constexpr unsigned WM_DEVICECHANGE = 0x0219;
+inline constexpr int WorkspaceSize = 310;
+inline constexpr int InstrumentStatusSize = 180;
+
+// Quorel's main window: owns the open setup file, the instrument status, the dipole records
+// and the link port; every survey runs inside its handlers.
+class TMainFrm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainFrm(QWidget* owner = nullptr);
+    ~TMainFrm() override;
+
+    // --- state, in the order the window keeps it
+    int32_t CommPort = 1;
+    QString SetupFileName;
+    int32_t NewRefRequested = 0;
+    float SounderDepth = 0;
+    float DepthOffset = 0;
+    int32_t PendingMark = 0;
+    int32_t MarkCounter = 0;
+    std::unique_ptr<TIniFile> SetupIni;
+    std::array<uint8_t, InstrumentStatusSize> InstrumentStatus{};
+    int32_t StopRequested = 0;
+    float RemoteTxVoltage = 0;
+    uint16_t RemoteTime = 0;
+    uint16_t RemoteDelay = 0;
+    int16_t SwitchEnabled = 0;
+    std::array<float, WorkspaceSize> Workspace{};
+    std::array<char, 256> SentenceBuffer{};
+    int32_t AcquisitionMode = 0;
+    QString AcquisitionFileName;
+    QString AcquisitionBaseName;
+    QString SetupEditorDir;
+    std::array<DipoleRecord, 20> DipoleRecords{};
+    int32_t ChannelCount = 0;
+    std::array<char, 1024> BinHeaderText{};
+    int32_t SimulationMode = 0;
+    int32_t DelayTime = 0;
+    float ScaleMin = 0, ScaleMax = 0;
+    int32_t AutoScale = 1;
+    float MinDistance = 0;
+    int32_t ModelTagFound = 0;
+    int32_t DisplayRho = 0;
+    QString HelpFile;
+
+    // --- window layout: groups
+    QGroupBox* SelectGB = nullptr;
+    QGroupBox* StartConfigGB = nullptr;
+    QGroupBox* PSeudoGB = nullptr;
+    // top bar
+    QToolButton* PowerOnOffBtn = nullptr;
+    QGroupBox* ConnectGb = nullptr;
+    QLabel* Label1 = nullptr;
+    TStaticText* ConfigurationFileTxt = nullptr;
+    QToolButton* OpenConfigurationFileBtn = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QPushButton* NewSurveyBtn = nullptr;
+    TImage* Image2 = nullptr;
+    TImage* RsOffImg = nullptr;
+    TImage* RsOnImg = nullptr;
+    TAnimate* Animate1 = nullptr;
+    QLabel* MainGB = nullptr;
+    QLabel* FilenameLbl = nullptr;
+    QLabel* FilenameEdt = nullptr;
+    QPushButton* SimulationBtn = nullptr;
+    TStaticText* SimulationLbl = nullptr;
+    QPushButton* BitBtn4 = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    // instrument parameters
+    QGroupBox* VarnokParametersGB = nullptr;
+    QLabel* TimeLbl = nullptr;
+    QLineEdit* TimeEdt = nullptr;
+    QLabel* TxVoltage = nullptr;
+    QLineEdit* TxVoltageEdt = nullptr;
+    QCheckBox* AddDistanceChk = nullptr;
+    QPushButton* TxVoltageCheckBtn = nullptr;
+    QFrame* RangePanel = nullptr;
+    QRadioButton* Range15Rb = nullptr;
+    QLabel* RangeLbl = nullptr;
+    QRadioButton* Range5Rb = nullptr;
+    QCheckBox* IpDataChk = nullptr;
+    QLabel* ChannelLbl = nullptr;
+    QLineEdit* ChannelEdt = nullptr;
+    QRadioButton* SwitchRB = nullptr;
+    QToolButton* ViewCableBtn = nullptr;
+    QLabel* Label19 = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* CaLbl = nullptr;
+    QLineEdit* CaEdt = nullptr;
+    QLineEdit* YCaEdt = nullptr;
+    QLabel* CbLbl = nullptr;
+    QLineEdit* CbEdt = nullptr;
+    QLineEdit* YCbEdt = nullptr;
+    QScrollArea* ScrollBox2 = nullptr;
+    std::array<QLabel*, 21> PLbl{};      // P1Lbl..P11Lbl, then Label30..Label39 (P12..P21)
+    std::array<QLineEdit*, 21> PEdt{};   // P1Edt..P21Edt
+    std::array<QLineEdit*, 21> YPEdt{};  // YP1Edt..YP21Edt
+    QFrame* PanelP11_22 = nullptr;
+    // GPS / sounder
+    QGroupBox* GroupBox2 = nullptr;
+    QCheckBox* GpsConnectedCB = nullptr;
+    TStaticText* GpsDisconnectLbl = nullptr;
+    QCheckBox* SounderCB = nullptr;
+    TStaticText* SounderLblx = nullptr;
+    TStaticText* SounderDisconnectLbl = nullptr;
+    TStaticText* AltitudeLblx = nullptr;
+    QLabel* Label17 = nullptr;
+    TStaticText* Speedtxt = nullptr;
+    QLabel* Label4 = nullptr;
+    QPushButton* BitBtn5 = nullptr;
+    TStaticText* DistanceLblx = nullptr;
+    QLabel* Label16 = nullptr;
+    QLabel* MinDistanceLbl = nullptr;
+    TStaticText* NewRefLblx = nullptr;
+    // data
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label5 = nullptr;
+    TStaticText* InLblx = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    std::array<QLabel*, 20> VLbl{};          // Label6..Label15, then Label20..Label29
+    std::array<TStaticText*, 20> VLblx{};    // V1Lblx..V20Lblx
+    QFrame* PanelV11_20 = nullptr;
+    QToolButton* ShowVp = nullptr;
+    QToolButton* ShowRho = nullptr;
+    // bottom row
+    QPushButton* NewGpsBtn = nullptr;
+    QToolButton* PauseBtn = nullptr;
+    QPushButton* StopBtn = nullptr;
+    QFrame* Panel2 = nullptr;
+    TImage* MarkImg = nullptr;
+    // graphs
+    QFrame* Panel1 = nullptr;
+    QCheckBox* VisibleRB = nullptr;
+    QLabel* Label2 = nullptr;
+    QSlider* SMax = nullptr;
+    QLabel* Label3 = nullptr;
+    QSlider* SMin = nullptr;
+    QPushButton* BitBtn7 = nullptr;
+    QPushButton* FilterBtn = nullptr;
+    PESGraph* PESGraph1 = nullptr;
+    PESGraph* PESGraph2 = nullptr;
+    // actions and pictures
+    QAction* PowerAction = nullptr;
+    QAction* Action2 = nullptr;
+    QAction* Action4 = nullptr;
+    QAction* Mark5 = nullptr;
+    QAction* Mark6 = nullptr;
+    QAction* Mark7 = nullptr;
+    QAction* Mark8 = nullptr;
+    QAction* Mark9 = nullptr;
+    QAction* VpAction = nullptr;
+    QAction* RhoAction = nullptr;
+    TImageList ImageList3{47, 15};
+
+    // --- start-up, setup opening, closing
+    void FormCreate(QObject* sender);
+    void FormCloseQuery(QObject* sender, bool& canClose);
+    void OpenConfigurationFileBtnClick(QObject* sender);
+    void OpenSetupFile(const QString& path);
+    void ShowPortImage(bool recreate);
+    void MainWindowProc(unsigned message);
+    void EnableControls(QWidget* container, bool enabled);
+    void ShowHelp(int context);
+    void ShowValue();
+
+    // --- handlers of the layout
+    void ConnectBtnClick(QObject* sender);
+    void Disconnect();
+    void NewGpsBtnClick(QObject* sender);
+    void StopBtnClick(QObject* sender);
+    void Mark5Execute(QObject* sender);
+    void Mark6Execute(QObject* sender);
+    void Mark7Execute(QObject* sender);
+    void Mark8Execute(QObject* sender);
+    void Mark9Execute(QObject* sender);
+    void ShowVpClick(QObject* sender);
+    void ShowRhoClick(QObject* sender);
+    void SpeedButton1Click(QObject* sender);
+    void BitBtn1Click(QObject* sender);
+    void Image2Click(QObject* sender);
+    void SimulationBtnClick(QObject* sender);
+    void BitBtn4Click(QObject* sender);
+    void BitBtn3Click(QObject* sender);
+    void TxVoltageCheckBtnClick(QObject* sender);
+    void ChannelEdtExit(QObject* sender);
+    void ViewCableBtnClick(QObject* sender);
+    void BitBtn5Click(QObject* sender);
+    void ScrollBox2CanResize(QObject* sender, int& newWidth, int& newHeight, bool& resize);
+    void ScrollBox1CanResize(QObject* sender, int& newWidth, int& newHeight, bool& resize);
+    void BitBtn7Click(QObject* sender);
+    void FilterBtnClick(QObject* sender);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    bool ChooseSetupFile();
+    void ShowError(const std::exception& e);
+    int lastUsbCount_ = -1;
+};
+
+} // namespace Acquisition
+
+extern Acquisition::TMainFrm* MainFrm;

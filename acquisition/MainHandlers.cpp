@@ -1,0 +1,33 @@
+// Handlers whose work comes with the survey, the connection and the window commands.
+#include "Main.h"
+
+namespace Acquisition {
+
+void TMainFrm::ShowValue() {}
+void TMainFrm::ConnectBtnClick(QObject*) {}
+void TMainFrm::Disconnect() {}
+void TMainFrm::NewGpsBtnClick(QObject*) {}
+void TMainFrm::StopBtnClick(QObject*) {}
+void TMainFrm::Mark5Execute(QObject*) {}
+void TMainFrm::Mark6Execute(QObject*) {}
+void TMainFrm::Mark7Execute(QObject*) {}
+void TMainFrm::Mark8Execute(QObject*) {}
+void TMainFrm::Mark9Execute(QObject*) {}
+void TMainFrm::ShowVpClick(QObject*) {}
+void TMainFrm::ShowRhoClick(QObject*) {}
+void TMainFrm::SpeedButton1Click(QObject*) {}
+void TMainFrm::BitBtn1Click(QObject*) {}
+void TMainFrm::Image2Click(QObject*) {}
+void TMainFrm::SimulationBtnClick(QObject*) {}
+void TMainFrm::BitBtn4Click(QObject*) { ShowHelp(-1); }
+void TMainFrm::BitBtn3Click(QObject*) {}
+void TMainFrm::TxVoltageCheckBtnClick(QObject*) {}
+void TMainFrm::ChannelEdtExit(QObject*) {}
+void TMainFrm::ViewCableBtnClick(QObject*) {}
+void TMainFrm::BitBtn5Click(QObject*) {}
+void TMainFrm::ScrollBox2CanResize(QObject*, int&, int&, bool&) {}
+void TMainFrm::ScrollBox1CanResize(QObject*, int&, int&, bool&) {}
+void TMainFrm::BitBtn7Click(QObject*) {}
+void TMainFrm::FilterBtnClick(QObject*) {}
+
+} // namespace Acquisition

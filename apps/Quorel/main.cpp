@@ -1,0 +1,26 @@
+#include "acquisition/Main.h"
+#include "platform/Application.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    try {
+        Application->Title = "Quorel";
+        QApplication::setApplicationName("Quorel");
+        Application->HelpFile = "";
+        auto* mainFrm = new Acquisition::TMainFrm();
+        mainFrm->FormCreate(mainFrm);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            mainFrm->move(screen->availableGeometry().center() - mainFrm->rect().center());
+        mainFrm->show();
+        const int rc = app.exec();
+        delete mainFrm;
+        (void)rc;
+    } catch (const std::exception& e) {
+        Application->ShowException(e);
+    }
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include "Pesgvcl.h"
+
+PESGraph::PESGraph(QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+}

@@ -1,0 +1,64 @@
+#include "Controls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+TImage::TImage(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }
+
+void TImage::SetPicture(const QPixmap& picture)
+{
+    picture_ = picture;
+    if (picture.isNull())
+        clear();
+    else
+        setPixmap(picture);
+    update();
+}
+
+void TImage::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (isEnabled() && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+TStaticText::TStaticText(QWidget* parent) : QLabel(parent) {}
+TStaticText::TStaticText(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+TAnimate::TAnimate(QWidget* parent) : QWidget(parent)
+{
+    timer_.setInterval(100);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        const int last = StopFrame >= 0 ? std::min<int>(StopFrame, static_cast<int>(Frames.size()) - 1)
+                                        : static_cast<int>(Frames.size()) - 1;
+        frame_ = frame_ >= last ? 0 : frame_ + 1;
+        update();
+    });
+}
+
+void TAnimate::SetActive(bool active)
+{
+    if (active && !Frames.empty()) {
+        frame_ = 0;
+        timer_.start();
+    } else {
+        timer_.stop();
+    }
+    update();
+}
+
+void TAnimate::paintEvent(QPaintEvent*)
+{
+    if (Frames.empty() || frame_ >= static_cast<int>(Frames.size()))
+        return;
+    QPainter p(this);
+    const QPixmap& f = Frames[static_cast<size_t>(frame_)];
+    p.drawPixmap((width() - f.width()) / 2, (height() - f.height()) / 2, f);
+}
+
+QPixmap TImageList::GetBitmap(int index) const
+{
+    if (index < 0 || index >= Count())
+        return QPixmap();
+    return Images[static_cast<size_t>(index)];
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include <QLabel>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+// A picture control: shows a pixmap, can be clicked.
+class TImage : public QLabel {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* parent = nullptr);
+    void SetPicture(const QPixmap& picture); // a null pixmap clears it
+    QPixmap Picture() const { return picture_; }
+signals:
+    void clicked();
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+private:
+    QPixmap picture_;
+};
+
+// A static text with a border (sunken when asked); used for value displays and warnings.
+class TStaticText : public QLabel {
+    Q_OBJECT
+public:
+    explicit TStaticText(QWidget* parent = nullptr);
+    TStaticText(const QString& text, QWidget* parent);
+};
+
+// A small animation that loops over its frames while active, up to StopFrame.
+class TAnimate : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAnimate(QWidget* parent = nullptr);
+    std::vector<QPixmap> Frames;
+    int StopFrame = -1; // last frame played, -1 = all
+    void SetActive(bool active);
+    bool Active() const { return timer_.isActive(); }
+    int CurrentFrame() const { return frame_; }
+protected:
+    void paintEvent(QPaintEvent* event) override;
+private:
+    QTimer timer_;
+    int frame_ = 0;
+};
+
+// A fixed list of pictures of one size.
+class TImageList {
+public:
+    TImageList(int width, int height) : Width(width), Height(height) {}
+    const int Width, Height;
+    std::vector<QPixmap> Images;
+    int Count() const { return static_cast<int>(Images.size()); }
+    QPixmap GetBitmap(int index) const;
+};

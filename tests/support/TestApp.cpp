@@ -1,0 +1,22 @@
+#include "TestApp.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <memory>
+
+QApplication& TestApp()
+{
+    static int argc = 1;
+    static char name[] = "quorel-tests";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QApplication> app = [] {
+        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+        return std::make_unique<QApplication>(argc, argv);
+    }();
+    return *app;
+}
+
+TempDir::TempDir() : dir_(std::make_unique<QTemporaryDir>()) {}
+TempDir::~TempDir() = default;
+QString TempDir::Path() const { return dir_->path(); }
+QString TempDir::File(const QString& name) const { return dir_->filePath(name); }

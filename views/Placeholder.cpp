@@ -1,0 +1,1 @@
+int quorel_views_placeholder = 0;
