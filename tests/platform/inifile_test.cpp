@@ -1,0 +1,147 @@
+#include "platform/IniFile.h"
+#include "platform/NumberFormat.h"
+#include "support/TestApp.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString data(const char* name) { return QString(QUOREL_TEST_DATA) + "/" + name; }
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetDecimalSeparator('.'); }
+    void TearDown() override { SetDecimalSeparator('.'); }
+    QString copy(const char* name)
+    {
+        const QString target = dir.File(name);
+        QFile::copy(data(name), target);
+        QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        return target;
+    }
+    TempDir dir;
+};
+
+TEST_F(IniFileTest, ReadsByThePrivateProfileRules)
+{
+    const TIniFile ini(data("read.ini"));
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* expected; // nullptr: missing
+    } cases[] = {
+        {"Parameters", "RemoteTime", "0x1E"},      // names without regard to case, value trimmed
+        {"PARAMETERS", "REMOTETIME", "0x1E"},
+        {"Parameters", "Channel", ""},             // present and empty
+        {"Parameters", "Quoted", "  spaced  "},    // one pair of quotes goes, inner blanks stay
+        {"Parameters", "Single", "x"},
+        {"Parameters", "Half", "\"open"},          // an unpaired quote stays
+        {"Parameters", "not a key line", nullptr},
+        {"Parameters", "Port", nullptr},           // keys of other sections do not leak
+        {"Communication", "Speed", "9600"},        // bare LF lines written by hand
+        {"Other", "Port", "7"},
+        {"Missing", "Port", nullptr},
+    };
+    for (const auto& c : cases) {
+        QString value;
+        const bool found = ini.ReadValue(c.section, c.key, value);
+        EXPECT_EQ(found, c.expected != nullptr) << c.section << "/" << c.key;
+        if (c.expected)
+            EXPECT_EQ(value, QString::fromUtf8(c.expected)) << c.section << "/" << c.key;
+    }
+    EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteTime", 25), 30);
+    EXPECT_EQ(ini.ReadInteger("Parameters", "Channel", 10), 10);
+    EXPECT_EQ(ini.ReadString("Parameters", "AcquisitionFile", "default.txt"), "");
+    EXPECT_EQ(ini.ReadString("Parameters", "Nothing", "default.txt"), "default.txt");
+    EXPECT_EQ(ini.ReadInteger("Communication", "Port", 1), 3);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "RemoteTxVoltage", 12), 12.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "ComSpacing1", 4), 4); // "4,5" under "."
+    SetDecimalSeparator(',');
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "ComSpacing1", 4), 4.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "RemoteTxVoltage", 12), 12);
+}
+
+TEST_F(IniFileTest, MissingFileGivesDefaults)
+{
+    const TIniFile ini(dir.File("none.ini"));
+    EXPECT_EQ(ini.ReadInteger("Parameters", "Channel", 10), 10);
+    EXPECT_EQ(ini.ReadString("Parameters", "AcquisitionFile", "x"), "x");
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "MinDistance", 1), 1);
+}
+
+TEST_F(IniFileTest, LongTextsAreCutAt2047Characters)
+{
+    const QString path = dir.File("long.ini");
+    TIniFile ini(path);
+    ini.WriteString("Parameters", "AcquisitionFile", QString(3000, 'a'));
+    EXPECT_EQ(ini.ReadString("Parameters", "AcquisitionFile", "").size(), 2047);
+    ini.WriteString("Parameters", "AcquisitionFile", QString(2047, 'b'));
+    EXPECT_EQ(ini.ReadString("Parameters", "AcquisitionFile", ""), QString(2047, 'b'));
+}
+
+TEST_F(IniFileTest, NewFileTakesSectionsAndKeysInWriteOrder)
+{
+    const QString path = dir.File("new.ini");
+    TIniFile ini(path);
+    ini.WriteInteger("Relaybox", "RelyaboxEnabled", 0);
+    ini.WriteFloat("Parameters", "DepthOffset", 0.0f);
+    ini.WriteFloat("Parameters", "MinDistance", 1.0f);
+    ini.WriteFloat("Parameters", "RemoteTxVoltage", 12.0f);
+    ini.WriteInteger("Parameters", "RemoteTime", 25);
+    ini.WriteFloat("Parameters", "ComSpacing1", 1.2f);
+    ini.WriteFloat("Parameters", "ComSpacing2", 0.00005f);
+    ini.WriteInteger("Communication", "Speed", 9600);
+    ini.WriteInteger("Communication", "Port", 99);
+    EXPECT_EQ(readAll(path), readAll(data("new_out.ini")));
+}
+
+TEST_F(IniFileTest, RewriteReplacesInPlaceAndAppendsAtTheEnds)
+{
+    const QString path = copy("edit_in.ini");
+    TIniFile ini(path);
+    ini.WriteInteger("parameters", "REMOTETIME", 30);         // in place, the file's spelling kept
+    ini.WriteInteger("Parameters", "Channel", 12);
+    ini.WriteFloat("Parameters", "MinDistance", 0.3f);        // end of its section, before the blank line
+    ini.WriteInteger("Communication", "Speed", 115200);       // end of the last section
+    ini.WriteInteger("Relaybox", "RelyaboxEnabled", 1);       // new section at the end of the file
+    EXPECT_EQ(readAll(path), readAll(data("edit_out.ini")));
+    EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left";
+}
+
+TEST_F(IniFileTest, LineBreaksInAValueAreRefusedAndChangeNothing)
+{
+    const QString path = copy("edit_in.ini");
+    const QByteArray before = readAll(path);
+    TIniFile ini(path);
+    for (const QString& bad : {QString("a\r\n[Communication]\r\nPort=4"), QString("x\ny"), QString("x\ry")}) {
+        try {
+            ini.WriteString("Parameters", "AcquisitionFile", bad);
+            ADD_FAILURE() << "a value with a line break was written";
+        } catch (const EIniFileException& e) {
+            EXPECT_EQ(e.Message, "Impossible d'écrire dans " + path);
+        }
+    }
+    EXPECT_EQ(readAll(path), before);
+}
+
+TEST_F(IniFileTest, UnwritableFileRaisesTheWriteError)
+{
+    const QString path = dir.File("no/such/folder/setup.ini");
+    TIniFile ini(path);
+    try {
+        ini.WriteInteger("Parameters", "Channel", 10);
+        FAIL() << "write into a missing folder succeeded";
+    } catch (const EIniFileException& e) {
+        EXPECT_EQ(e.Message, "Impossible d'écrire dans " + path);
+    }
+}
+
+} // namespace

@@ -1,0 +1,59 @@
+#include "platform/Application.h"
+#include "platform/Exception.h"
+#include "platform/MinimizeName.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestApp.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ErrorText, AddsAFullStopAfterCharactersThatSortAfterThePoint)
+{
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"Port err. Getcom", "Port err. Getcom."},
+        {"Port err.", "Port err."},
+        {"Value 5", "Value 5."},
+        {"Really!", "Really!"},
+        {"(x)", "(x)"},
+        {"", ""},
+        {"Done,", "Done,"}, // ',' sorts before '.'
+        {"Err/", "Err/."},  // '/' sorts after '.'
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorText(c.in), c.out) << c.in;
+}
+
+TEST(ShowException, UsesTheApplicationTitleAndTheErrorIcon)
+{
+    TestApp();
+    ScriptedDialogs dialogs;
+    Application->Title = "Quorel";
+    Application->ShowException(Exception("Wait error"));
+    ASSERT_EQ(dialogs.Calls.size(), 1u);
+    EXPECT_EQ(dialogs.Calls[0].Text, "Wait error.");
+    EXPECT_EQ(dialogs.Calls[0].Caption, "Quorel");
+    EXPECT_EQ(dialogs.Calls[0].Flags, MB_OK | MB_ICONERROR);
+}
+
+TEST(MinimizeName, DropsFoldersOneAtATimeThenTheRoot)
+{
+    TestApp();
+    const QFontMetrics fm(QFont("DejaVu Sans", 8));
+    const QString path = "/home/survey/lake/2026/Setup.ini";
+    auto fits = [&](const QString& text) { return fm.horizontalAdvance(text); };
+    // Each width admits exactly one of the shortened forms.
+    const QStringList forms = {path, "/.../survey/lake/2026/Setup.ini", "/.../lake/2026/Setup.ini",
+                               "/.../2026/Setup.ini", "/.../Setup.ini", ".../Setup.ini", "Setup.ini"};
+    for (const QString& form : forms)
+        EXPECT_EQ(MinimizeName(path, fm, fits(form)), form);
+    EXPECT_EQ(MinimizeName(path, fm, 1), "Setup.ini") << "the bare name when nothing fits";
+    EXPECT_EQ(MinimizeName("Setup.ini", fm, 1), "Setup.ini");
+}
+
+} // namespace
