@@ -191,6 +191,17 @@ public:
     void ShowHelp(int context);
     void ShowValue();
 
+    // --- geometry
+    std::array<float, 20> GeometricFactors{};
+    std::array<float, 20> MeasurePoints{};
+    std::array<float, 20> PointDepths{};
+    void ComputeCableDistances();
+    void ComputeCable2Distances();
+    double GeometricFactor(int index);
+    double MeasurePointX(int index);
+    double ArrayAsymmetry(int index);
+    double PseudoDepth(int index);
+
     // --- handlers of the layout
     void ConnectBtnClick(QObject* sender);
     void Disconnect();
@@ -224,6 +235,11 @@ protected:
 
 private:
     void BuildLayout();
+    void Connect();
+    void RestoreConnectControls();
+    void SetLinkLamps(bool on);
+    int PowerTag() const;
+    void SetPowerTag(int tag);
     bool ChooseSetupFile();
     void ShowError(const std::exception& e);
     int lastUsbCount_ = -1;

@@ -4,8 +4,6 @@
 namespace Acquisition {
 
 void TMainFrm::ShowValue() {}
-void TMainFrm::ConnectBtnClick(QObject*) {}
-void TMainFrm::Disconnect() {}
 void TMainFrm::NewGpsBtnClick(QObject*) {}
 void TMainFrm::StopBtnClick(QObject*) {}
 void TMainFrm::Mark5Execute(QObject*) {}
@@ -16,7 +14,6 @@ void TMainFrm::Mark9Execute(QObject*) {}
 void TMainFrm::ShowVpClick(QObject*) {}
 void TMainFrm::ShowRhoClick(QObject*) {}
 void TMainFrm::SpeedButton1Click(QObject*) {}
-void TMainFrm::BitBtn1Click(QObject*) {}
 void TMainFrm::Image2Click(QObject*) {}
 void TMainFrm::SimulationBtnClick(QObject*) {}
 void TMainFrm::BitBtn4Click(QObject*) { ShowHelp(-1); }

@@ -1,0 +1,162 @@
+// Power: connecting to the instrument and taking the link down again.
+#include "Main.h"
+
+#include "link/Portvirt.h"
+#include "link/Varnokpro.h"
+#include "platform/Application.h"
+#include "platform/Shell.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace Acquisition {
+
+namespace {
+// Both identification texts start as this; a name still equal to it was not read.
+const QString IdentificationFiller(40, 'Z');
+constexpr uint32_t CapabilityNoIp = 0x10000001;
+constexpr uint32_t CapabilityIp = 0x10000002;
+constexpr uint32_t CapabilityRange = 0x10000003;
+} // namespace
+
+int TMainFrm::PowerTag() const { return PowerOnOffBtn->property("Tag").toInt(); }
+void TMainFrm::SetPowerTag(int tag) { PowerOnOffBtn->setProperty("Tag", tag); }
+
+void TMainFrm::RestoreConnectControls()
+{
+    if (PowerOnOffBtn->isChecked())
+        PowerOnOffBtn->setChecked(false);
+    EnableControls(ConnectGb, true);
+    NewSurveyBtn->setEnabled(true);
+    NewSurveyBtn->hide();
+    ConnectGb->show();
+}
+
+void TMainFrm::SetLinkLamps(bool on)
+{
+    RsOffImg->setVisible(!on);
+    RsOnImg->setVisible(on);
+    Image2->setEnabled(!on);
+}
+
+void TMainFrm::ConnectBtnClick(QObject*)
+{
+    // Without a setup file there is no port to drive.
+    if (!ActivePort || !SetupIni)
+        return;
+    try {
+        if (ActivePort->GetState() > 0) {
+            TApplication::ProcessMessages();
+            if (PowerOnOffBtn->isChecked())
+                PowerOnOffBtn->setChecked(false);
+            Disconnect();
+            TApplication::ProcessMessages();
+            ActivePort->Close();
+            SetPowerTag(0);
+        } else {
+            Connect();
+        }
+    } catch (...) {
+        // A failed connection leaves the link not established; the link shows its own errors.
+        SetPowerTag(0);
+    }
+    SetScreenCursor(TCursor::crDefault);
+    Animate1->hide();
+    Animate1->SetActive(false);
+}
+
+void TMainFrm::Connect()
+{
+    SetPowerTag(0);
+    TApplication::ProcessMessages();
+    if (!PowerOnOffBtn->isChecked())
+        PowerOnOffBtn->setChecked(true);
+    ConnectGb->hide();
+    NewSurveyBtn->hide();
+
+    const QString dialNumber = SetupIni->ReadString("Communication", "DialNumber", "");
+    const QString modemConfig = SetupIni->ReadString("Communication", "ModemConfig", "");
+    const int delay = SetupIni->ReadInteger("Communication", "Delay", 0);
+    const int speed = SetupIni->ReadInteger("Communication", "Speed", 9600);
+    const int port = SetupIni->ReadInteger("Communication", "Port", 1);
+    if (ActivePort->Open(port, speed, delay, modemConfig, false, dialNumber) == 0) {
+        TApplication::ProcessMessages();
+        RestoreConnectControls();
+        SetPowerTag(0);
+        if (SetupIni->ReadInteger("Communication", "Port", 1) == 99)
+            Shell().StartDetached(TApplication::ExeDir() + "LinkTest", {});
+        return;
+    }
+    ActivePort->PutCom(0);
+    Animate1->show();
+    Animate1->SetActive(true);
+    SetLinkLamps(true);
+
+    QString name = IdentificationFiller, speedText = IdentificationFiller;
+    ActivePort->Identify(name, speedText);
+    for (int attempt = 1; name == IdentificationFiller; ++attempt) {
+        if (attempt == 4) {
+            TApplication::ProcessMessages();
+            ActivePort->SetState(0);
+            RestoreConnectControls();
+            SetLinkLamps(false);
+            return;
+        }
+        if (ActivePort->SetCmd(CmdEscape, 500))
+            ActivePort->Identify(name, speedText);
+    }
+
+    uint8_t code[4] = {};
+    ActivePort->GetBlock(code, 4);
+    const uint32_t capability = uint32_t(code[0]) | uint32_t(code[1]) << 8 | uint32_t(code[2]) << 16 | uint32_t(code[3]) << 24;
+    EnableControls(RangePanel, false);
+    if (capability == CapabilityNoIp) {
+        IpDataChk->setChecked(false);
+        IpDataChk->setEnabled(false);
+    } else if (capability == CapabilityIp) {
+        IpDataChk->setEnabled(true);
+    } else if (capability == CapabilityRange) {
+        EnableControls(RangePanel, true);
+    }
+
+    MainGB->setText(QString("Connected to %1 at %2 Bds").arg(name, speedText));
+    const bool modelTag = name.contains("Halvo", Qt::CaseSensitive);
+    TxVoltage->setVisible(!modelTag);
+    TxVoltageEdt->setVisible(!modelTag);
+    TxVoltageCheckBtn->setVisible(!modelTag);
+    if (!modelTag)
+        TxVoltageCheckBtn->setEnabled(true);
+    ModelTagFound = modelTag ? 1 : 0;
+
+    ActivePort->PromptSetCmd(CmdStatus, 300000);
+    ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size()));
+    ActivePort->WaitPrompt();
+    Animate1->hide();
+    Animate1->SetActive(false);
+    SetPowerTag(1);
+    BitBtn1Click(this);
+}
+
+void TMainFrm::Disconnect()
+{
+    StopRequested = 1;
+    SetLinkLamps(false);
+    if (ActivePort && !PowerOnOffBtn->isChecked() && ActivePort->GetState() > 0 && PowerTag() == 1) {
+        SendEscape();
+    } else {
+        NewGpsBtn->setEnabled(false);
+        TxVoltageCheckBtn->setEnabled(false);
+    }
+    MainGB->setText("");
+    if (ActivePort)
+        ActivePort->Close();
+    ConnectGb->show();
+    NewSurveyBtn->hide();
+    SetScreenCursor(TCursor::crDefault);
+}
+
+} // namespace Acquisition
