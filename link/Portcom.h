@@ -1,27 +1,19 @@
 #pragma once
 #include "Portvirt.h"
+#include "platform/PortCtl.h"
 
-class QObject;
+#include <QPointer>
 
-// The serial link port (COM1..COM4, Bluetooth serial ports, optionally through a modem).
+// The serial link port (COM1..COM4, Bluetooth serial ports, optionally through a modem),
+// over the serial-port control TPortCtl. The protocol operations are TPortVirt's.
 class TPortCOM : public TPortVirt {
 public:
     explicit TPortCOM(QObject* owner);
     ~TPortCOM() override;
 
-    int GetCom() override;
     void Close() override;
-    bool GetString(QString& text, int maxCount, int timeoutMs) override;
-    bool WaitPrompt() override;
     int Open(int port, int speed, int delayMs, const QString& modemConfig, bool waitDsr,
              const QString& dialNumber) override;
-    bool SetCmd(uint8_t command, int timeoutMs) override;
-    bool PromptSetCmd(uint8_t command, int timeoutMs) override;
-    bool WaitText(const QString& text) override;
-    void PutCom(uint8_t byte) override;
-    int GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte) override;
-    bool Identify(QString& name, QString& speed) override;
-    void GetBlock(uint8_t* buffer, int count) override;
     void ClearRx() override;
     void ClearTx() override;
     int WriteByte(uint8_t value) override;
@@ -56,8 +48,15 @@ public:
     int MaxBaudRate() override;
     void LinkName(QString& name) override;
 
+    // The control (tests look at its lines); null when it could not be created or its owner
+    // has gone.
+    TPortCtl* Control() const { return Port; }
+
 private:
-    int State = 0;
-    int PortNumber = 1;
-    int BaudRate = 9600;
+    // Text write of the modem dialling: -1 on a closed link.
+    int WriteText(const QString& text);
+    bool ModemLine(const QString& line, const QString& answer);
+
+    int32_t State = 0;
+    QPointer<TPortCtl> Port;
 };

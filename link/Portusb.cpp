@@ -1,54 +1,278 @@
 #include "Portusb.h"
 
-// Skeleton: the link comes with the protocol and port work.
+#include "LinkLog.h"
+#include "platform/Application.h"
+#include "platform/Dialogs.h"
 
-TPortUSB::TPortUSB() { Buffer = new TMemoryStream; }
+int UsbDeviceCount()
+{
+    DWORD count = 0;
+    if (Ftd2xx().FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
+        return 0;
+    return static_cast<int>(count);
+}
+
+TPortUSB::TPortUSB()
+{
+    try {
+        Buffer = new TMemoryStream;
+    } catch (const std::exception& e) {
+        Application->ShowException(e);
+    }
+    Rules.Usb = true;
+    Rules.DrainMsPerByte = 100;
+    Rules.ProbeReplyMs = 2000;
+    Rules.FallbackSpeed = 115200;
+    // The driver offers nothing to block on; a short sleep keeps the polls cheap.
+    AwaitInput = [](int) { Sleep(1); };
+}
+
 TPortUSB::~TPortUSB() { delete Buffer; }
-int TPortUSB::GetCom() { if (State <= 0) throw Exception(PortErrGetcom); return -1; }
-void TPortUSB::Close() { State = 0; }
-bool TPortUSB::GetString(QString&, int, int) { if (State <= 0) throw Exception(PortErrGetstring); return false; }
-bool TPortUSB::WaitPrompt() { return WaitText(":>"); }
-int TPortUSB::Open(int, int, int, const QString&, bool, const QString&) { return 0; }
-bool TPortUSB::SetCmd(uint8_t, int) { if (State <= 0) throw Exception(PortErrSetcmd); return false; }
-bool TPortUSB::PromptSetCmd(uint8_t command, int timeoutMs) { return WaitPrompt() ? SetCmd(command, timeoutMs) : false; }
-bool TPortUSB::WaitText(const QString&) { return false; }
-void TPortUSB::PutCom(uint8_t) { if (State <= 0) throw Exception(PortErrPutcom); }
-int TPortUSB::GetComBuffer(uint8_t*, int, int) { if (State <= 0) throw Exception(PortErrGetcom); return 0; }
-bool TPortUSB::Identify(QString&, QString&) { return false; }
-void TPortUSB::GetBlock(uint8_t* buffer, int count) { for (int i = 0; i < count; ++i) buffer[i] = static_cast<uint8_t>(GetCom()); }
-void TPortUSB::ClearRx() {  }
-void TPortUSB::ClearTx() {  }
-int TPortUSB::WriteByte(uint8_t) { return -1; }
-int TPortUSB::ReadBuffer(uint8_t*, int, int) { return -1; }
-int TPortUSB::ReadByteTimed(int) { return -1; }
-int TPortUSB::ReadByte() { return -1; }
-void TPortUSB::SetState(int state) { State = state; if (state > 0) Configured = 1; }
-void TPortUSB::SetPortNumber(int port) { PortNumber = port; }
-void TPortUSB::SetBaudRate(int speed) { BaudRate = speed; }
-void TPortUSB::SetParity(int) {  }
-void TPortUSB::SetDataBits(int) {  }
-void TPortUSB::SetStopBits(int) {  }
-void TPortUSB::SetXonXoff(bool) {  }
-void TPortUSB::SetDtrDsr(bool) {  }
-void TPortUSB::SetRtsCts(bool) {  }
-void TPortUSB::SetDtr(bool) {  }
-void TPortUSB::SetRts(bool) {  }
-int TPortUSB::RxCount() { return -1; }
-int TPortUSB::TxCount() { return -1; }
+
+void TPortUSB::Close()
+{
+    if (State < 1)
+        return;
+    SetDtr(false);
+    SetRts(false);
+    Wait(1);
+    Ftd2xx().FT_Close(Handle);
+    Handle = nullptr; // never closed twice
+    State = 0;
+    SetScreenCursor(TCursor::crDefault);
+}
+
+int TPortUSB::Open(int port, int speed, int delayMs, const QString&, bool, const QString&)
+{
+    TFtd2xx& d = Ftd2xx();
+    ByteDelay = delayMs;
+    OpenSpeed = speed;
+    if (Handle) {
+        d.FT_Close(Handle);
+        Handle = nullptr;
+    }
+    State = -1;
+    do {
+        if (Dialogs().MessageBox("Connect USB link between computer and VARNOK or OBRAN click <OK Button>",
+                                 "Communication", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+            return 0;
+    } while (UsbDeviceCount() == 0);
+
+    FT_HANDLE handle = nullptr;
+    if (d.FT_Open(0, &handle) != FT_OK)
+        return 0; // nothing was opened: the lines are not touched
+    Handle = handle;
+    d.FT_ClrDtr(Handle);
+    d.FT_ClrRts(Handle);
+    Wait(1);
+    d.FT_SetBaudRate(Handle, static_cast<ULONG>(speed));
+    d.FT_SetTimeouts(Handle, 500, 500);
+    SetState(port);
+    d.FT_SetDtr(Handle);
+    d.FT_SetRts(Handle);
+    Sleep(400);
+    return State;
+}
+
+void TPortUSB::ClearRx()
+{
+    if (Handle)
+        Ftd2xx().FT_Purge(Handle, FT_PURGE_RX);
+    LinkProcessMessages();
+}
+
+void TPortUSB::ClearTx()
+{
+    if (open())
+        Ftd2xx().FT_Purge(Handle, FT_PURGE_TX);
+}
+
+int TPortUSB::WriteByte(uint8_t value)
+{
+    if (!open())
+        return -1;
+    DWORD written = 0;
+    if (Ftd2xx().FT_Write(Handle, &value, 1, &written) != FT_OK || written != 1)
+        return -1;
+    LogLinkByte("tx", value);
+    return 0;
+}
+
+int TPortUSB::ReadBuffer(uint8_t* buffer, int count, int timeoutMs)
+{
+    if (!open())
+        return -1;
+    if (count <= 0)
+        return 0;
+    TFtd2xx& d = Ftd2xx();
+    d.FT_SetTimeouts(Handle, static_cast<ULONG>(timeoutMs), 500);
+    DWORD read = 0;
+    d.FT_Read(Handle, buffer, static_cast<DWORD>(count), &read);
+    LogLinkBytes("rx", buffer, static_cast<int>(read));
+    return static_cast<int>(read);
+}
+
+int TPortUSB::ReadByteTimed(int timeoutMs)
+{
+    if (!open())
+        return -1;
+    TFtd2xx& d = Ftd2xx();
+    d.FT_SetTimeouts(Handle, static_cast<ULONG>(timeoutMs), 500);
+    uint8_t b = 0;
+    DWORD read = 0;
+    d.FT_Read(Handle, &b, 1, &read);
+    if (read != 1)
+        return -1;
+    LogLinkByte("rx", b);
+    return b;
+}
+
+int TPortUSB::ReadByte()
+{
+    if (!open())
+        return -1;
+    uint8_t b = 0;
+    DWORD read = 0;
+    Ftd2xx().FT_Read(Handle, &b, 1, &read);
+    if (read != 1)
+        return -1;
+    LogLinkByte("rx", b);
+    return b;
+}
+
+void TPortUSB::SetState(int state)
+{
+    State = state;
+    if (state > 0)
+        Configured = 1;
+}
+
+void TPortUSB::SetPortNumber(int) {}
+
+void TPortUSB::SetBaudRate(int speed)
+{
+    if (open())
+        Ftd2xx().FT_SetBaudRate(Handle, static_cast<ULONG>(speed));
+}
+
+void TPortUSB::applyDataCharacteristics()
+{
+    Ftd2xx().FT_SetDataCharacteristics(Handle, static_cast<UCHAR>(DataBits), static_cast<UCHAR>(StopBits),
+                                       static_cast<UCHAR>(Parity));
+}
+
+void TPortUSB::SetParity(int parity)
+{
+    if (!open())
+        return;
+    Parity = parity >= 1 && parity <= 4 ? parity : 0;
+    applyDataCharacteristics();
+}
+
+void TPortUSB::SetDataBits(int bits)
+{
+    if (!open())
+        return;
+    DataBits = bits == 7 ? 7 : 8;
+    applyDataCharacteristics();
+}
+
+void TPortUSB::SetStopBits(int code)
+{
+    if (!open())
+        return;
+    StopBits = code == 2 ? 2 : 0;
+    applyDataCharacteristics();
+}
+
+void TPortUSB::setFlow(int32_t& field, bool on, USHORT mode)
+{
+    if (!open())
+        return;
+    XonXoff = DtrDsr = RtsCts = 0;
+    TFtd2xx& d = Ftd2xx();
+    if (on) {
+        field = 1;
+        NoFlow = 0;
+        if (mode == FT_FLOW_XON_XOFF)
+            d.FT_SetFlowControl(Handle, mode, 17, 19);
+        else
+            d.FT_SetFlowControl(Handle, mode, 0, 0);
+    } else {
+        NoFlow = 1;
+        d.FT_SetFlowControl(Handle, FT_FLOW_NONE, 0, 0);
+    }
+}
+
+void TPortUSB::SetXonXoff(bool on) { setFlow(XonXoff, on, FT_FLOW_XON_XOFF); }
+void TPortUSB::SetDtrDsr(bool on) { setFlow(DtrDsr, on, FT_FLOW_DTR_DSR); }
+void TPortUSB::SetRtsCts(bool on) { setFlow(RtsCts, on, FT_FLOW_RTS_CTS); }
+
+void TPortUSB::SetDtr(bool on)
+{
+    if (!open())
+        return;
+    Dtr = on ? 1 : 0;
+    if (on)
+        Ftd2xx().FT_SetDtr(Handle);
+    else
+        Ftd2xx().FT_ClrDtr(Handle);
+}
+
+void TPortUSB::SetRts(bool on)
+{
+    if (!open())
+        return;
+    Rts = on ? 1 : 0;
+    if (on)
+        Ftd2xx().FT_SetRts(Handle);
+    else
+        Ftd2xx().FT_ClrRts(Handle);
+}
+
+int TPortUSB::RxCount()
+{
+    if (!open())
+        return -1;
+    DWORD n = 0;
+    Ftd2xx().FT_GetQueueStatus(Handle, &n);
+    return static_cast<int>(n);
+}
+
+int TPortUSB::TxCount()
+{
+    if (!open())
+        return -1;
+    DWORD rx = 0, tx = 0, events = 0;
+    Ftd2xx().FT_GetStatus(Handle, &rx, &tx, &events);
+    return static_cast<int>(tx);
+}
+
 int TPortUSB::GetState() { return State; }
-int TPortUSB::GetPortNumber() { return PortNumber; }
-int TPortUSB::GetBaudRate() { return BaudRate; }
-int TPortUSB::GetDataBits() { return 8; }
-int TPortUSB::GetStopBits() { return 0; }
-bool TPortUSB::GetXonXoff() { return false; }
-int TPortUSB::GetParity() { return 0; }
-bool TPortUSB::GetDtrDsr() { return false; }
-bool TPortUSB::GetRtsCts() { return false; }
-bool TPortUSB::GetDtr() { return false; }
-bool TPortUSB::GetRts() { return false; }
-int TPortUSB::GetDsr() { return 0; }
+int TPortUSB::GetPortNumber() { return 0; }
+int TPortUSB::GetBaudRate() { return 0; }
+int TPortUSB::GetDataBits() { return DataBits == 7 ? 7 : 8; }
+int TPortUSB::GetStopBits() { return StopBits == 2 ? 2 : 1; }
+bool TPortUSB::GetXonXoff() { return XonXoff != 0; }
+int TPortUSB::GetParity() { return Parity >= 1 && Parity <= 4 ? Parity : 0; }
+bool TPortUSB::GetDtrDsr() { return DtrDsr != 0; }
+bool TPortUSB::GetRtsCts() { return RtsCts != 0; }
+bool TPortUSB::GetDtr() { return Dtr != 0; }
+bool TPortUSB::GetRts() { return Rts != 0; }
+
+int TPortUSB::GetDsr()
+{
+    ULONG status = 0;
+    if (!Handle || Ftd2xx().FT_GetModemStatus(Handle, &status) != FT_OK)
+        return 0;
+    return (status & FT_MODEM_STATUS_DSR) ? 1 : 0;
+}
+
+void TPortUSB::SetLinkOption(int option)
+{
+    if (Handle)
+        Ftd2xx().FT_LinkOption(Handle, static_cast<ULONG>(option));
+}
+
 int TPortUSB::MaxBaudRate() { return 273000; }
 void TPortUSB::LinkName(QString& name) { name = "USB"; }
-
-int UsbDeviceCount() { return 0; }
-

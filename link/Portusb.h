@@ -1,27 +1,18 @@
 #pragma once
 #include "Portvirt.h"
+#include "platform/Ftd2xx.h"
 
-
-
-// The USB link port over the USB-serial driver.
+// The USB link port over the USB-serial driver functions (platform/Ftd2xx.h: the real
+// driver, or the fake one behind which the test instrument answers). The protocol
+// operations are TPortVirt's, with the USB particulars in its rules.
 class TPortUSB : public TPortVirt {
 public:
     TPortUSB();
     ~TPortUSB() override;
 
-    int GetCom() override;
     void Close() override;
-    bool GetString(QString& text, int maxCount, int timeoutMs) override;
-    bool WaitPrompt() override;
     int Open(int port, int speed, int delayMs, const QString& modemConfig, bool waitDsr,
              const QString& dialNumber) override;
-    bool SetCmd(uint8_t command, int timeoutMs) override;
-    bool PromptSetCmd(uint8_t command, int timeoutMs) override;
-    bool WaitText(const QString& text) override;
-    void PutCom(uint8_t byte) override;
-    int GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte) override;
-    bool Identify(QString& name, QString& speed) override;
-    void GetBlock(uint8_t* buffer, int count) override;
     void ClearRx() override;
     void ClearTx() override;
     int WriteByte(uint8_t value) override;
@@ -53,14 +44,29 @@ public:
     bool GetDtr() override;
     bool GetRts() override;
     int GetDsr() override;
+    void SetLinkOption(int option) override;
     int MaxBaudRate() override;
     void LinkName(QString& name) override;
 
+    FT_HANDLE GetHandle() const { return Handle; }
+
 private:
-    int State = 0;
-    int PortNumber = 1;
-    int BaudRate = 9600;
+    bool open() const { return State >= 1; }
+    void setFlow(int32_t& field, bool on, USHORT mode);
+    void applyDataCharacteristics();
+
+    FT_HANDLE Handle = nullptr;
+    int32_t DataBits = 8;
+    int32_t StopBits = 0;
+    int32_t Parity = 0;
+    int32_t XonXoff = 0;
+    int32_t DtrDsr = 0;
+    int32_t RtsCts = 0;
+    int32_t NoFlow = 1;
+    int32_t State = 0;
+    int32_t Dtr = 0;
+    int32_t Rts = 0;
 };
 
-// Number of attached USB link devices.
+// Number of attached USB link devices; 0 when the driver cannot tell.
 int UsbDeviceCount();

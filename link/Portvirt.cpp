@@ -2,8 +2,60 @@
 
 #include "Varnokpro.h"
 #include "platform/Application.h"
+#include "platform/Dialogs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
 
 TPortVirt* ActivePort = nullptr;
+
+namespace {
+
+// How long a wait blocks on the port between two looks at the window messages.
+constexpr int PollMs = 5;
+
+constexpr uint8_t SyncByte = 0x40;
+constexpr int SyncSends = 22;
+constexpr int UsbSyncSends = 20;
+constexpr int UsbExchanges = 6;
+// Exchanges that got no reply at all before the handshake gives up (both ports; the serial
+// port still repeats without limit while the instrument answers 0xFF).
+constexpr int SilentExchanges = 6;
+constexpr uint32_t MaxFrame = 528;
+
+[[noreturn]] void raise(const char* message)
+{
+    SetScreenCursor(TCursor::crDefault);
+    throw Exception(message);
+}
+
+// The hourglass for a whole exchange, and the default cursor again on every way out.
+struct HourGlass {
+    HourGlass() { SetScreenCursor(TCursor::crHourGlass); }
+    ~HourGlass() { SetScreenCursor(TCursor::crDefault); }
+};
+
+uint16_t le16(const uint8_t* b) { return static_cast<uint16_t>(b[0] | (b[1] << 8)); }
+uint32_t le32(const uint8_t* b)
+{
+    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+           (static_cast<uint32_t>(b[3]) << 24);
+}
+
+} // namespace
+
+void LinkProcessMessages()
+{
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point last{};
+    const auto now = Clock::now();
+    if (now - last < std::chrono::milliseconds(1))
+        return;
+    last = now;
+    TApplication::ProcessMessages();
+}
 
 TPortVirt::~TPortVirt() = default;
 
@@ -25,19 +77,283 @@ uint16_t TPortVirt::Checksum(const uint8_t* data, uint32_t count)
     return sum;
 }
 
+int TPortVirt::GetCom()
+{
+    for (;;) {
+        if (!IsOpen())
+            raise(PortErrGetcom);
+        LinkProcessMessages();
+        if (!IsOpen())
+            raise(PortErrGetcom);
+        if (RxCount() > 0)
+            return ReadByteTimed(300000);
+        if (AwaitInput)
+            AwaitInput(PollMs);
+    }
+}
+
+void TPortVirt::PutCom(uint8_t byte)
+{
+    for (;;) {
+        if (!IsOpen())
+            raise(PortErrPutcom);
+        LinkProcessMessages();
+        if (WriteByte(byte) != -1)
+            break;
+        Sleep(1); // a refused write (a line gone away) is retried, but not in a tight loop
+    }
+    while (TxCount() != 0) {
+        if (!IsOpen())
+            raise(PortErr);
+        LinkProcessMessages();
+        Sleep(1);
+    }
+    if (ByteDelay != 0)
+        Sleep(ByteDelay);
+}
+
+int TPortVirt::GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte)
+{
+    int stored = 0;
+    while (stored < count) {
+        if (!IsOpen())
+            raise(PortErrGetcom);
+        const int b = ReadByteTimed(timeoutMsPerByte);
+        if (b == -1)
+            break;
+        buffer[stored++] = static_cast<uint8_t>(b);
+    }
+    return stored;
+}
+
+void TPortVirt::GetBlock(uint8_t* buffer, int count)
+{
+    for (int i = 0; i < count; ++i)
+        buffer[i] = static_cast<uint8_t>(GetCom());
+}
+
+bool TPortVirt::GetString(QString& text, int maxCount, int timeoutMs)
+{
+    if (!IsOpen())
+        raise(PortErrGetstring);
+    QByteArray line;
+    for (int counted = 1;; ++counted) {
+        uint8_t b = 0;
+        if (ReadBuffer(&b, 1, timeoutMs) != 1)
+            return false; // a line not read leaves the text as it was
+        if (b != 13 && b != 10)
+            line += static_cast<char>(b);
+        if (b == 10 || counted >= maxCount) {
+            text = QString::fromLatin1(line);
+            return true;
+        }
+    }
+}
+
+bool TPortVirt::WaitText(const QString& text)
+{
+    const QByteArray wanted = text.toLatin1();
+    QByteArray seen; // only the tail that can still hold the text
+    for (;;) {
+        if (RxCount() <= 0) {
+            LinkProcessMessages();
+            if (IsOpen()) {
+                if (AwaitInput)
+                    AwaitInput(PollMs);
+                continue;
+            }
+            SetScreenCursor(TCursor::crDefault);
+            if (Rules.Usb)
+                throw Exception(PortWaitError);
+            return false;
+        }
+        const int b = ReadByte();
+        if (b < 0)
+            continue;
+        seen += static_cast<char>(b);
+        if (seen.size() > wanted.size())
+            seen.remove(0, seen.size() - wanted.size());
+        if (seen.endsWith(wanted))
+            return true;
+    }
+}
+
+bool TPortVirt::WaitPrompt() { return WaitText(":>"); }
+
+bool TPortVirt::PromptSetCmd(uint8_t command, int timeoutMs)
+{
+    if (!WaitPrompt())
+        return false;
+    return SetCmd(command, timeoutMs);
+}
+
+bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
+{
+    HourGlass cursor;
+    if (!IsOpen())
+        raise(PortErrSetcmd);
+    ClearRx();
+
+    int sends = 0;
+    int sync = -1;
+    do {
+        PutCom(SyncByte);
+        ++sends;
+        sync = ReadByteTimed(timeoutMs);
+    } while (sync != SyncByte && sends < SyncSends);
+    ClearTx();
+    if (Rules.Usb && !(sync == SyncByte && sends <= UsbSyncSends))
+        return false;
+
+    const auto writeOrRaise = [this](uint8_t value) {
+        while (WriteByte(value) == -1) {
+            if (!IsOpen())
+                raise(PortErrSetcmd);
+            LinkProcessMessages();
+            if (!IsOpen())
+                raise(PortErrSetcmd);
+            Sleep(1);
+        }
+    };
+    int exchanges = 0;
+    int silent = 0;
+    int reply = -1;
+    for (;;) {
+        ClearRx();
+        writeOrRaise(command);
+        Sleep(10);
+        writeOrRaise(static_cast<uint8_t>(command ^ 0xFF));
+        reply = ReadByteTimed(timeoutMs);
+        LinkProcessMessages();
+        ++exchanges;
+        if (reply != 0xFF && reply != -1)
+            break;
+        if (Rules.Usb && exchanges >= UsbExchanges)
+            break;
+        if (reply == -1 && ++silent >= SilentExchanges)
+            break;
+    }
+    return reply != -1 && static_cast<uint8_t>(reply) == command;
+}
+
+bool TPortVirt::Identify(QString& name, QString& speed)
+{
+    try {
+        int k = 0;
+        int remembered = 0;
+        for (;;) {
+            LinkProcessMessages();
+            if (Rules.Usb) {
+                while (RxCount() > 0)
+                    ReadByteTimed(Rules.DrainMsPerByte);
+            } else {
+                while (IsOpen() && RxCount() > 0)
+                    ReadByteTimed(Rules.DrainMsPerByte);
+            }
+            PutCom(SyncByte);
+            Sleep(100);
+            int reply = 0;
+            if (!(TakeLineError && TakeLineError()))
+                reply = ReadByteTimed(Rules.ProbeReplyMs);
+            if (k == 10) {
+                remembered = Rules.Usb ? OpenSpeed : GetBaudRate();
+                SetBaudRate(Rules.FallbackSpeed);
+            }
+            if (k == 19) {
+                SetBaudRate(remembered);
+                Sleep(100);
+                const bool escaped = SetCmd(CmdEscape, 2000);
+                if (Rules.Usb && !escaped)
+                    return false;
+                Sleep(1000);
+                k = 0;
+            } else {
+                ++k;
+            }
+            if (reply == SyncByte)
+                break;
+        }
+        if (!GetString(speed, 40, 15000))
+            return false;
+        return GetString(name, 40, 15000);
+    } catch (const std::exception&) {
+        SetScreenCursor(TCursor::crDefault);
+        Dialogs().ShowMessage(UnknownBaudrateMessage);
+        return false;
+    }
+}
+
 bool TPortVirt::XbtCLoad()
 {
-    if (GetState() <= 0)
-        throw Exception(PortErrXbtCload);
-    return false; // the framed download comes with the protocol
+    HourGlass cursor;
+    if (Buffer)
+        Buffer->clear();
+    if (!IsOpen())
+        raise(PortErrXbtCload);
+    ClearTx();
+
+    for (;;) {
+        ClearRx();
+        PutCom(0x00);
+        if (GetCom() == 0x00)
+            break;
+    }
+
+    uint8_t word[4] = {};
+    const uint32_t total = ReadBuffer(word, 4, 3000) == 4 ? le32(word) : 0;
+    uint32_t remaining = total;
+    uint16_t frameNumber = 1;
+    std::vector<uint8_t> frame;
+    do {
+        for (;;) {
+            ClearRx();
+            const uint8_t request[2] = {static_cast<uint8_t>(frameNumber & 0xFF), static_cast<uint8_t>(frameNumber >> 8)};
+            PutBlock(request, 2);
+            uint8_t echo[2];
+            GetBlock(echo, 2);
+            if (le16(echo) == frameNumber)
+                break;
+        }
+        GetBlock(word, 2);
+        uint32_t length = le16(word) >> 6;
+        if (length > MaxFrame)
+            length = std::min(remaining, MaxFrame);
+        if (length == 0)
+            break;
+        frame.resize(length);
+        GetBlock(frame.data(), static_cast<int>(length));
+        uint8_t check[2];
+        GetBlock(check, 2);
+        const uint8_t lengthWord[2] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
+        const uint16_t sum = static_cast<uint16_t>(Checksum(lengthWord, 2) + Checksum(frame.data(), length));
+        if (sum == le16(check)) {
+            frameNumber = frameNumber == 127 ? 1 : static_cast<uint16_t>(frameNumber + 1);
+            if (Buffer)
+                Buffer->append(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(length));
+            LinkProcessMessages();
+            remaining = remaining > length ? remaining - length : 0;
+        }
+    } while (remaining > 0);
+
+    const uint8_t end[2] = {static_cast<uint8_t>(frameNumber & 0xFF), static_cast<uint8_t>(frameNumber >> 8)};
+    PutBlock(end, 2);
+    GetBlock(word, 2);
+    SetScreenCursor(TCursor::crDefault);
+    LinkProcessMessages();
+    return true;
 }
 
 int TPortVirt::LoadBuffer(void* destination, int destinationSize)
 {
     XbtCLoad();
-    if (!destination || !Buffer || destinationSize <= 0)
+    if (!destination || destinationSize <= 0)
         return 0;
-    const int n = std::min<int>(destinationSize, static_cast<int>(Buffer->size()));
+    if (!Buffer) {
+        Dialogs().ShowMessage(ErrBufferMessage);
+        return 0;
+    }
+    // The destination is fixed in size while the block's length comes from the instrument.
+    const int n = static_cast<int>(std::min<qsizetype>(destinationSize, Buffer->size()));
     std::memcpy(destination, Buffer->constData(), static_cast<size_t>(n));
     return n;
 }

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 // Fixed messages of the link's exceptions.
 inline constexpr const char* PortErrGetcom = "Port err. Getcom";
@@ -13,14 +14,22 @@ inline constexpr const char* PortErrGetstring = "Port err. getstring";
 inline constexpr const char* PortErrSetcmd = "Port err. Setcmd";
 inline constexpr const char* PortWaitError = "Wait error";
 inline constexpr const char* PortErrXbtCload = "Port err. xbtCload";
+// Messages that the link shows itself.
+inline constexpr const char* UnknownBaudrateMessage = "Unknown Baudrate";
+inline constexpr const char* ErrBufferMessage = "Err. Buffer";
 
 // The bytes of the last block download.
 using TMemoryStream = QByteArray;
 
 // The abstract link port. The serial port (TPortCOM) and the USB port (TPortUSB) fill these
-// operations in this order; the protocol (handshake, prompt, identification, block download)
-// is built on the raw byte operations. The link state is the port number while open (>0),
-// 0 when closed, -1 while opening or after a cancelled connect prompt.
+// operations in this order; the protocol (byte and text waits, handshake, prompt,
+// identification, block download) is built here once on the raw byte operations. The link
+// state is the port number while open (>0), 0 when closed, -1 while opening or after a
+// cancelled connect prompt.
+//
+// Every wait lets window messages run, so a user action (Power off, closing the window) can
+// close the link inside it; the wait then ends through the closed link. Between polls the
+// waits block briefly on the port instead of spinning.
 class TPortVirt {
 public:
     TPortVirt() = default;
@@ -31,19 +40,25 @@ public:
     int32_t Configured = 0;          // 1 once a link has been opened; never cleared
 
     virtual ~TPortVirt();
-    virtual int GetCom() = 0;
+    // Waits for a received byte (processing messages) and reads it; raises on a closed link.
+    virtual int GetCom();
     virtual void Close() = 0;
-    virtual bool GetString(QString& text, int maxCount, int timeoutMs) = 0;
-    virtual bool WaitPrompt() = 0;
+    // Reads one line ended by LF (CR is counted, not kept) of at most maxCount bytes, with
+    // timeoutMs for each byte. The text changes only when the line was read.
+    virtual bool GetString(QString& text, int maxCount, int timeoutMs);
+    virtual bool WaitPrompt();
     virtual int Open(int port, int speed, int delayMs, const QString& modemConfig, bool waitDsr,
                      const QString& dialNumber) = 0;
-    virtual bool SetCmd(uint8_t command, int timeoutMs) = 0;
-    virtual bool PromptSetCmd(uint8_t command, int timeoutMs) = 0;
-    virtual bool WaitText(const QString& text) = 0;
-    virtual void PutCom(uint8_t byte) = 0;
-    virtual int GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte) = 0;
-    virtual bool Identify(QString& name, QString& speed) = 0;
-    virtual void GetBlock(uint8_t* buffer, int count) = 0;
+    // Command handshake; true when the instrument accepted the command.
+    virtual bool SetCmd(uint8_t command, int timeoutMs);
+    virtual bool PromptSetCmd(uint8_t command, int timeoutMs);
+    // Waits without time limit for the text; ends early only through a closed link.
+    virtual bool WaitText(const QString& text);
+    virtual void PutCom(uint8_t byte);
+    virtual int GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte);
+    // Identification exchange: the instrument's first line goes to speed, its second to name.
+    virtual bool Identify(QString& name, QString& speed);
+    virtual void GetBlock(uint8_t* buffer, int count);
     virtual void ClearRx() = 0;
     virtual void ClearTx() = 0;
     virtual int WriteByte(uint8_t value) = 0;
@@ -83,10 +98,36 @@ public:
     static void Wait(int seconds);
     void PutBlock(const uint8_t* data, int count);
     static uint16_t Checksum(const uint8_t* data, uint32_t count);
+    // Framed block download into Buffer; raises on a closed link.
     bool XbtCLoad();
     // Downloads a block and copies at most destinationSize bytes of it; 0 when nothing was copied.
     int LoadBuffer(void* destination, int destinationSize);
+
+protected:
+    // Where the shared protocol differs between the two ports.
+    struct TLinkRules {
+        // USB: the handshake fails unless the synchronisation came back within 20 sends and
+        // makes at most 6 exchanges; WaitText raises on a closed link; identification drains
+        // only what the driver reports, and a failed Escape ends it.
+        bool Usb = false;
+        int DrainMsPerByte = 5000;
+        int ProbeReplyMs = 5000;
+        int FallbackSpeed = 38400;
+    };
+    TLinkRules Rules;
+    int32_t ByteDelay = 0;  // pause in ms after each byte of PutCom
+    int32_t OpenSpeed = 0;  // speed given to the last opening; identification restores it
+    // Blocks until a byte may be waiting or ms passed (the ports' poll), so waits don't spin.
+    std::function<void(int ms)> AwaitInput;
+    // Serial identification: true when the line reported an error, which is then cleared.
+    std::function<bool()> TakeLineError;
+
+    bool IsOpen() { return GetState() > 0; }
 };
 
 // The one current link port of the program.
 extern TPortVirt* ActivePort;
+
+// Lets window messages run; the byte loops call it often, so it lets them run at most once
+// a millisecond.
+void LinkProcessMessages();

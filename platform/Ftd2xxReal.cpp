@@ -1,0 +1,224 @@
+#include "Ftd2xxReal.h"
+
+#include <chrono>
+#include <libftdi1/ftdi.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One opened device. libftdi has no receive queue count, so bytes already fetched from the
+// device wait here until they are read.
+struct Device {
+    ftdi_context* ctx = nullptr;
+    std::vector<uint8_t> rx;
+    ULONG readTimeoutMs = 0;
+};
+
+class TLibFtdi : public TFtd2xx {
+public:
+    FT_STATUS FT_ListDevices(void* arg1, void*, DWORD flags) override
+    {
+        if (!(flags & FT_LIST_NUMBER_ONLY) || !arg1)
+            return FT_INVALID_PARAMETER;
+        ftdi_context* ctx = ftdi_new();
+        if (!ctx)
+            return FT_OTHER_ERROR;
+        ftdi_device_list* list = nullptr;
+        const int n = ftdi_usb_find_all(ctx, &list, 0, 0);
+        if (list)
+            ftdi_list_free(&list);
+        ftdi_free(ctx);
+        if (n < 0)
+            return FT_OTHER_ERROR;
+        *static_cast<DWORD*>(arg1) = static_cast<DWORD>(n);
+        return FT_OK;
+    }
+
+    FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) override
+    {
+        ftdi_context* ctx = ftdi_new();
+        if (!ctx)
+            return FT_OTHER_ERROR;
+        ftdi_device_list* list = nullptr;
+        const int n = ftdi_usb_find_all(ctx, &list, 0, 0);
+        ftdi_device_list* entry = list;
+        for (int i = 0; entry && i < deviceNumber; ++i)
+            entry = entry->next;
+        const int opened = (n > 0 && entry) ? ftdi_usb_open_dev(ctx, entry->dev) : -1;
+        if (list)
+            ftdi_list_free(&list);
+        if (opened < 0) {
+            ftdi_free(ctx);
+            return n > 0 ? FT_DEVICE_NOT_OPENED : FT_DEVICE_NOT_FOUND;
+        }
+        ftdi_set_latency_timer(ctx, 2);
+        auto* dev = new Device;
+        dev->ctx = ctx;
+        *handle = dev;
+        return FT_OK;
+    }
+
+    FT_STATUS FT_Close(FT_HANDLE handle) override
+    {
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        ftdi_usb_close(dev->ctx);
+        ftdi_free(dev->ctx);
+        delete dev;
+        return FT_OK;
+    }
+
+    FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWORD* read) override
+    {
+        *read = 0;
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(dev->readTimeoutMs);
+        auto* out = static_cast<uint8_t*>(buffer);
+        for (;;) {
+            const DWORD take = std::min<DWORD>(count - *read, static_cast<DWORD>(dev->rx.size()));
+            std::copy_n(dev->rx.begin(), take, out + *read);
+            dev->rx.erase(dev->rx.begin(), dev->rx.begin() + take);
+            *read += take;
+            if (*read == count)
+                return FT_OK;
+            if (fetch(dev) < 0)
+                return FT_IO_ERROR;
+            if (dev->rx.empty()) {
+                if (Clock::now() >= deadline)
+                    return FT_OK;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    }
+
+    FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) override
+    {
+        *written = 0;
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        const int n = ftdi_write_data(dev->ctx, static_cast<const unsigned char*>(buffer), static_cast<int>(count));
+        if (n < 0)
+            return FT_IO_ERROR;
+        *written = static_cast<DWORD>(n);
+        return FT_OK;
+    }
+
+    FT_STATUS FT_SetBaudRate(FT_HANDLE handle, ULONG baud) override
+    {
+        return status(handle, [&](ftdi_context* c) { return ftdi_set_baudrate(c, static_cast<int>(baud)); });
+    }
+
+    FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) override
+    {
+        return status(handle, [&](ftdi_context* c) {
+            return ftdi_set_line_property(c, wordLength == 7 ? BITS_7 : BITS_8,
+                                          stopBits == FT_STOP_BITS_2 ? STOP_BIT_2 : STOP_BIT_1,
+                                          static_cast<ftdi_parity_type>(parity <= 4 ? parity : 0));
+        });
+    }
+
+    FT_STATUS FT_SetFlowControl(FT_HANDLE handle, USHORT mode, UCHAR xon, UCHAR xoff) override
+    {
+        return status(handle, [&](ftdi_context* c) {
+            if (mode == FT_FLOW_XON_XOFF)
+                return ftdi_setflowctrl_xonxoff(c, xon, xoff);
+            return ftdi_setflowctrl(c, mode);
+        });
+    }
+
+    FT_STATUS FT_SetDtr(FT_HANDLE h) override { return status(h, [](ftdi_context* c) { return ftdi_setdtr(c, 1); }); }
+    FT_STATUS FT_ClrDtr(FT_HANDLE h) override { return status(h, [](ftdi_context* c) { return ftdi_setdtr(c, 0); }); }
+    FT_STATUS FT_SetRts(FT_HANDLE h) override { return status(h, [](ftdi_context* c) { return ftdi_setrts(c, 1); }); }
+    FT_STATUS FT_ClrRts(FT_HANDLE h) override { return status(h, [](ftdi_context* c) { return ftdi_setrts(c, 0); }); }
+
+    FT_STATUS FT_GetModemStatus(FT_HANDLE handle, ULONG* status) override
+    {
+        *status = 0;
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        unsigned short s = 0;
+        if (ftdi_poll_modem_status(dev->ctx, &s) < 0)
+            return FT_IO_ERROR;
+        *status = s & 0xFF; // CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80 as the driver gives them
+        return FT_OK;
+    }
+
+    FT_STATUS FT_Purge(FT_HANDLE handle, ULONG mask) override
+    {
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        int r = 0;
+        if (mask & FT_PURGE_RX) {
+            dev->rx.clear();
+            r |= ftdi_tciflush(dev->ctx);
+        }
+        if (mask & FT_PURGE_TX)
+            r |= ftdi_tcoflush(dev->ctx);
+        return r < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+    FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readTimeoutMs, ULONG) override
+    {
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        dev->readTimeoutMs = readTimeoutMs;
+        return FT_OK;
+    }
+
+    FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) override
+    {
+        *rxBytes = 0;
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        if (fetch(dev) < 0)
+            return FT_IO_ERROR;
+        *rxBytes = static_cast<DWORD>(dev->rx.size());
+        return FT_OK;
+    }
+
+    FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) override
+    {
+        *txBytes = *eventStatus = 0; // libftdi writes synchronously: nothing waits to be sent
+        return FT_GetQueueStatus(handle, rxBytes);
+    }
+
+    FT_STATUS FT_LinkOption(FT_HANDLE handle, ULONG) override
+    {
+        return handle ? FT_NOT_SUPPORTED : FT_INVALID_HANDLE;
+    }
+
+private:
+    template <class F>
+    static FT_STATUS status(FT_HANDLE handle, F call)
+    {
+        auto* dev = static_cast<Device*>(handle);
+        if (!dev)
+            return FT_INVALID_HANDLE;
+        return call(dev->ctx) < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+    // Moves what the device has received into the queue; the count moved, -1 on error.
+    static int fetch(Device* dev)
+    {
+        unsigned char chunk[512];
+        const int n = ftdi_read_data(dev->ctx, chunk, sizeof chunk);
+        if (n > 0)
+            dev->rx.insert(dev->rx.end(), chunk, chunk + n);
+        return n;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<TFtd2xx> MakeRealFtd2xx() { return std::make_unique<TLibFtdi>(); }
