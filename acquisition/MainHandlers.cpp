@@ -1,11 +1,21 @@
 // Handlers whose work comes with the survey, the connection and the window commands.
 #include "Main.h"
 
+#include <QCheckBox>
+#include <QPushButton>
+
 namespace Acquisition {
 
-void TMainFrm::ShowValue() {}
-void TMainFrm::NewGpsBtnClick(QObject*) {}
-void TMainFrm::StopBtnClick(QObject*) {}
+void TMainFrm::NewGpsBtnClick(QObject*)
+{
+    AcquisitionMode = (GpsConnectedCB->isChecked() ? 0x0A : 0x05) + (SounderCB->isChecked() ? 0xA0 : 0x50);
+}
+void TMainFrm::StopBtnClick(QObject*)
+{
+    StopRequested = 1;
+    NewGpsBtn->setEnabled(false);
+    TxVoltageCheckBtn->setEnabled(false);
+}
 void TMainFrm::Mark5Execute(QObject*) {}
 void TMainFrm::Mark6Execute(QObject*) {}
 void TMainFrm::Mark7Execute(QObject*) {}

@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include <QBitmap>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -8,11 +9,23 @@ TImage::TImage(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignCenter)
 void TImage::SetPicture(const QPixmap& picture)
 {
     picture_ = picture;
-    if (picture.isNull())
+    if (picture.isNull()) {
         clear();
-    else
+    } else if (transparent_) {
+        QPixmap shown = picture;
+        const QColor ground = picture.toImage().pixelColor(0, picture.height() - 1);
+        shown.setMask(picture.createMaskFromColor(ground, Qt::MaskInColor));
+        setPixmap(shown);
+    } else {
         setPixmap(picture);
+    }
     update();
+}
+
+void TImage::SetTransparent(bool transparent)
+{
+    transparent_ = transparent;
+    SetPicture(picture_);
 }
 
 void TImage::mouseReleaseEvent(QMouseEvent* event)

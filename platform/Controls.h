@@ -12,12 +12,16 @@ public:
     explicit TImage(QWidget* parent = nullptr);
     void SetPicture(const QPixmap& picture); // a null pixmap clears it
     QPixmap Picture() const { return picture_; }
+    // Transparent: the colour of the picture's bottom-left pixel is not drawn.
+    void SetTransparent(bool transparent);
+    bool Transparent() const { return transparent_; }
 signals:
     void clicked();
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 private:
     QPixmap picture_;
+    bool transparent_ = false;
 };
 
 // A static text with a border (sunken when asked); used for value displays and warnings.

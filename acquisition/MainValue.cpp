@@ -1,0 +1,148 @@
+// Shows the open setup file in the main window: the survey parameters go into their fields and
+// edit boxes, and the controls that depend on them are shown or hidden.
+#include "Main.h"
+
+#include "acquisition/setup/SetupFile.h"
+#include "graph/Pesgvcl.h"
+#include "platform/Application.h"
+#include "platform/NumberFormat.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
+#include <cmath>
+
+namespace Acquisition {
+
+namespace {
+void setBackground(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Button, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+} // namespace
+
+// Every key gives a usable value (a value that does not convert or does not fit gives its
+// default), so a damaged file still fills the whole window.
+void TMainFrm::ShowValue()
+{
+    if (!SetupIni)
+        return;
+    const TIniFile& ini = *SetupIni;
+    const QString P = Setup::Parameters;
+
+    // 1-2. Parameter groups usable, warnings off, graphs hidden until a survey starts.
+    EnableControls(StartConfigGB, true);
+    EnableControls(VarnokParametersGB, true);
+    ShowVp->setEnabled(true);
+    ShowRho->setEnabled(true);
+    SounderDisconnectLbl->hide();
+    GpsDisconnectLbl->hide();
+    PSeudoGB->show();
+    PESGraph1->hide();
+    PESGraph2->hide();
+    VarnokParametersGB->setEnabled(true);
+
+    // 3. Value displays back to zero; the current keeps the last reading.
+    DistanceLblx->setText(FormatFloat("#.00", 0));
+    NewRefLblx->setText(FormatFloat("#.00", 0));
+    const double current = std::fabs(double(Workspace[10]) - double(Workspace[21])) / 2;
+    InLblx->setText(FormatFloat(ModelTagFound ? "0" : "#.00", current));
+    for (TStaticText* v : VLblx)
+        v->setText(FormatFloat("#.00", 0));
+
+    // 4. Survey parameters.
+    RemoteTxVoltage = Setup::ReadFloat32(ini, P, "RemoteTxVoltage", 12);
+    RemoteTime = Setup::ReadUInt16(ini, P, "RemoteTime", 25);
+    RemoteDelay = Setup::ReadUInt16(ini, P, "RemoteDelay", 12);
+    ChannelCount = ini.ReadInteger(P, "Channel", 10);
+    DelayTime = ini.ReadInteger(P, "DelayTime", 0);
+    AddDistanceChk->setChecked(ini.ReadInteger(P, "AddDistance", 1) != 0);
+    GpsConnectedCB->setChecked(ini.ReadInteger(P, "GpsConnected", 1) != 0);
+    SounderCB->setChecked(ini.ReadInteger(P, "SounderConnected", 1) != 0);
+    IpDataChk->setChecked(ini.ReadInteger(P, "IpData", 0) != 0);
+
+    // 5. The range choice is read only while the instrument offers it (the label's own state).
+    if (!RangeLbl->testAttribute(Qt::WA_ForceDisabled)) {
+        if (ini.ReadInteger(P, "Range15", 1) == 1)
+            Range15Rb->setChecked(true);
+        else
+            Range5Rb->setChecked(true);
+    } else {
+        Range15Rb->setChecked(true);
+    }
+
+    // 6-7. Electrode positions, switch unit, depth offset and minimum distance.
+    for (const Setup::PositionKey& key : Setup::PositionKeys())
+        Workspace[key.WorkspaceIndex] = Setup::ReadFloat32(ini, P, key.Name, key.Default);
+    SwitchEnabled = Setup::ReadInt16(ini, Setup::Relaybox, "RelyaboxEnabled", 0);
+    DepthOffset = Setup::ReadFloat32(ini, P, "DepthOffset", 0);
+    MinDistance = Setup::ReadFloat32(ini, P, "MinDistance", 1);
+    MinDistanceLbl->setText(FormatFloat("Min : #0.00 m", MinDistance));
+
+    // 8. Edit boxes of the parameters and of the x positions of cable set 1.
+    TimeEdt->setText(QString::number(10 * int(RemoteTime)));
+    TxVoltageEdt->setText(FormatFloat("##0", RemoteTxVoltage));
+    ChannelEdt->setText(QString::number(ChannelCount));
+    CaEdt->setText(FormatFloat("#0.00", Workspace[124]));
+    CbEdt->setText(FormatFloat("#0.00", Workspace[125]));
+    for (int i = 0; i < 11; ++i)
+        PEdt[i]->setText(FormatFloat("#0.00", Workspace[126 + i]));
+
+    // 9. More than 10 channels always use the switch unit and the second cable set; red marks
+    // the switch unit in use with 10 channels or fewer.
+    setBackground(SwitchRB, palette().color(QPalette::Button));
+    if (ChannelCount > 10) {
+        SwitchEnabled = 1;
+        PanelP11_22->show();
+        PanelV11_20->show();
+    } else {
+        if (SwitchEnabled != 0)
+            setBackground(SwitchRB, QColor(255, 0, 0));
+        PanelP11_22->hide();
+        PanelV11_20->hide();
+    }
+    SwitchRB->setChecked(SwitchEnabled != 0);
+
+    // 10. x positions of P12 to P21.
+    for (int i = 11; i < 21; ++i)
+        PEdt[i]->setText(FormatFloat("#0.00", Workspace[160 + i - 11]));
+
+    // 11. The cable views draw a straight line only: no button when cable set 1 leaves it.
+    float across = 0;
+    for (int i = 144; i <= 156; ++i)
+        across += std::fabs(Workspace[i]);
+    ViewCableBtn->setVisible(!(double(across) > 0.01));
+
+    // 12. y positions.
+    YCaEdt->setText(FormatFloat("#0.00", Workspace[144]));
+    YCbEdt->setText(FormatFloat("#0.00", Workspace[145]));
+    for (int i = 0; i < 11; ++i)
+        YPEdt[i]->setText(FormatFloat("#0.00", Workspace[146 + i]));
+    for (int i = 11; i < 21; ++i)
+        YPEdt[i]->setText(FormatFloat("#0.00", Workspace[180 + i - 11]));
+
+    // 13-15.
+    StartConfigGB->show();
+    TApplication::ProcessMessages();
+    StopBtn->setEnabled(false);
+    NewGpsBtn->setEnabled(false);
+    TxVoltageCheckBtn->setEnabled(false);
+    PauseBtn->setEnabled(false);
+    ShowPortImage(false);
+
+    // 16-17.
+    GroupBox3->setTitle(DelayTime < 2 ? QString("Data :") : QString("Data (off time %1s) :").arg(DelayTime));
+    ScrollBox1->verticalScrollBar()->setValue(ScrollBox2->verticalScrollBar()->value());
+}
+
+} // namespace Acquisition

@@ -1,1 +1,0 @@
-int quorel_views_placeholder = 0;
