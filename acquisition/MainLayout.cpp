@@ -124,8 +124,8 @@ std::vector<Control> buildTable()
         C("Range5Rb", "RangePanel", K::RadioButton, {96, 1, 52, 18}, "5 V").flags(TextLeft),
         C("IpDataChk", "VarnokParametersGB", K::CheckBox, {6, 119, 80, 19}, "IP Data").flags(TextLeft),
         C("ChannelLbl", "VarnokParametersGB", K::Label, {6, 146, 36, 14}, "Chan :"),
-        C("ChannelEdt", "VarnokParametersGB", K::Edit, {43, 142, 26, 22}, "ChannelEdt"),
-        C("SwitchRB", "VarnokParametersGB", K::RadioButton, {72, 143, 58, 20}, "Switch").flags(TextLeft),
+        C("ChannelEdt", "VarnokParametersGB", K::Edit, {42, 142, 24, 22}, "ChannelEdt"),
+        C("SwitchRB", "VarnokParametersGB", K::RadioButton, {67, 143, 63, 20}, "Switch").flags(TextLeft),
         C("ViewCableBtn", "VarnokParametersGB", K::SpeedButton, {131, 141, 24, 24})
             .hint("View cable connections", true).glyph(icon<Glyphs::EyeRuler>, 16).click(&M::ViewCableBtnClick),
         C("Label19", "VarnokParametersGB", K::Label, {30, 168, 66, 14}, "X Spac. (m)"),
@@ -484,12 +484,14 @@ protected:
     }
 
 private:
-    // Enter on a control that is not a button clicks the default button while it can be seen.
+    // Enter on a control that is not a push or speed button clicks the default button while it
+    // can be seen (check boxes and radio buttons included).
     bool enterClicksApply(QKeyEvent* key)
     {
         if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
             return false;
-        if (qobject_cast<QAbstractButton*>(QApplication::focusWidget()))
+        QWidget* focus = QApplication::focusWidget();
+        if (qobject_cast<QPushButton*>(focus) || qobject_cast<QToolButton*>(focus))
             return false;
         if (!f->PSeudoGB->isVisible() || !f->BitBtn7->isEnabled())
             return false;
