@@ -446,6 +446,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        // While the window is destroyed its controls still send events (hiding, focus): the
+        // window's own parts are gone by then.
+        if (!qobject_cast<TMainFrm*>(parent()))
+            return false;
         switch (event->type()) {
         case QEvent::KeyPress:
             if (watched == f && enterClicksApply(static_cast<QKeyEvent*>(event)))

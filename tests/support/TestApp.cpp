@@ -9,9 +9,11 @@ QApplication& TestApp()
     static int argc = 1;
     static char name[] = "quorel-tests";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app = [] {
+    // Never destroyed: at exit Qt's own globals (the input devices of a shown window) are gone
+    // before a static application object would be, and its destructor would crash on them.
+    static QApplication* app = [] {
         qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-        return std::make_unique<QApplication>(argc, argv);
+        return new QApplication(argc, argv);
     }();
     return *app;
 }
