@@ -80,7 +80,7 @@ void drawPowerSymbol(QPainter& p, const QColor& colour)
 {
     p.setPen(pen(colour, 3.2));
     p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(8, 8.5, 16, 16), 120 * 16, -240 * 16);
+    p.drawArc(QRectF(8, 8.5, 16, 16), 60 * 16, -300 * 16); // open at the top
     p.drawLine(QPointF(16, 6), QPointF(16, 15));
 }
 
@@ -470,10 +470,11 @@ QPixmap PortPicture(int index)
         p.drawText(pm.rect(), Qt::AlignCenter, QString("COM%1").arg(index - 1));
     } else if (index == 6) {
         // The wireless serial link: the angular rune drawn in plain strokes, with waves.
-        p.setPen(QPen(QColor(0, 0, 160), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        p.setPen(QPen(QColor(0, 0, 160), 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         const int x = 20;
-        p.drawPolyline(QPolygon({QPoint(x - 4, 4), QPoint(x + 3, 10), QPoint(x, 13), QPoint(x, 1),
-                                 QPoint(x + 3, 4), QPoint(x - 4, 10)}));
+        p.drawPolyline(QPolygon({QPoint(x - 4, 4), QPoint(x + 4, 10), QPoint(x, 13), QPoint(x, 1),
+                                 QPoint(x + 4, 4), QPoint(x - 4, 10)}));
+        p.drawLine(x + 1, 1, x + 1, 13); // a double stroke keeps the stem clear at this size
         p.setPen(QPen(QColor(0, 0, 160), 1));
         p.drawArc(QRect(x + 6, 3, 6, 8), -60 * 16, 120 * 16);
         p.drawArc(QRect(x + 6, 0, 12, 14), -55 * 16, 110 * 16);
