@@ -24,6 +24,27 @@ constexpr int UsbExchanges = 6;
 // port still repeats without limit while the instrument answers 0xFF).
 constexpr int SilentExchanges = 6;
 constexpr uint32_t MaxFrame = 528;
+// A write that the port keeps refusing this long (a line that went away) fails as on a closed
+// link, so that Escape on Power off and closing the window cannot hang on it.
+constexpr auto RefusedWriteLimit = std::chrono::milliseconds(3000);
+
+// Times the refusals of one write.
+class RefusedWrites {
+public:
+    bool TooLong()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (!started_) {
+            started_ = true;
+            first_ = now;
+        }
+        return now - first_ >= RefusedWriteLimit;
+    }
+
+private:
+    bool started_ = false;
+    std::chrono::steady_clock::time_point first_;
+};
 
 [[noreturn]] void raise(const char* message)
 {
@@ -94,13 +115,16 @@ int TPortVirt::GetCom()
 
 void TPortVirt::PutCom(uint8_t byte)
 {
+    RefusedWrites refused;
     for (;;) {
         if (!IsOpen())
             raise(PortErrPutcom);
         LinkProcessMessages();
         if (WriteByte(byte) != -1)
             break;
-        Sleep(1); // a refused write (a line gone away) is retried, but not in a tight loop
+        if (refused.TooLong())
+            raise(PortErrPutcom);
+        Sleep(1); // a refused write is retried, but not in a tight loop
     }
     while (TxCount() != 0) {
         if (!IsOpen())
@@ -206,8 +230,9 @@ bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
         return false;
 
     const auto writeOrRaise = [this](uint8_t value) {
+        RefusedWrites refused;
         while (WriteByte(value) == -1) {
-            if (!IsOpen())
+            if (!IsOpen() || refused.TooLong())
                 raise(PortErrSetcmd);
             LinkProcessMessages();
             if (!IsOpen())

@@ -1,0 +1,516 @@
+#include "TestInstrument.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace Instrument {
+
+namespace {
+
+constexpr uint8_t Sync = 0x40;
+constexpr uint8_t Escape = 27;
+constexpr uint8_t Status = 30;
+constexpr uint8_t Garbled = 0xE6; // what a byte sent at the wrong speed looks like here
+constexpr int HostByteMs = 2000;   // bytes of one host write arrive well within this
+
+bool isMeasurement(uint8_t c) { return c == 34 || c == 47 || c == 48 || c == 49; }
+
+bool generic(TFaultKind kind)
+{
+    return kind == TFaultKind::Silence || kind == TFaultKind::Noise || kind == TFaultKind::Garbage ||
+           kind == TFaultKind::DropLine;
+}
+
+} // namespace
+
+TTestInstrument::TTestInstrument(TInstrumentSetup setup) : setup_(std::move(setup))
+{
+    if (setup_.Status.isEmpty())
+        setup_.Status = DefaultStatus(setup_.Channels);
+    if (setup_.FrameSize < 1 || setup_.FrameSize > 528)
+        setup_.FrameSize = 528;
+    if (wire_.Ok())
+        thread_ = std::thread([this] { run(); });
+}
+
+TTestInstrument::~TTestInstrument() { Stop(); }
+
+void TTestInstrument::Stop()
+{
+    wire_.Stop();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+QByteArray TTestInstrument::DefaultStatus(uint32_t channels)
+{
+    QByteArray status = Le32(channels);
+    for (int i = 4; i < 180; ++i)
+        status += static_cast<char>(i & 0xFF);
+    return status;
+}
+
+TCycleReadings TTestInstrument::DefaultReadings(const TSurveyProgram&, uint32_t channels, int cycle)
+{
+    TCycleReadings r;
+    for (int set = 0; set < 2; ++set) {
+        for (uint32_t k = 0; k < channels; ++k) {
+            const float v = 100.0f + 10.0f * static_cast<float>(k) + 200.0f * static_cast<float>(set) +
+                            static_cast<float>(cycle);
+            r.PlusV[set].push_back(v);
+            r.MinusV[set].push_back(-v);
+            r.PlusIp[set].push_back(1.0f + 0.125f * static_cast<float>(k));
+            r.MinusIp[set].push_back(-1.0f - 0.125f * static_cast<float>(k));
+        }
+        r.PlusI[set] = 250.0f + 50.0f * static_cast<float>(set);
+        r.MinusI[set] = -r.PlusI[set];
+    }
+    return r;
+}
+
+QByteArray TTestInstrument::DefaultGpsSentence(int cycle)
+{
+    // GGA: the boat moves north by 0.001 minute of latitude (about 1.85 m) each cycle.
+    const QByteArray lat = QByteArray::number(4807.038 + 0.001 * cycle, 'f', 3);
+    const QByteArray time = QByteArray::number(120000 + cycle % 60).rightJustified(6, '0') + ".00";
+    return NmeaSentence("GPGGA," + time + "," + lat + ",N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+}
+
+QByteArray TTestInstrument::DefaultSounderSentence(int cycle)
+{
+    // DBT: depth in metres in field 3.
+    const QByteArray metres = QByteArray::number(12.5 + 0.25 * (cycle % 8), 'f', 2);
+    return NmeaSentence("SDDBT,41.0,f," + metres + ",M,6.8,F");
+}
+
+void TTestInstrument::AddFault(const TFault& fault)
+{
+    std::lock_guard lock(mutex_);
+    faults_.push_back({fault, 0});
+}
+
+void TTestInstrument::ClearFaults()
+{
+    std::lock_guard lock(mutex_);
+    faults_.clear();
+}
+
+std::vector<TInstrumentEvent> TTestInstrument::Events() const
+{
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+QStringList TTestInstrument::EventNames() const
+{
+    std::lock_guard lock(mutex_);
+    QStringList names;
+    for (const auto& e : events_)
+        names << e.Name();
+    return names;
+}
+
+int TTestInstrument::Count(const QString& name) const
+{
+    std::lock_guard lock(mutex_);
+    int n = 0;
+    for (const auto& e : events_)
+        n += e.Name() == name ? 1 : 0;
+    return n;
+}
+
+bool TTestInstrument::WaitForEvent(const QString& name, int timeoutMs) const
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        for (const auto& e : events_)
+            if (e.Name() == name)
+                return true;
+        return false;
+    });
+}
+
+QByteArray TTestInstrument::Received() const
+{
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+QByteArray TTestInstrument::Sent() const
+{
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+TSurveyProgram TTestInstrument::Program() const
+{
+    std::lock_guard lock(mutex_);
+    return program_;
+}
+
+int TTestInstrument::Cycles() const
+{
+    std::lock_guard lock(mutex_);
+    return cycles_;
+}
+
+void TTestInstrument::SetOnEvent(std::function<void(const TInstrumentEvent&)> onEvent)
+{
+    std::lock_guard lock(mutex_);
+    onEvent_ = std::move(onEvent);
+}
+
+void TTestInstrument::event(const QString& what, int value, const QByteArray& bytes)
+{
+    std::function<void(const TInstrumentEvent&)> notify;
+    TInstrumentEvent e{what, value, bytes};
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(e);
+        notify = onEvent_;
+    }
+    changed_.notify_all();
+    if (notify)
+        notify(e);
+}
+
+bool TTestInstrument::take(TFaultKind kind, int match, TFault* fault)
+{
+    std::lock_guard lock(mutex_);
+    for (Rule& rule : faults_) {
+        if (rule.Fault.Kind != kind || (rule.Fault.Match >= 0 && rule.Fault.Match != match))
+            continue;
+        const int seen = rule.Seen++;
+        if (seen >= rule.Fault.Skip && (rule.Fault.Times < 0 || seen < rule.Fault.Skip + rule.Fault.Times)) {
+            if (fault)
+                *fault = rule.Fault;
+            return true;
+        }
+    }
+    return false;
+}
+
+int TTestInstrument::read(int timeoutMs)
+{
+    const int b = wire_.Read(timeoutMs);
+    if (b >= 0) {
+        std::lock_guard lock(mutex_);
+        received_ += static_cast<char>(b);
+    }
+    return b;
+}
+
+QByteArray TTestInstrument::readExact(int count, int timeoutMs)
+{
+    QByteArray bytes;
+    while (bytes.size() < count) {
+        const int b = read(timeoutMs);
+        if (b < 0)
+            break;
+        bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
+{
+    QByteArray out = bytes;
+    {
+        std::lock_guard lock(mutex_);
+        for (Rule& rule : faults_) {
+            const TFault& f = rule.Fault;
+            if (!generic(f.Kind) || (f.At != TPoint::Any && f.At != point))
+                continue;
+            const int seen = rule.Seen++;
+            if (seen < f.Skip || (f.Times >= 0 && seen >= f.Skip + f.Times))
+                continue;
+            switch (f.Kind) {
+            case TFaultKind::Silence: out.clear(); break;
+            case TFaultKind::Noise: out = f.Bytes + out; break;
+            case TFaultKind::Garbage: out = f.Bytes; break;
+            case TFaultKind::DropLine: dropped_ = true; break;
+            default: break;
+            }
+            break;
+        }
+    }
+    if (dropped_) {
+        wire_.Hangup();
+        event("hangup");
+        return false;
+    }
+    if (out.isEmpty())
+        return true;
+    {
+        std::lock_guard lock(mutex_);
+        sent_ += out;
+    }
+    return wire_.Write(out);
+}
+
+void TTestInstrument::SendNow(const QByteArray& bytes)
+{
+    {
+        std::lock_guard lock(mutex_);
+        sent_ += bytes;
+    }
+    wire_.Write(bytes);
+}
+
+void TTestInstrument::run()
+{
+    if (setup_.Modem)
+        modem();
+    while (!dropped_) {
+        const int b = read(-1);
+        if (b < 0)
+            return;
+        if (setup_.AnswerOnlyAtSpeed != 0 && wire_.Speed() != setup_.AnswerOnlyAtSpeed) {
+            event("garbled", wire_.Speed());
+            answer(TPoint::Any, QByteArray(1, static_cast<char>(Garbled)));
+            continue;
+        }
+        if (b == Sync) {
+            handshake();
+            continue;
+        }
+        if (mode_ == Mode::Block && b == 0x00) {
+            block();
+            mode_ = Mode::Idle;
+            continue;
+        }
+        if (mode_ == Mode::Measure) {
+            if (b == 0x00) {
+                event("stop");
+                mode_ = Mode::Idle;
+                answer(TPoint::Prompt, ":>");
+            } else {
+                cycle(static_cast<uint8_t>(b));
+            }
+        }
+        // Anything else between exchanges (the host's 0 before identifying) is ignored.
+    }
+}
+
+// A dial-up modem: lines end with CR; "ATD..." connects, everything else is answered OK.
+void TTestInstrument::modem()
+{
+    QByteArray line;
+    for (;;) {
+        const int b = read(-1);
+        if (b < 0)
+            return;
+        if (b == '\n')
+            continue;
+        if (b != '\r') {
+            line += static_cast<char>(b);
+            continue;
+        }
+        event("modem", -1, line);
+        if (line.startsWith("ATD")) {
+            answer(TPoint::Modem, "\r\nCONNECT 9600\r\n");
+            return;
+        }
+        answer(TPoint::Modem, "\r\nOK\r\n");
+        line.clear();
+    }
+}
+
+// After 0x40: a command byte and its complement follow at once in a handshake; silence
+// means an identification probe.
+void TTestInstrument::handshake()
+{
+    event("sync");
+    answer(TPoint::Sync, QByteArray(1, static_cast<char>(Sync)));
+    for (;;) {
+        const int c = read(setup_.IdentificationWindowMs);
+        if (c == -2)
+            return;
+        if (c == -1) {
+            identification();
+            return;
+        }
+        if (c == Sync) {
+            event("sync");
+            answer(TPoint::Sync, QByteArray(1, static_cast<char>(Sync)));
+            continue;
+        }
+        const int complement = read(HostByteMs);
+        if (complement < 0 || !DecodeCommand(static_cast<uint8_t>(c), static_cast<uint8_t>(complement))) {
+            event("bad complement", c);
+            answer(TPoint::Command, QByteArray(1, static_cast<char>(0xFF)));
+            continue;
+        }
+        event("command", c);
+        if (take(TFaultKind::ReplyFF, c)) {
+            answer(TPoint::Command, QByteArray(1, static_cast<char>(0xFF)));
+            continue; // the host sends the command again, without a new synchronisation
+        }
+        command(static_cast<uint8_t>(c));
+        return;
+    }
+}
+
+void TTestInstrument::identification()
+{
+    event("identified");
+    answer(TPoint::Identification,
+           setup_.SpeedLine + "\r\n" + setup_.NameLine + "\r\n" + Le32(setup_.Capability));
+    mode_ = Mode::Idle;
+    answer(TPoint::Prompt, ":>");
+}
+
+void TTestInstrument::command(uint8_t c)
+{
+    TFault fault;
+    const bool known = c == Escape || c == Status || isMeasurement(c);
+    if (!known || take(TFaultKind::RefuseCommand, c, &fault)) {
+        event("refused", c);
+        answer(TPoint::Command, QByteArray(1, fault.Bytes.isEmpty() ? '?' : fault.Bytes[0]));
+        return;
+    }
+    answer(TPoint::Command, QByteArray(1, static_cast<char>(c)));
+    if (c == Escape) {
+        event("escape");
+        mode_ = Mode::Idle;
+        answer(TPoint::Prompt, ":>");
+    } else if (c == Status) {
+        mode_ = Mode::Block;
+    } else {
+        program(c);
+    }
+}
+
+// Measurement command: parameter block, switch word and, with the switch unit, two tables.
+void TTestInstrument::program(uint8_t c)
+{
+    TSurveyProgram p;
+    p.Command = c;
+    const QByteArray parameters = readExact(8, HostByteMs);
+    const QByteArray word = readExact(2, HostByteMs);
+    QByteArray bytes = parameters + word;
+    bool complete = DecodeParameterBlock(parameters, p) && word.size() == 2;
+    p.SwitchWord = DecodeSwitchWord(word);
+    if (complete && p.Switch()) {
+        const QByteArray t1 = readExact(26, HostByteMs);
+        const QByteArray t2 = readExact(26, HostByteMs);
+        complete = DecodeSwitchTable(t1, p.Table1) && DecodeSwitchTable(t2, p.Table2);
+        bytes += t1 + t2;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        program_ = p;
+    }
+    event(complete ? "program" : "program incomplete", c, bytes);
+    mode_ = complete ? Mode::Measure : Mode::Idle;
+}
+
+// Framed block download; the host has sent 0x00.
+void TTestInstrument::block()
+{
+    event("block start");
+    const QByteArray data = setup_.Status;
+    const auto total = static_cast<uint32_t>(data.size());
+    answer(TPoint::BlockStart, QByteArray(1, 0));
+    answer(TPoint::BlockTotal, Le32(total));
+
+    uint32_t pos = 0;        // start of the frame that request `current` gets
+    uint16_t current = 1;
+    uint32_t sentLength = 0;
+    bool sent = false;       // a frame was sent for `current` and may have been accepted
+    bool endMarkerSent = false;
+    const auto next = [](uint16_t n) { return static_cast<uint16_t>(n == 127 ? 1 : n + 1); };
+    for (;;) {
+        const int low = read(-1);
+        if (low < 0)
+            return;
+        if (low == 0 && !sent && pos == 0) {
+            // Frame numbers run 1..127, so a request never starts with 0: the host did not
+            // get the start echo and starts again.
+            event("block start");
+            answer(TPoint::BlockStart, QByteArray(1, 0));
+            answer(TPoint::BlockTotal, Le32(total));
+            continue;
+        }
+        const int high = read(HostByteMs);
+        if (high < 0)
+            return;
+        const auto n = static_cast<uint16_t>(low | (high << 8));
+        if (sent && n == next(current)) {
+            pos += sentLength; // the previous frame was accepted
+            sent = false;
+        }
+        current = n;
+        if (endMarkerSent || (pos >= total && total > 0)) {
+            event("block end", n);
+            answer(TPoint::BlockEnd, Le16(n));
+            answer(TPoint::Prompt, ":>");
+            return;
+        }
+        event("frame", n);
+        TFault fault;
+        if (take(TFaultKind::WrongFrameEcho, n, &fault)) {
+            answer(TPoint::FrameEcho, Le16(static_cast<uint16_t>(n + 1)));
+            sent = false;
+            continue;
+        }
+        uint32_t length = std::min<uint32_t>(static_cast<uint32_t>(setup_.FrameSize), total - pos);
+        std::optional<uint16_t> word;
+        if (take(TFaultKind::LengthWord, n, &fault) && fault.Bytes.size() == 2) {
+            word = DecodeFrameNumber(fault.Bytes);
+            length = std::min(HostFrameLength(*word, total - pos), total - pos);
+        }
+        const uint16_t checksumXor = take(TFaultKind::WrongChecksum, n) ? 0x5A5A : 0;
+        const QByteArray frame = data.mid(pos, length);
+        answer(TPoint::Frame, EncodeFrame(n, frame, word, checksumXor));
+        sent = true;
+        sentLength = length;
+        if (length == 0)
+            endMarkerSent = true;
+    }
+}
+
+void TTestInstrument::cycle(uint8_t mode)
+{
+    int index = 0;
+    {
+        std::lock_guard lock(mutex_);
+        index = cycles_++;
+    }
+    event("trigger", mode);
+    const TSurveyProgram p = Program();
+    if (mode & 0x0A) {
+        const QByteArray s = setup_.GpsSentence ? setup_.GpsSentence(index) : DefaultGpsSentence(index);
+        answer(TPoint::Gps, take(TFaultKind::SilentGps, index) ? Le32(0) : EncodeSentence(s));
+    }
+    if (mode & 0xA0) {
+        const QByteArray s = setup_.SounderSentence ? setup_.SounderSentence(index) : DefaultSounderSentence(index);
+        answer(TPoint::Sounder, take(TFaultKind::SilentSounder, index) ? Le32(0) : EncodeSentence(s));
+    }
+    TCycleReadings r = setup_.Readings ? setup_.Readings(p, index) : DefaultReadings(p, setup_.Channels, index);
+    if (take(TFaultKind::NoCurrent, index))
+        r.PlusI[0] = r.MinusI[0] = r.PlusI[1] = r.MinusI[1] = 0.0f;
+
+    // Blocks per cable set: V+ with I+, IP+, V- with I-, IP-; the second set only with the
+    // switch unit; IP only with an IP command. Each block has the instrument's N values.
+    const auto fit = [this](std::vector<float> v) {
+        v.resize(setup_.Channels, 0.0f);
+        return v;
+    };
+    QByteArray blocks;
+    for (int set = 0; set < (p.Switch() ? 2 : 1); ++set) {
+        std::vector<float> plus = fit(r.PlusV[set]);
+        plus.push_back(r.PlusI[set]);
+        std::vector<float> minus = fit(r.MinusV[set]);
+        minus.push_back(r.MinusI[set]);
+        blocks += Floats(plus);
+        if (p.Ip())
+            blocks += Floats(fit(r.PlusIp[set]));
+        blocks += Floats(minus);
+        if (p.Ip())
+            blocks += Floats(fit(r.MinusIp[set]));
+    }
+    answer(TPoint::Readings, blocks);
+}
+
+} // namespace Instrument

@@ -1,0 +1,180 @@
+#pragma once
+// The test instrument: answers on a pseudo-terminal as the resistivity meter does on its
+// link, byte for byte, and can be told to misbehave. It runs on a thread of its own.
+//
+//   Instrument::TTestInstrument instrument;              // default setup, serving at once
+//   qputenv("QUOREL_COM1", instrument.DevicePath().toLocal8Bit());   // serial port 1
+//   // or, for the USB port: TFakeFtd2xx driver(instrument.DevicePath()); SetFtd2xx(&driver);
+//   instrument.AddFault({Instrument::TFaultKind::WrongChecksum, Instrument::TPoint::Frame, 0, 1});
+//   ... drive the host ...
+//   instrument.WaitForEvent("stop", 5000);
+//   instrument.EventNames();   // "sync", "command 30", "block start", "frame 1", ...
+//   instrument.Program();      // what the measurement command programmed
+#include "InstrumentCodec.h"
+#include "InstrumentWire.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace Instrument {
+
+// One cycle's measurements: per cable set (0, 1) the N potentials (mV) and the current (mA)
+// of each current pulse, and the N IP values of each pulse.
+struct TCycleReadings {
+    std::vector<float> PlusV[2], MinusV[2], PlusIp[2], MinusIp[2];
+    float PlusI[2] = {}, MinusI[2] = {};
+};
+
+// The points of the exchange where the instrument answers; faults are tied to them.
+enum class TPoint {
+    Any,            // every answer
+    Sync,           // 0x40 echo of the handshake or of the identification probe
+    Command,        // reply to a command exchange
+    Identification, // the two lines and the capability code
+    Prompt,         // ":>"
+    BlockStart,     // 0x00 echo of the block start
+    BlockTotal,     // 32-bit total of the block
+    FrameEcho,      // echo of a frame request's number (wrong echoes only)
+    Frame,          // echo, length word, data and checksum of a frame
+    BlockEnd,       // the 2 bytes after the host's end word
+    Gps,            // relayed GPS sentence with its length
+    Sounder,        // relayed sounder sentence with its length
+    Readings,       // the reading blocks of a cycle
+    Modem,          // modem answers (OK, CONNECT)
+};
+
+enum class TFaultKind {
+    Silence,        // the answer is not sent
+    Noise,          // Bytes are sent before the answer
+    Garbage,        // Bytes are sent in place of the answer
+    DropLine,       // the line is dropped in place of the answer (the instrument then stops)
+    WrongChecksum,  // a frame's checksum is wrong (Match: frame number, -1 any)
+    WrongFrameEcho, // a frame request is echoed with another number, nothing else follows
+    LengthWord,     // a frame carries the length word in Bytes (2 bytes, little-endian)
+    RefuseCommand,  // a command (Match, -1 any) is answered with Bytes[0], '?' by default
+    ReplyFF,        // a command (Match, -1 any) is answered with 0xFF (send again)
+    SilentGps,      // the GPS sentence length is 0
+    SilentSounder,  // the sounder sentence length is 0
+    NoCurrent,      // both currents of both cable sets are 0
+};
+
+struct TFault {
+    TFaultKind Kind;
+    // Where it acts; Any for Silence/Noise/Garbage/DropLine means at every answer. The other
+    // kinds have their own point and ignore this.
+    TPoint At = TPoint::Any;
+    int Skip = 0;   // occurrences let through before the fault acts
+    int Times = 1;  // occurrences it acts on; -1 for ever
+    int Match = -1; // command byte or frame number it is limited to; -1 any
+    QByteArray Bytes = {};
+};
+
+struct TInstrumentSetup {
+    QByteArray SpeedLine = "38400";         // first identification line
+    QByteArray NameLine = "VARNOK 10";      // second identification line
+    uint32_t Capability = 0x10000002;       // sent right after the lines
+    uint32_t Channels = 10;                 // first word of the status block
+    QByteArray Status;                      // the block after command 30; empty: 180 bytes
+    int FrameSize = 528;                    // data bytes per frame, at most 528
+    int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
+    bool Modem = false;                     // first answers as a dial-up modem until CONNECT
+    int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
+    // Measurements of a cycle (cycle counts from 0); empty gives the default readings.
+    std::function<TCycleReadings(const TSurveyProgram&, int cycle)> Readings;
+    // Relayed sentences of a cycle; empty gives a GGA and a DBT sentence.
+    std::function<QByteArray(int cycle)> GpsSentence, SounderSentence;
+};
+
+// What the instrument received and did, in order. Names: "sync", "identified",
+// "command <n>", "refused <n>", "bad complement", "escape", "block start", "frame <n>",
+// "block end <n>", "program <command>", "trigger <mode>", "stop", "garbled <host speed>",
+// "modem" (Bytes: the line), "hangup".
+struct TInstrumentEvent {
+    QString What;
+    int Value = -1;
+    QByteArray Bytes;
+    QString Name() const { return Value < 0 ? What : What + " " + QString::number(Value); }
+};
+
+class TTestInstrument {
+public:
+    explicit TTestInstrument(TInstrumentSetup setup = {});
+    ~TTestInstrument();
+    TTestInstrument(const TTestInstrument&) = delete;
+    TTestInstrument& operator=(const TTestInstrument&) = delete;
+
+    // The pseudo-terminal the host opens; empty when none could be made.
+    QString DevicePath() const { return wire_.DevicePath(); }
+
+    void AddFault(const TFault& fault);
+    void ClearFaults();
+
+    std::vector<TInstrumentEvent> Events() const;
+    QStringList EventNames() const;
+    int Count(const QString& name) const;
+    // Waits until an event of that name has happened (it may already have); false on timeout.
+    bool WaitForEvent(const QString& name, int timeoutMs) const;
+    QByteArray Received() const;
+    QByteArray Sent() const;
+    TSurveyProgram Program() const;
+    int Cycles() const;
+    // The default readings of a cycle, as the survey tests compute their expectations from.
+    static TCycleReadings DefaultReadings(const TSurveyProgram& program, uint32_t channels, int cycle);
+    static QByteArray DefaultGpsSentence(int cycle);
+    static QByteArray DefaultSounderSentence(int cycle);
+    static QByteArray DefaultStatus(uint32_t channels);
+
+    // Called on the instrument's thread for every event (the program prints them).
+    void SetOnEvent(std::function<void(const TInstrumentEvent&)> onEvent);
+
+    // Sends bytes at once, outside any exchange (line noise, or the text a test needs).
+    void SendNow(const QByteArray& bytes);
+
+    void Stop();
+
+private:
+    enum class Mode { Idle, Block, Measure };
+
+    void run();
+    void modem();
+    void handshake();
+    void identification();
+    void command(uint8_t command);
+    void program(uint8_t command);
+    void block();
+    void cycle(uint8_t mode);
+    QByteArray readExact(int count, int timeoutMs);
+
+    void event(const QString& what, int value = -1, const QByteArray& bytes = {});
+    bool take(TFaultKind kind, int match, TFault* fault = nullptr);
+    int read(int timeoutMs);
+    bool answer(TPoint point, const QByteArray& bytes);
+
+    TInstrumentSetup setup_;
+    TPtyWire wire_;
+    Mode mode_ = Mode::Idle;
+    bool dropped_ = false;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    struct Rule {
+        TFault Fault;
+        int Seen = 0;
+    };
+    std::vector<Rule> faults_;
+    std::vector<TInstrumentEvent> events_;
+    QByteArray received_, sent_;
+    TSurveyProgram program_;
+    int cycles_ = 0;
+    std::function<void(const TInstrumentEvent&)> onEvent_;
+    std::thread thread_;
+};
+
+} // namespace Instrument
