@@ -1,0 +1,234 @@
+// The USB port against the fake driver, behind which the test instrument answers.
+#include "LinkTestSupport.h"
+
+#include "platform/Application.h"
+
+using namespace Instrument;
+
+namespace {
+
+QStringList withoutReads(const QStringList& calls)
+{
+    QStringList out;
+    for (const QString& c : calls)
+        if (!c.startsWith("FT_Read") && !c.startsWith("FT_SetTimeouts") && !c.startsWith("FT_Purge"))
+            out << c;
+    return out;
+}
+
+TEST(UsbOpen, DriverCallsInOrder)
+{
+    UsbLink link;
+    EXPECT_EQ(link.Open(115200), 99);
+    EXPECT_EQ(link.Driver.Calls, QStringList({"FT_Open 0", "FT_ClrDtr", "FT_ClrRts", "FT_SetBaudRate 115200",
+                                              "FT_SetTimeouts 500 500", "FT_SetDtr", "FT_SetRts"}));
+    ASSERT_EQ(link.Dialogs.Calls.size(), 1u);
+    EXPECT_EQ(link.Dialogs.Calls[0].Text, "Connect USB link between computer and VARNOK or OBRAN click <OK Button>");
+    EXPECT_EQ(link.Dialogs.Calls[0].Caption, "Communication");
+    EXPECT_EQ(link.Dialogs.Calls[0].Flags, MB_OKCANCEL | MB_ICONINFORMATION);
+    EXPECT_EQ(link.Port.GetState(), 99);
+    EXPECT_EQ(link.Port.Configured, 1);
+
+    // Close, then open again: the handle is closed once, never twice.
+    link.Driver.Calls.clear();
+    link.Port.Close();
+    EXPECT_EQ(link.Port.GetState(), 0);
+    EXPECT_EQ(link.Port.GetHandle(), nullptr);
+    EXPECT_EQ(link.Open(9600), 99);
+    EXPECT_EQ(link.Driver.CallsOf("FT_Close"), QStringList({"FT_Close"}));
+    EXPECT_TRUE(link.Driver.Calls.filter("invalid").isEmpty()) << link.Driver.Calls.join("; ").toStdString();
+    // Opening an open port closes its handle first.
+    link.Driver.Calls.clear();
+    EXPECT_EQ(link.Open(9600), 99);
+    EXPECT_EQ(link.Driver.Calls.first(), "FT_Close");
+    EXPECT_TRUE(link.Driver.Calls.filter("invalid").isEmpty());
+}
+
+TEST(UsbOpen, PromptRepeatsUntilADeviceIsAttached)
+{
+    UsbLink link;
+    link.Driver.DeviceScript = {0, 0};
+    link.Dialogs.AnswerMessage(IDOK);
+    link.Dialogs.AnswerMessage(IDOK);
+    EXPECT_EQ(link.Open(), 99);
+    EXPECT_EQ(link.Dialogs.Calls.size(), 3u);
+
+    UsbLink none;
+    none.Driver.Devices = 0;
+    none.Dialogs.AnswerMessage(IDOK);
+    none.Dialogs.AnswerMessage(IDCANCEL);
+    EXPECT_EQ(none.Port.Open(99, 115200, 0, {}, false, {}), 0);
+    EXPECT_EQ(none.Dialogs.Calls.size(), 2u);
+    EXPECT_EQ(none.Port.GetState(), -1);
+    EXPECT_TRUE(none.Driver.Calls.isEmpty());
+}
+
+TEST(UsbOpen, AFailedOpenTouchesNoLine)
+{
+    UsbLink link;
+    link.Driver.OpenStatus = FT_DEVICE_NOT_OPENED;
+    EXPECT_EQ(link.Open(), 0);
+    EXPECT_EQ(link.Driver.Calls, QStringList({"FT_Open 0"}));
+    EXPECT_EQ(link.Port.GetState(), -1);
+    EXPECT_EQ(link.Port.GetHandle(), nullptr);
+    EXPECT_EQ(link.Port.Configured, 0);
+}
+
+TEST(UsbRaw, WriteByteFailsUnlessOneByteWasWritten)
+{
+    UsbLink link;
+    ASSERT_EQ(link.Open(), 99);
+    EXPECT_EQ(link.Port.WriteByte(0x41), 0);
+    link.Driver.ShortWrites = true;
+    EXPECT_EQ(link.Port.WriteByte(0x41), -1);
+    link.Driver.ShortWrites = false;
+    link.Driver.FailWrites = true;
+    EXPECT_EQ(link.Port.WriteByte(0x41), -1);
+}
+
+TEST(UsbSettings, LineSettingsReachTheDriverOnlyWhileOpen)
+{
+    UsbLink link;
+    link.Port.SetStopBits(2);
+    link.Port.SetXonXoff(true);
+    link.Port.SetDtr(true);
+    EXPECT_TRUE(link.Driver.Calls.isEmpty());
+    EXPECT_EQ(link.Port.GetStopBits(), 1);
+    EXPECT_FALSE(link.Port.GetXonXoff());
+
+    ASSERT_EQ(link.Open(), 99);
+    struct Case {
+        std::function<void(TPortVirt&)> Set;
+        QString Call;
+        std::function<bool(TPortVirt&)> Check;
+    };
+    const std::vector<Case> cases = {
+        {[](TPortVirt& p) { p.SetStopBits(2); }, "FT_SetDataCharacteristics 8 2 0", [](TPortVirt& p) { return p.GetStopBits() == 2; }},
+        {[](TPortVirt& p) { p.SetStopBits(1); }, "FT_SetDataCharacteristics 8 0 0", [](TPortVirt& p) { return p.GetStopBits() == 1; }},
+        {[](TPortVirt& p) { p.SetDataBits(7); }, "FT_SetDataCharacteristics 7 0 0", [](TPortVirt& p) { return p.GetDataBits() == 7; }},
+        {[](TPortVirt& p) { p.SetDataBits(5); }, "FT_SetDataCharacteristics 8 0 0", [](TPortVirt& p) { return p.GetDataBits() == 8; }},
+        {[](TPortVirt& p) { p.SetParity(2); }, "FT_SetDataCharacteristics 8 0 2", [](TPortVirt& p) { return p.GetParity() == 2; }},
+        {[](TPortVirt& p) { p.SetParity(9); }, "FT_SetDataCharacteristics 8 0 0", [](TPortVirt& p) { return p.GetParity() == 0; }},
+        {[](TPortVirt& p) { p.SetRtsCts(true); }, "FT_SetFlowControl 0x100 0 0", [](TPortVirt& p) { return p.GetRtsCts(); }},
+        {[](TPortVirt& p) { p.SetXonXoff(true); }, "FT_SetFlowControl 0x400 17 19",
+         [](TPortVirt& p) { return p.GetXonXoff() && !p.GetRtsCts() && !p.GetDtrDsr(); }},
+        {[](TPortVirt& p) { p.SetDtrDsr(true); }, "FT_SetFlowControl 0x200 0 0", [](TPortVirt& p) { return p.GetDtrDsr() && !p.GetXonXoff(); }},
+        {[](TPortVirt& p) { p.SetDtrDsr(false); }, "FT_SetFlowControl 0x0 0 0",
+         [](TPortVirt& p) { return !p.GetDtrDsr() && !p.GetXonXoff() && !p.GetRtsCts(); }},
+        {[](TPortVirt& p) { p.SetDtr(false); }, "FT_ClrDtr", [](TPortVirt& p) { return !p.GetDtr(); }},
+        {[](TPortVirt& p) { p.SetRts(true); }, "FT_SetRts", [](TPortVirt& p) { return p.GetRts(); }},
+        {[](TPortVirt& p) { p.SetBaudRate(57600); }, "FT_SetBaudRate 57600", [](TPortVirt& p) { return p.GetBaudRate() == 0; }},
+        {[](TPortVirt& p) { p.SetLinkOption(3); }, "FT_LinkOption 3", [](TPortVirt&) { return true; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Call.toStdString());
+        link.Driver.Calls.clear();
+        c.Set(link.Port);
+        EXPECT_EQ(link.Driver.Calls, QStringList({c.Call}));
+        EXPECT_TRUE(c.Check(link.Port));
+    }
+    link.Driver.ModemStatus = 0x20;
+    EXPECT_EQ(link.Port.GetDsr(), 1);
+    link.Driver.ModemStatus = 0x10;
+    EXPECT_EQ(link.Port.GetDsr(), 0);
+}
+
+TEST(UsbDeviceCount, AsTheDriverTellsIt)
+{
+    TFakeFtd2xx driver{QString()};
+    TFtd2xx* previous = SetFtd2xx(&driver);
+    driver.Devices = 2;
+    EXPECT_EQ(UsbDeviceCount(), 2);
+    driver.Devices = 0;
+    EXPECT_EQ(UsbDeviceCount(), 0);
+    SetFtd2xx(previous);
+}
+
+TEST(UsbHandshake, AtMostSixExchanges)
+{
+    struct Case { const char* Name; std::vector<TFault> Faults; bool Result; int Exchanges; };
+    const std::vector<Case> cases = {
+        {"accepted", {}, true, 1},
+        {"0xFF twice", {{TFaultKind::ReplyFF, TPoint::Command, 0, 2}}, true, 3},
+        {"0xFF for ever", {{TFaultKind::ReplyFF, TPoint::Command, 0, -1}}, false, 6},
+        {"refused", {{TFaultKind::RefuseCommand, TPoint::Command, 0, 1}}, false, 1},
+    };
+    UsbLink link;
+    ASSERT_EQ(link.Open(), 99);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        link.Instrument.ClearFaults();
+        for (const TFault& f : c.Faults)
+            link.Instrument.AddFault(f);
+        link.Driver.Calls.clear();
+        EXPECT_EQ(link.Port.SetCmd(30, 300), c.Result);
+        EXPECT_EQ(link.Driver.CallsOf("FT_Write 1e").size(), c.Exchanges);
+        EXPECT_EQ(link.Driver.CallsOf("FT_Write e1").size(), c.Exchanges);
+    }
+    // No synchronisation within 20 sends: false, and no command is sent.
+    link.Instrument.ClearFaults();
+    link.Instrument.AddFault({TFaultKind::Silence, TPoint::Sync, 0, -1});
+    link.Driver.Calls.clear();
+    EXPECT_FALSE(link.Port.SetCmd(30, 20));
+    EXPECT_EQ(link.Driver.CallsOf("FT_Write 40").size(), 22);
+    EXPECT_TRUE(link.Driver.CallsOf("FT_Write 1e").isEmpty());
+}
+
+TEST(UsbBlock, DownloadAndPrompt)
+{
+    TInstrumentSetup setup;
+    setup.Status = PatternBlock(1000);
+    UsbLink link(setup);
+    ASSERT_EQ(link.Open(), 99);
+    link.Instrument.AddFault({TFaultKind::WrongChecksum, TPoint::Frame, 0, 1, 1});
+    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    uint8_t status[180];
+    EXPECT_EQ(link.Port.LoadBuffer(status, sizeof status), 180);
+    EXPECT_TRUE(*link.Port.Buffer == setup.Status);
+    EXPECT_TRUE(link.Port.WaitPrompt());
+    QStringList events = link.Instrument.EventNames();
+    EXPECT_EQ(events.mid(events.indexOf("block start")),
+              QStringList({"block start", "frame 1", "frame 1", "frame 2", "block end 3"}));
+}
+
+TEST(UsbIdentify, FallbackAndTheSpeedOfTheOpening)
+{
+    TInstrumentSetup setup;
+    setup.AnswerOnlyAtSpeed = 115200;
+    UsbLink link(setup);
+    ASSERT_EQ(link.Open(9600), 99);
+    QString name, speed;
+    EXPECT_TRUE(link.Port.Identify(name, speed));
+    EXPECT_EQ(speed, "38400");
+    EXPECT_EQ(name, "VARNOK 10");
+    EXPECT_EQ(link.Instrument.Count("garbled 9600"), 11);
+
+    // Never answered: after 20 probes the opening's speed comes back (not 0), and the failed
+    // Escape ends the identification.
+    TInstrumentSetup never;
+    never.AnswerOnlyAtSpeed = 57600;
+    UsbLink other(never);
+    ASSERT_EQ(other.Open(9600), 99);
+    other.Driver.Calls.clear();
+    EXPECT_FALSE(other.Port.Identify(name, speed));
+    EXPECT_EQ(other.Driver.CallsOf("FT_SetBaudRate"), QStringList({"FT_SetBaudRate 115200", "FT_SetBaudRate 9600"}));
+    EXPECT_EQ(other.Driver.CallsOf("FT_Write 40").size(), 20 + 22);
+    EXPECT_TRUE(other.Dialogs.Messages().filter("Unknown").isEmpty());
+}
+
+TEST(UsbWaits, ClosingTheLinkDuringThePromptWaitRaises)
+{
+    UsbLink link;
+    ASSERT_EQ(link.Open(), 99);
+    WhenInsideWait([] { return true; }, [&] { link.Port.Close(); });
+    try {
+        link.Port.WaitPrompt();
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message, PortWaitError);
+    }
+    EXPECT_EQ(link.Port.GetState(), 0);
+    EXPECT_EQ(withoutReads(link.Driver.Calls).filter("FT_Close").size(), 1);
+}
+
+} // namespace
