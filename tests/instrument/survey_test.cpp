@@ -1,0 +1,159 @@
+// The survey's exchange with the test instrument, as the survey loop runs it over the link.
+#include "TestInstrument.h"
+#include "link/Portcom.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestApp.h"
+
+#include <gtest/gtest.h>
+#include <cstring>
+
+using namespace Instrument;
+
+namespace {
+
+struct Survey {
+    explicit Survey(TInstrumentSetup setup = {}) : Instrument(std::move(setup))
+    {
+        TestApp();
+        qputenv("QUOREL_COM8", Instrument.DevicePath().toLocal8Bit());
+        Dialogs.AnswerMessage(IDOK);
+        Opened = Port.Open(8, 9600, 0, {}, false, {});
+    }
+    // Status, measurement command, parameter block, switch word and tables.
+    void Program(uint8_t command, bool switchUnit)
+    {
+        ASSERT_TRUE(Port.SetCmd(30, 2000));
+        uint8_t status[180];
+        ASSERT_EQ(Port.LoadBuffer(status, sizeof status), 180);
+        std::memcpy(&Channels, status, 4);
+        ASSERT_TRUE(Port.PromptSetCmd(command, 2000));
+        const float volts = 12.5f;
+        const uint16_t time = 25, delay = 3;
+        Port.PutBlock(reinterpret_cast<const uint8_t*>(&volts), 4);
+        Port.PutBlock(reinterpret_cast<const uint8_t*>(&time), 2);
+        Port.PutBlock(reinterpret_cast<const uint8_t*>(&delay), 2);
+        const int16_t word = switchUnit ? 29 : 0;
+        Port.PutBlock(reinterpret_cast<const uint8_t*>(&word), 2);
+        if (switchUnit) {
+            int16_t tables[26];
+            for (int i = 0; i < 26; ++i)
+                tables[i] = static_cast<int16_t>(i < 13 ? (i < 2 ? 0 : i - 1) : (i < 15 ? 0 : i - 4));
+            Port.PutBlock(reinterpret_cast<const uint8_t*>(tables), sizeof tables);
+        }
+    }
+    QByteArray Sentence()
+    {
+        uint8_t length[4] = {};
+        if (Port.GetComBuffer(length, 4, 3500) < 4)
+            return "(no length)";
+        int32_t n = 0;
+        std::memcpy(&n, length, 4);
+        if (n < 1 || n > 80)
+            return {};
+        QByteArray s(n, 0);
+        Port.GetBlock(reinterpret_cast<uint8_t*>(s.data()), n);
+        return s;
+    }
+    std::vector<float> Floats(int count)
+    {
+        std::vector<float> v(static_cast<size_t>(count));
+        Port.GetBlock(reinterpret_cast<uint8_t*>(v.data()), count * 4);
+        return v;
+    }
+
+    TTestInstrument Instrument;
+    ScriptedDialogs Dialogs;
+    TPortCOM Port{nullptr};
+    int Opened = 0;
+    uint32_t Channels = 0;
+};
+
+TEST(SurveyExchange, ProgrammingCyclesAndStop)
+{
+    Survey s;
+    ASSERT_EQ(s.Opened, 8);
+    s.Program(47, true);
+    ASSERT_EQ(s.Channels, 10u);
+    ASSERT_TRUE(s.Instrument.WaitForEvent("program 47", 2000));
+    const TSurveyProgram p = s.Instrument.Program();
+    EXPECT_FLOAT_EQ(p.TxVoltage, 12.5f);
+    EXPECT_EQ(p.PulseTime, 25);
+    EXPECT_EQ(p.Delay, 3);
+    EXPECT_EQ(p.SwitchWord, 29);
+    EXPECT_EQ(p.Table1[2], 1);
+    EXPECT_EQ(p.Table1[12], 11);
+    EXPECT_EQ(p.Table2[2], 11);
+    EXPECT_EQ(p.Table2[12], 21);
+
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        SCOPED_TRACE(cycle);
+        s.Port.PutCom(0xAA);
+        EXPECT_EQ(s.Sentence(), TTestInstrument::DefaultGpsSentence(cycle));
+        EXPECT_EQ(s.Sentence(), TTestInstrument::DefaultSounderSentence(cycle));
+        const TCycleReadings r = TTestInstrument::DefaultReadings(p, 10, cycle);
+        for (int set = 0; set < 2; ++set) {
+            auto plus = r.PlusV[set];
+            plus.push_back(r.PlusI[set]);
+            auto minus = r.MinusV[set];
+            minus.push_back(r.MinusI[set]);
+            EXPECT_EQ(s.Floats(11), plus);
+            EXPECT_EQ(s.Floats(10), r.PlusIp[set]);
+            EXPECT_EQ(s.Floats(11), minus);
+            EXPECT_EQ(s.Floats(10), r.MinusIp[set]);
+        }
+        EXPECT_EQ(s.Port.RxCount(), 0); // 336 bytes, nothing more
+    }
+    s.Port.PutCom(0);
+    EXPECT_TRUE(s.Port.WaitPrompt());
+    EXPECT_EQ(s.Instrument.Cycles(), 3);
+    EXPECT_TRUE(s.Instrument.WaitForEvent("stop", 1000));
+    EXPECT_TRUE(TTestInstrument::DefaultGpsSentence(0).startsWith("$GPGGA,120000.00,4807.038,N,01131.000,E,"));
+}
+
+TEST(SurveyExchange, FaultsOfACycle)
+{
+    Survey s;
+    ASSERT_EQ(s.Opened, 8);
+    s.Instrument.AddFault({TFaultKind::SilentGps, TPoint::Gps, 0, 1});
+    s.Instrument.AddFault({TFaultKind::NoCurrent, TPoint::Readings, 1, 1});
+    s.Instrument.AddFault({TFaultKind::Garbage, TPoint::Sounder, 0, 1, -1, QByteArray("\x63\x00\x00\x00", 4)});
+    s.Program(48, false); // 5 V, no IP, no switch unit: 88 bytes a cycle
+
+    s.Port.PutCom(0x5A); // GPS only: its length is 0
+    EXPECT_EQ(s.Sentence(), QByteArray());
+    EXPECT_EQ(s.Floats(22).size(), 22u);
+    s.Port.PutCom(0x55); // neither sentence; no current
+    const auto plus = s.Floats(11), minus = s.Floats(11);
+    EXPECT_EQ(plus[10], 0.0f);
+    EXPECT_EQ(minus[10], 0.0f);
+    EXPECT_NE(plus[0], 0.0f);
+    s.Port.PutCom(0xA5); // sounder only: a length of 99 is out of range
+    EXPECT_EQ(s.Sentence(), QByteArray());
+    s.Floats(22);
+    s.Port.PutCom(0);
+    EXPECT_TRUE(s.Port.WaitPrompt());
+    EXPECT_EQ(s.Instrument.Program().SwitchWord, 0);
+}
+
+TEST(Codec, AnnotatedSamples)
+{
+    TSurveyProgram p;
+    ASSERT_TRUE(DecodeParameterBlock(QByteArray("\x00\x00\x48\x41\x19\x00\x00\x00", 8), p));
+    EXPECT_FLOAT_EQ(p.TxVoltage, 12.5f);
+    EXPECT_EQ(p.PulseTime, 25);
+    EXPECT_FALSE(DecodeParameterBlock("short", p));
+    EXPECT_EQ(DecodeSwitchWord(QByteArray("\x1d\x00", 2)), 29);
+    EXPECT_EQ(DecodeCommand(0x1e, 0xe1), std::optional<uint8_t>(30));
+    EXPECT_EQ(DecodeCommand(0x1e, 0xe0), std::nullopt);
+    const QByteArray frame = EncodeFrame(1, QByteArray(528, 1));
+    EXPECT_EQ(frame.left(4), QByteArray("\x01\x00\x00\x84", 4));
+    EXPECT_EQ(frame.size(), 2 + 2 + 528 + 2);
+    EXPECT_EQ(frame.right(2), Le16(static_cast<uint16_t>(0x10 + 0x02 + 528)));
+    EXPECT_EQ(EncodeFrame(3, {}), QByteArray("\x03\x00\x00\x00", 4));
+    EXPECT_EQ(HostFrameLength(0x8440, 1000), 528u);
+    EXPECT_EQ(HostFrameLength(0x8440, 300), 300u);
+    EXPECT_EQ(HostFrameLength(0x0040, 300), 1u);
+    EXPECT_EQ(NmeaSentence("GPGGA,1"), "$GPGGA,1*4B");
+}
+
+} // namespace
