@@ -1,0 +1,294 @@
+// Power On against the test instrument on a pseudo-terminal, with the window offscreen and
+// every question answered by script.
+#include "acquisition/Main.h"
+#include "instrument/TestInstrument.h"
+#include "link/Portcom.h"
+#include "link/Portusb.h"
+#include "platform/Application.h"
+#include "platform/CommandLine.h"
+#include "platform/Ftd2xxFake.h"
+#include "platform/Registry.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestApp.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using Acquisition::TMainFrm;
+using Instrument::TInstrumentSetup;
+using Instrument::TTestInstrument;
+
+namespace {
+
+constexpr int Port = 7; // QUOREL_COM7 points at the instrument
+
+class ConnectTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        TRegistry::SetStoreFile(dir.File("registry.ini"));
+        SetCommandLine({"Quorel"});
+        drop();
+    }
+    void TearDown() override
+    {
+        drop();
+        TRegistry::SetStoreFile(QString());
+    }
+    // A window and a port object of their own, as a new run of the program has.
+    void drop()
+    {
+        frm.reset();
+        delete ActivePort;
+        ActivePort = nullptr;
+    }
+    TMainFrm& start(int port = Port, int speed = 9600)
+    {
+        const QString path = dir.File("setup.ini");
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(QString("[Communication]\r\nPort=%1\r\nSpeed=%2\r\n").arg(port).arg(speed).toLatin1());
+        f.close();
+        TRegistry().WriteString(QString(Acquisition::RegistryKey) + Acquisition::RegistrySubKey, "IniFile", path);
+        frm = std::make_unique<TMainFrm>();
+        frm->FormCreate(frm.get());
+        return *frm;
+    }
+    void serve(TInstrumentSetup setup = {})
+    {
+        instrument = std::make_unique<TTestInstrument>(std::move(setup));
+        qputenv("QUOREL_COM7", instrument->DevicePath().toLocal8Bit());
+    }
+    bool established() const { return frm->PowerOnOffBtn->property("Tag").toInt() == 1; }
+    // Presses Power; once the link is established, runs inside() from the survey's message
+    // processing and presses Power again, as the user does.
+    void connectThenPowerOff(std::function<void()> inside)
+    {
+        entered = false;
+        auto* timer = new QTimer(frm.get());
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, frm.get(), [this, timer, inside] {
+            if (!established())
+                return;
+            timer->stop();
+            entered = true;
+            inside();
+            frm->ConnectBtnClick(frm->PowerOnOffBtn);
+        });
+        timer->start();
+        dialogs.AnswerMessage(IDOK); // the connect prompt
+        frm->PowerAction->trigger();
+        timer->stop();
+    }
+    uint32_t statusWord() const
+    {
+        uint32_t w;
+        std::memcpy(&w, frm->InstrumentStatus.data(), 4);
+        return w;
+    }
+    void expectDisconnectedWindow()
+    {
+        EXPECT_LE(ActivePort->GetState(), 0);
+        EXPECT_FALSE(frm->PowerOnOffBtn->isChecked());
+        EXPECT_FALSE(frm->ConnectGb->isHidden());
+        EXPECT_TRUE(frm->NewSurveyBtn->isHidden());
+        EXPECT_FALSE(frm->RsOffImg->isHidden());
+        EXPECT_TRUE(frm->RsOnImg->isHidden());
+        EXPECT_TRUE(frm->Image2->isEnabled());
+        EXPECT_FALSE(frm->Animate1->Active());
+        EXPECT_TRUE(frm->Animate1->isHidden());
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+    }
+
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    std::unique_ptr<TTestInstrument> instrument;
+    std::unique_ptr<TMainFrm> frm;
+    bool entered = false;
+};
+
+TEST_F(ConnectTest, ConnectsShowsTheInstrumentAndPowerOffTakesTheLinkDown)
+{
+    TInstrumentSetup setup;
+    setup.SpeedLine = "115200";
+    setup.NameLine = "VARNOK 10 v2.1";
+    setup.Channels = 12;
+    serve(setup);
+    TMainFrm& w = start();
+    connectThenPowerOff([&] {
+        // Inside the survey: identified, status downloaded, waiting for Start.
+        EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 v2.1 at 115200 Bds");
+        EXPECT_EQ(statusWord(), 12u);
+        EXPECT_EQ(ActivePort->GetState(), Port);
+        EXPECT_TRUE(w.PowerOnOffBtn->isChecked());
+        EXPECT_TRUE(w.ConnectGb->isHidden());
+        EXPECT_TRUE(w.RsOffImg->isHidden());
+        EXPECT_FALSE(w.RsOnImg->isHidden());
+        EXPECT_FALSE(w.Image2->isEnabled());
+        EXPECT_TRUE(w.Animate1->isHidden());
+        EXPECT_EQ(w.ModelTagFound, 0);
+        EXPECT_TRUE(w.TxVoltageCheckBtn->isEnabled());
+    });
+    EXPECT_TRUE(entered);
+    ASSERT_EQ(dialogs.Calls.size(), 1u) << dialogs.Unexpected.join(" | ").toStdString();
+    EXPECT_EQ(dialogs.Calls[0].Caption, "Communication");
+    EXPECT_TRUE(instrument->WaitForEvent("escape", 5000)) << instrument->EventNames().join(", ").toStdString();
+    expectDisconnectedWindow();
+    EXPECT_EQ(w.MainGB->text(), "");
+    EXPECT_EQ(w.StopRequested, 1);
+    // On the wire: zero byte, identification, status command, framed block.
+    const QStringList events = instrument->EventNames();
+    const auto at = [&](const QString& name) { return events.indexOf(name); };
+    EXPECT_GE(at("identified"), 0);
+    EXPECT_GT(at("command 30"), at("identified"));
+    EXPECT_GT(at("block start"), at("command 30"));
+    EXPECT_GT(instrument->Count("escape"), 0);
+    EXPECT_TRUE(shell.Calls.empty());
+}
+
+TEST_F(ConnectTest, CapabilityCodeSetsTheIpAndRangeControls)
+{
+    const struct {
+        uint32_t code;
+        bool ipChecked;       // IpDataChk checked before connecting
+        bool ipEnabledBefore;
+        bool rangeEnabled;
+        bool ipEnabledAfter;
+        bool ipCheckedAfter;
+    } cases[] = {
+        {0x10000001, true, true, false, false, false},
+        {0x10000002, false, false, false, true, false},
+        {0x10000003, true, false, true, false, true}, // the IP box is left as it was
+        {0x12345678, true, true, false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.code);
+        drop();
+        TInstrumentSetup setup;
+        setup.Capability = c.code;
+        serve(setup);
+        TMainFrm& w = start();
+        w.IpDataChk->setChecked(c.ipChecked);
+        w.IpDataChk->setEnabled(c.ipEnabledBefore);
+        connectThenPowerOff([&] {
+            EXPECT_EQ(w.Range15Rb->isEnabled(), c.rangeEnabled);
+            EXPECT_EQ(w.Range5Rb->isEnabled(), c.rangeEnabled);
+            EXPECT_EQ(w.RangeLbl->isEnabled(), c.rangeEnabled);
+            EXPECT_EQ(w.IpDataChk->isEnabled(), c.ipEnabledAfter);
+            EXPECT_EQ(w.IpDataChk->isChecked(), c.ipCheckedAfter);
+        });
+        EXPECT_TRUE(entered);
+    }
+}
+
+TEST_F(ConnectTest, ModelTagHidesTheTxVoltageUntilAnotherInstrumentConnects)
+{
+    TInstrumentSetup halvo;
+    halvo.NameLine = "Halvo 20";
+    serve(halvo);
+    TMainFrm& w = start();
+    connectThenPowerOff([&] {
+        EXPECT_EQ(w.ModelTagFound, 1);
+        EXPECT_TRUE(w.TxVoltage->isHidden());
+        EXPECT_TRUE(w.TxVoltageEdt->isHidden());
+        EXPECT_TRUE(w.TxVoltageCheckBtn->isHidden());
+    });
+    ASSERT_TRUE(entered);
+    // Another instrument on a new port object; the window keeps what the first one did.
+    serve();
+    delete ActivePort;
+    ActivePort = new TPortCOM(&w);
+    connectThenPowerOff([&] {
+        EXPECT_EQ(w.ModelTagFound, 0);
+        EXPECT_FALSE(w.TxVoltage->isHidden());
+        EXPECT_FALSE(w.TxVoltageEdt->isHidden());
+        EXPECT_FALSE(w.TxVoltageCheckBtn->isHidden());
+        EXPECT_TRUE(w.TxVoltageCheckBtn->isEnabled());
+    });
+    EXPECT_TRUE(entered);
+}
+
+TEST_F(ConnectTest, StopWhileWaitingForStartKeepsTheLinkAndOffersANewSurvey)
+{
+    serve();
+    TMainFrm& w = start();
+    auto* timer = new QTimer(&w);
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, &w, [&, timer] {
+        if (!established())
+            return;
+        timer->stop();
+        w.Action4->trigger(); // F4
+    });
+    timer->start();
+    dialogs.AnswerMessage(IDOK);
+    w.PowerAction->trigger();
+    EXPECT_EQ(ActivePort->GetState(), Port);
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+    EXPECT_TRUE(w.NewSurveyBtn->isEnabled());
+    EXPECT_TRUE(w.ConnectGb->isHidden());
+    // Power now takes the open link down.
+    w.PowerAction->trigger();
+    expectDisconnectedWindow();
+    EXPECT_TRUE(instrument->WaitForEvent("escape", 5000)) << "the established link is left with Escape";
+}
+
+TEST_F(ConnectTest, PortThatDoesNotOpenBringsTheConnectControlsBack)
+{
+    // USB without a device: the prompt repeats after OK; Cancel gives up and the USB check
+    // program is started from the program's folder, without waiting.
+    {
+        TFakeFtd2xx driver(QString{});
+        driver.Devices = 0;
+        TFtd2xx* previous = SetFtd2xx(&driver);
+        TMainFrm& w = start(99, 115200);
+        dialogs.AnswerMessage(IDOK);
+        dialogs.AnswerMessage(IDCANCEL);
+        w.PowerAction->trigger();
+        SetFtd2xx(previous);
+        EXPECT_EQ(dialogs.Calls.size(), 2u);
+        ASSERT_EQ(shell.Calls.size(), 1u);
+        EXPECT_EQ(shell.Calls[0].What, "StartDetached");
+        EXPECT_EQ(shell.Calls[0].Program, TApplication::ExeDir() + "LinkTest");
+        expectDisconnectedWindow();
+    }
+    // A serial port that cannot be opened: nothing is started.
+    drop();
+    shell.Calls.clear();
+    dialogs.Calls.clear();
+    qputenv("QUOREL_COM3", dir.File("no-such-device").toLocal8Bit());
+    TMainFrm& w = start(3);
+    dialogs.AnswerMessage(IDOK);
+    w.PowerAction->trigger();
+    EXPECT_TRUE(shell.Calls.empty());
+    EXPECT_EQ(ActivePort->GetState(), 0);
+    expectDisconnectedWindow();
+}
+
+TEST_F(ConnectTest, InstrumentThatNeverSendsItsLinesFailsAfterFourIdentifications)
+{
+    serve();
+    instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Identification, 0, -1});
+    TMainFrm& w = start();
+    dialogs.AnswerMessage(IDOK);
+    w.PowerAction->trigger();
+    EXPECT_FALSE(established());
+    EXPECT_EQ(ActivePort->GetState(), 0);
+    expectDisconnectedWindow();
+    EXPECT_EQ(w.MainGB->text(), "");
+    // The first identification and three more, each after an Escape handshake.
+    EXPECT_EQ(instrument->Count("escape"), 3) << instrument->EventNames().join(", ").toStdString();
+}
+
+} // namespace
