@@ -1,5 +1,6 @@
 // Power On against the test instrument on a pseudo-terminal, with the window offscreen and
 // every question answered by script.
+#include "WindowFixture.h"
 #include "acquisition/Main.h"
 #include "instrument/TestInstrument.h"
 #include "link/Portcom.h"
@@ -31,37 +32,13 @@ namespace {
 
 constexpr int Port = 7; // QUOREL_COM7 points at the instrument
 
-class ConnectTest : public ::testing::Test {
+class ConnectTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        TestApp();
-        TRegistry::SetStoreFile(dir.File("registry.ini"));
-        SetCommandLine({"Quorel"});
-        drop();
-    }
-    void TearDown() override
-    {
-        drop();
-        TRegistry::SetStoreFile(QString());
-    }
-    // A window and a port object of their own, as a new run of the program has.
-    void drop()
-    {
-        frm.reset();
-        delete ActivePort;
-        ActivePort = nullptr;
-    }
+    void drop() { DropWindow(); }
     TMainFrm& start(int port = Port, int speed = 9600)
     {
-        const QString path = dir.File("setup.ini");
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(QString("[Communication]\r\nPort=%1\r\nSpeed=%2\r\n").arg(port).arg(speed).toLatin1());
-        f.close();
-        TRegistry().WriteString(QString(Acquisition::RegistryKey) + Acquisition::RegistrySubKey, "IniFile", path);
-        frm = std::make_unique<TMainFrm>();
-        frm->FormCreate(frm.get());
+        Remember(WriteFile("setup.ini", QString("[Communication]\r\nPort=%1\r\nSpeed=%2\r\n").arg(port).arg(speed).toLatin1()));
+        NewWindow().FormCreate(frm.get());
         return *frm;
     }
     void serve(TInstrumentSetup setup = {})
@@ -110,11 +87,7 @@ protected:
         EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
     }
 
-    TempDir dir;
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
     std::unique_ptr<TTestInstrument> instrument;
-    std::unique_ptr<TMainFrm> frm;
     bool entered = false;
 };
 

@@ -1,3 +1,4 @@
+#include "WindowFixture.h"
 #include "acquisition/Main.h"
 #include "acquisition/MainLayout.h"
 #include "graph/Pesgvcl.h"
@@ -29,20 +30,12 @@ namespace L = Acquisition::Layout;
 
 namespace {
 
-class MainWindowLayout : public ::testing::Test {
+class MainWindowLayout : public WindowTest {
 protected:
     void SetUp() override
     {
-        TestApp();
-        TRegistry::SetStoreFile(dir.File("registry.ini"));
-        frm = std::make_unique<TMainFrm>();
-    }
-    void TearDown() override
-    {
-        frm.reset();
-        delete ActivePort;
-        ActivePort = nullptr;
-        TRegistry::SetStoreFile(QString());
+        WindowTest::SetUp();
+        NewWindow();
     }
     QWidget* widget(const QString& name) const { return frm->findChild<QWidget*>(name); }
     // Shown and active, so that the window's shortcuts and key handling work.
@@ -53,10 +46,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(frm.get()));
     }
 
-    TempDir dir;
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<TMainFrm> frm;
 };
 
 QString caption(QWidget* w)

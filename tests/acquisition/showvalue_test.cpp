@@ -1,3 +1,4 @@
+#include "WindowFixture.h"
 #include "acquisition/Main.h"
 #include "graph/Pesgvcl.h"
 #include "link/Portvirt.h"
@@ -23,21 +24,12 @@ using Acquisition::TMainFrm;
 
 namespace {
 
-class ShowValueTest : public ::testing::Test {
+class ShowValueTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        TestApp();
-        SetDecimalSeparator('.');
-        TRegistry::SetStoreFile(dir.File("registry.ini"));
-        frm = std::make_unique<TMainFrm>();
-    }
-    void TearDown() override
-    {
-        frm.reset();
-        delete ActivePort;
-        ActivePort = nullptr;
-        TRegistry::SetStoreFile(QString());
+        WindowTest::SetUp();
+        NewWindow();
     }
     // Writes the bytes as they stand (CR LF added to each "\n") and shows the file.
     void show(const QByteArray& content)
@@ -53,9 +45,6 @@ protected:
     }
     QColor switchColour() const { return frm->SwitchRB->palette().color(QPalette::Window); }
 
-    TempDir dir;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<TMainFrm> frm;
     int files = 0;
 };
 

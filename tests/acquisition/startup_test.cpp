@@ -1,3 +1,4 @@
+#include "WindowFixture.h"
 #include "acquisition/Main.h"
 #include "link/Portcom.h"
 #include "link/Portusb.h"
@@ -22,50 +23,20 @@ using Acquisition::TMainFrm;
 
 namespace {
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        TestApp();
-        TRegistry::SetStoreFile(dir.File("registry.ini"));
-        SetCommandLine({"Quorel"});
-        delete ActivePort;
-        ActivePort = nullptr;
-    }
-    void TearDown() override
-    {
-        frm.reset();
-        delete ActivePort;
-        ActivePort = nullptr;
-        TRegistry::SetStoreFile(QString());
-    }
     QString setup(const char* name, int port)
     {
-        const QString path = dir.File(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(QString("[Communication]\r\nPort=%1\r\n").arg(port).toLatin1());
-        return path;
+        return WriteFile(name, QString("[Communication]\r\nPort=%1\r\n").arg(port).toLatin1());
     }
-    void remember(const QString& path) { TRegistry().WriteString(Acquisition::RegistryKey + QString(Acquisition::RegistrySubKey), "IniFile", path); }
-    QString remembered()
-    {
-        QString v;
-        TRegistry().ReadString(Acquisition::RegistryKey + QString(Acquisition::RegistrySubKey), "IniFile", v);
-        return v;
-    }
+    void remember(const QString& path) { Remember(path); }
+    QString remembered() { return Remembered(); }
     TMainFrm& start()
     {
-        frm = std::make_unique<TMainFrm>();
-        frm->FormCreate(frm.get());
+        NewWindow().FormCreate(frm.get());
         return *frm;
     }
     int picture() const { return frm->Image2->property("pictureIndex").toInt(); }
-
-    TempDir dir;
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<TMainFrm> frm;
 };
 
 TEST_F(StartupTest, SimulationFollowsDebugInTheFirstArgument)
