@@ -3,11 +3,13 @@
 #include "Dialogs.h"
 #include "Exception.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QThread>
+#include <QTimer>
 
 static TApplication theApplication;
 TApplication* Application = &theApplication;
@@ -24,8 +26,16 @@ void TApplication::ProcessMessages(int waitMs)
 {
     if (!QCoreApplication::instance())
         return;
-    if (waitMs > 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, waitMs);
+    // processEvents with a time limit never waits for an event, so a polling loop would spin a
+    // core: block on the dispatcher instead, woken at the latest by a timer of waitMs.
+    if (waitMs > 0) {
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+            QTimer wake;
+            wake.setSingleShot(true);
+            wake.start(waitMs);
+            dispatcher->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+        }
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,6 +40,22 @@ TEST(ShowException, UsesTheApplicationTitleAndTheErrorIcon)
     EXPECT_EQ(dialogs.Calls[0].Text, "Wait error.");
     EXPECT_EQ(dialogs.Calls[0].Caption, "Quorel");
     EXPECT_EQ(dialogs.Calls[0].Flags, MB_OK | MB_ICONERROR);
+}
+
+// A wait with a time limit blocks for the next event: a loop of them, as the survey's wait for
+// Start runs, sees a timer fire after a few calls instead of spinning through thousands.
+TEST(ProcessMessages, AWaitBlocksUntilTheNextEvent)
+{
+    TestApp();
+    bool fired = false;
+    QTimer::singleShot(150, [&] { fired = true; });
+    int calls = 0;
+    while (!fired && calls < 2000) {
+        TApplication::ProcessMessages(1000);
+        ++calls;
+    }
+    EXPECT_TRUE(fired);
+    EXPECT_LT(calls, 50);
 }
 
 TEST(MinimizeName, DropsFoldersOneAtATimeThenTheRoot)
