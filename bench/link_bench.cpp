@@ -2,7 +2,7 @@
 // the instrument costs the host. Run: build-bench/bench/link_bench
 //
 // Targets: at least 540 kB/s through the protocol (20 times a 273000 Bd line), and less
-// than 3 % of one core while a prompt that never comes is awaited.
+// than 3 % of one core while a prompt that never comes is awaited or the line has dropped.
 #include "instrument/TestInstrument.h"
 #include "link/Portcom.h"
 #include "platform/Dialogs.h"
@@ -123,6 +123,40 @@ void BM_WaitForAbsentPrompt(benchmark::State& state)
     state.counters["wait_seconds"] = wall / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_WaitForAbsentPrompt)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The line drops (an adapter pulled out) while the host waits for a byte: the wait goes on
+// until the link is closed under it 5 s later, then a timed read of 2 s runs on the dead line.
+void BM_WaitOnDroppedLine(benchmark::State& state)
+{
+    Link link({});
+    if (!link.Opened) {
+        state.SkipWithError("no link");
+        return;
+    }
+    link.Instrument.AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Sync, 0, 1});
+    try {
+        link.Port.SetCmd(30, 100); // the instrument hangs up instead of answering
+    } catch (const Exception&) {
+    }
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        link.Port.SetState(9);
+        QTimer::singleShot(5000, [&] { link.Port.SetState(0); });
+        const double cpu0 = threadCpuSeconds();
+        const auto t0 = Clock::now();
+        try {
+            link.Port.GetCom();
+        } catch (const Exception&) {
+        }
+        link.Port.SetState(9);
+        link.Port.ReadByteTimed(2000);
+        wall += std::chrono::duration<double>(Clock::now() - t0).count();
+        cpu += threadCpuSeconds() - cpu0;
+    }
+    state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
+    state.counters["wait_seconds"] = wall / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_WaitOnDroppedLine)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -84,6 +84,7 @@ FT_STATUS TFakeFtd2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWOR
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
     auto* out = static_cast<uint8_t*>(buffer);
+    bool hungUp = false;
     while (*read < count) {
         const ssize_t n = ::read(fd_, out + *read, count - *read);
         if (n > 0) {
@@ -95,14 +96,17 @@ FT_STATUS TFakeFtd2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWOR
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             break;
+        if (hungUp) {
+            // Unplugged: a hung-up terminal polls readable at once, so the timeout runs asleep.
+            ::poll(nullptr, 0, static_cast<int>(left));
+            break;
+        }
         pollfd p{fd_, POLLIN, 0};
         const int r = ::poll(&p, 1, static_cast<int>(left));
         if (r == 0)
             break;
-        if (r > 0 && !(p.revents & POLLIN)) {
-            ::poll(nullptr, 0, static_cast<int>(left)); // hung up: the timeout still runs
-            break;
-        }
+        if (r > 0 && (!(p.revents & POLLIN) || (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
+            hungUp = true; // one more read takes what may still be waiting
     }
     if (*read > 0 || LogPolls)
         log(QStringLiteral("FT_Read %1 %2").arg(count).arg(*read));

@@ -230,6 +230,7 @@ bool TPortCtl::fill(int timeoutMs)
         rxPos_ = 0;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool hungUp = false;
     for (;;) {
         uint8_t chunk[4096];
         const ssize_t n = ::read(fd_, chunk, sizeof chunk);
@@ -242,15 +243,18 @@ bool TPortCtl::fill(int timeoutMs)
         const int left = remainingMs(deadline);
         if (left <= 0)
             return false;
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, left);
-        if (r > 0 && !(p.revents & POLLIN)) {
-            // Hung up (the other end went away): nothing can come, so hold for the time asked.
-            std::this_thread::sleep_for(std::chrono::milliseconds(remainingMs(deadline)));
+        if (hungUp) {
+            // The other end went away and what it left has been read: nothing can come, and a
+            // hung-up terminal polls readable at once, so hold for the time asked, not spin.
+            std::this_thread::sleep_for(std::chrono::milliseconds(left));
             return false;
         }
+        pollfd p{fd_, POLLIN, 0};
+        const int r = ::poll(&p, 1, left);
         if (r == 0)
             return false;
+        if (r > 0 && (!(p.revents & POLLIN) || (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
+            hungUp = true; // one more read takes what may still be waiting
     }
 }
 
@@ -329,6 +333,8 @@ void TPortCtl::WaitReadable(int timeoutMs)
     }
     pollfd p{fd_, POLLIN, 0};
     const int r = ::poll(&p, 1, timeoutMs);
-    if (r > 0 && !(p.revents & POLLIN) && timeoutMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs)); // hung up: don't spin
+    // A hung-up line polls at once (readable too, with nothing to read): don't spin on it.
+    const bool hungUp = (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && InBufferCount() == 0;
+    if (r > 0 && (!(p.revents & POLLIN) || hungUp) && timeoutMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
 }
