@@ -4,6 +4,7 @@
 #include "MainLayout.h"
 
 #include "graph/Pesgvcl.h"
+#include "platform/Application.h"
 #include "views/Glyphs.h"
 
 #include <QAction>
@@ -48,6 +49,19 @@ Control C(const QString& name, const QString& parent, Kind kind, QRect bounds, c
 
 using K = Kind;
 using M = TMainFrm;
+
+// Runs one handler of the window as the application's message dispatch does: an error that
+// reaches it is shown with the application's title, the handler stops and the window stays
+// usable (an exception must never travel on through Qt's signal code).
+template <class F>
+void dispatch(F&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        Application->ShowException(e);
+    }
+}
 
 // One row of the electrode box (x and y edit boxes) and of the dipole box (a value display).
 // The dipole rows stand half a row lower, between the two electrodes of their dipole.
@@ -459,7 +473,7 @@ protected:
             // Only a move of the focus inside the window leaves the box; switching windows does not.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (watched == f->ChannelEdt && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                f->ChannelEdtExit(f->ChannelEdt);
+                dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
             break;
         }
         case QEvent::Resize: {
@@ -468,10 +482,12 @@ protected:
                 QSize size = static_cast<QResizeEvent*>(event)->size();
                 int width = size.width(), height = size.height();
                 bool resize = true;
-                if (box == f->ScrollBox1)
-                    f->ScrollBox1CanResize(box, width, height, resize);
-                else
-                    f->ScrollBox2CanResize(box, width, height, resize);
+                dispatch([&] {
+                    if (box == f->ScrollBox1)
+                        f->ScrollBox1CanResize(box, width, height, resize);
+                    else
+                        f->ScrollBox2CanResize(box, width, height, resize);
+                });
                 FitScrollContents();
             }
             break;
@@ -542,7 +558,7 @@ void TMainFrm::BuildLayout()
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
         const Click handler = spec.Handler;
-        connect(a, &QAction::triggered, this, [this, a, handler] { (this->*handler)(a); });
+        connect(a, &QAction::triggered, this, [this, a, handler] { dispatch([&] { (this->*handler)(a); }); });
         actions[spec.Name] = a;
     }
 
@@ -566,10 +582,11 @@ void TMainFrm::BuildLayout()
             connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
         if (c.OnClick) {
             const Click handler = c.OnClick;
+            const auto run = [this, w, handler] { dispatch([&] { (this->*handler)(w); }); };
             if (button)
-                connect(button, &QAbstractButton::clicked, this, [this, w, handler] { (this->*handler)(w); });
+                connect(button, &QAbstractButton::clicked, this, run);
             else if (auto* image = qobject_cast<TImage*>(w))
-                connect(image, &TImage::clicked, this, [this, w, handler] { (this->*handler)(w); });
+                connect(image, &TImage::clicked, this, run);
         }
     }
 

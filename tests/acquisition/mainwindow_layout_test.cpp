@@ -3,6 +3,8 @@
 #include "acquisition/MainLayout.h"
 #include "graph/Pesgvcl.h"
 #include "link/Portvirt.h"
+#include "platform/Application.h"
+#include "platform/Exception.h"
 #include "platform/Registry.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
@@ -411,6 +413,24 @@ TEST_F(MainWindowLayout, LinkedButtonsRunTheirActionsAndLatch)
     frm->OpenConfigurationFileBtn->click();
     ASSERT_FALSE(dialogs.Calls.empty());
     EXPECT_EQ(dialogs.Calls.back().Kind, "OpenFile");
+}
+
+TEST_F(MainWindowLayout, AnErrorInAHandlerIsShownAndTheWindowStaysUsable)
+{
+    // The open dialog fails while "Open file" runs.
+    dialogs.Script.push_back({"OpenFile", IDOK, false, {}, [] { throw Exception("Drive not ready"); }});
+    dialogs.AnswerMessage(IDOK);
+    frm->OpenConfigurationFileBtn->click();
+    ASSERT_EQ(dialogs.Calls.size(), 2u);
+    EXPECT_EQ(dialogs.Calls[1].Kind, "MessageBox");
+    EXPECT_EQ(dialogs.Calls[1].Text, "Drive not ready.");
+    EXPECT_EQ(dialogs.Calls[1].Caption, Application->Title);
+    EXPECT_EQ(dialogs.Calls[1].Flags, MB_OK | MB_ICONERROR);
+    // The window goes on answering.
+    dialogs.AnswerOpen(QString());
+    frm->OpenConfigurationFileBtn->click();
+    EXPECT_EQ(dialogs.Calls.back().Kind, "OpenFile");
+    EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join("; ").toStdString();
 }
 
 TEST_F(MainWindowLayout, EnterOnAControlThatIsNotAButtonClicksApply)
