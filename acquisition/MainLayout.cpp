@@ -339,6 +339,9 @@ void applyLook(QWidget* w, const Control& c)
 {
     auto* frame = qobject_cast<QFrame*>(w);
     auto* label = qobject_cast<QLabel*>(w);
+    // Captions show paths and the instrument's own lines exactly as they are, never as markup.
+    if (label)
+        label->setTextFormat(Qt::PlainText);
     switch (c.Type) {
     case Kind::ValueDisplay:
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -161,6 +161,9 @@ TEST_F(MainWindowLayout, EveryControlIsBuiltWithItsKindPlaceCaptionHintAndFirstS
         if (auto* image = qobject_cast<TImage*>(w); image && c.Glyph) {
             EXPECT_FALSE(image->Picture().isNull());
         }
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << "a text that looks like markup stays text";
+        }
     }
 }
 
