@@ -113,12 +113,11 @@ void TMainFrm::OpenConfigurationFileBtnClick(QObject*)
 void TMainFrm::OpenSetupFile(const QString& path)
 {
     if (!QFileInfo(path).isFile()) {
-        // Power stays usable when the dialog went on to open a valid file.
-        const TIniFile* before = SetupIni.get();
-        const QString beforeName = SetupFileName;
+        // Power stays usable when the dialog went on to open a valid file; a cancelled dialog
+        // or a file refused by the port lock leaves it disabled.
+        const int before = openings_;
         ChooseSetupFile();
-        const bool opened = SetupIni && (SetupIni.get() != before || SetupFileName != beforeName);
-        if (!opened) {
+        if (openings_ == before) {
             PowerAction->setEnabled(false);
             PowerOnOffBtn->setEnabled(false);
         }
@@ -133,6 +132,7 @@ void TMainFrm::OpenSetupFile(const QString& path)
         return;
     }
     previous.reset();
+    ++openings_;
     SetupFileName = path;
     ConfigurationFileTxt->setText(MinimizeName(path, fontMetrics(), ConfigurationFileTxt->width() - 4));
     CommPort = SetupIni->ReadInteger("Communication", "Port", 1);

@@ -243,6 +243,7 @@ private:
     bool ChooseSetupFile();
     void ShowError(const std::exception& e);
     int lastUsbCount_ = -1;
+    int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)
 };
 
 } // namespace Acquisition

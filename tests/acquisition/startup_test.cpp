@@ -150,6 +150,22 @@ TEST_F(StartupTest, PortLockAfterALinkWasOpened)
     w.OpenSetupFile(other1);
     EXPECT_EQ(w.SetupFileName, other1);
     EXPECT_EQ(ActivePort, port);
+    // A missing file whose dialog picks a locked port opens nothing: Power goes off.
+    dialogs.AnswerOpen(port3);
+    dialogs.AnswerMessage(IDOK);
+    w.OpenSetupFile(dir.File("gone.ini"));
+    EXPECT_EQ(dialogs.Calls.back().Text, "Communication port locked, please quit program before changing it");
+    EXPECT_EQ(w.SetupFileName, other1);
+    EXPECT_EQ(w.CommPort, 1);
+    EXPECT_FALSE(w.PowerAction->isEnabled());
+    EXPECT_FALSE(w.PowerOnOffBtn->isEnabled());
+    // The same dialog opening a file on the locked port brings Power back.
+    dialogs.AnswerOpen(port1);
+    w.OpenSetupFile(dir.File("gone.ini"));
+    EXPECT_EQ(w.SetupFileName, port1);
+    EXPECT_TRUE(w.PowerAction->isEnabled());
+    EXPECT_TRUE(w.PowerOnOffBtn->isEnabled());
+    EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join("; ").toStdString();
 }
 
 TEST_F(StartupTest, PortPictureFollowsThePortNumber)
