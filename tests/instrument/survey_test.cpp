@@ -4,6 +4,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <cstring>
 
@@ -18,6 +19,14 @@ struct Survey {
         qputenv("QUOREL_COM8", Instrument.DevicePath().toLocal8Bit());
         Dialogs.AnswerMessage(IDOK);
         Opened = Port.Open(8, 9600, 0, {}, false, {});
+        // An instrument that stops answering would keep a wait going for ever: close the link
+        // under it (every wait lets timers run), so the test fails instead of hanging.
+        Watchdog.setSingleShot(true);
+        QObject::connect(&Watchdog, &QTimer::timeout, [this] {
+            ADD_FAILURE() << "still waiting after 90 s: the link was closed under the wait";
+            Port.SetState(0);
+        });
+        Watchdog.start(90000);
     }
     // Status, measurement command, parameter block, switch word and tables.
     void Program(uint8_t command, bool switchUnit)
@@ -64,6 +73,7 @@ struct Survey {
     TTestInstrument Instrument;
     ScriptedDialogs Dialogs;
     TPortCOM Port{nullptr};
+    QTimer Watchdog;
     int Opened = 0;
     uint32_t Channels = 0;
 };

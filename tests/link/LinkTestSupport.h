@@ -13,6 +13,26 @@
 
 inline constexpr int TestComPort = 7; // QUOREL_COM7 points at the instrument
 
+// Closes the link under whatever wait is still running when a test has taken this long, so a
+// fault that keeps a wait going (every wait lets timers run) fails the test instead of hanging it.
+class LinkWatchdog {
+public:
+    static constexpr int LimitMs = 90000;
+    explicit LinkWatchdog(TPortVirt& port)
+    {
+        TestApp();
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [&port] {
+            ADD_FAILURE() << "still waiting after " << LimitMs / 1000 << " s: the link was closed under the wait";
+            port.SetState(0);
+        });
+        timer_.start(LimitMs);
+    }
+
+private:
+    QTimer timer_;
+};
+
 struct SerialLink {
     explicit SerialLink(Instrument::TInstrumentSetup setup = {}) : Instrument(std::move(setup))
     {
@@ -28,6 +48,7 @@ struct SerialLink {
     Instrument::TTestInstrument Instrument;
     ScriptedDialogs Dialogs;
     TPortCOM Port{nullptr};
+    LinkWatchdog Watchdog{Port};
 };
 
 struct UsbLink {
@@ -46,24 +67,29 @@ struct UsbLink {
     TFakeFtd2xx Driver;
     ScriptedDialogs Dialogs;
     TPortUSB Port;
+    LinkWatchdog Watchdog{Port};
 
 private:
     TFtd2xx* previous_ = nullptr;
 };
 
 // Runs action from the message processing of a wait once condition holds (checked every 20 ms).
-inline void WhenInsideWait(std::function<bool()> condition, std::function<void()> action)
+// Keep the result for as long as the wait runs: it stops the check, so a condition that never
+// held cannot reach into a finished test.
+[[nodiscard]] inline std::unique_ptr<QTimer> WhenInsideWait(std::function<bool()> condition,
+                                                            std::function<void()> action)
 {
-    auto* timer = new QTimer;
+    auto timer = std::make_unique<QTimer>();
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, condition, action] {
+    QTimer* t = timer.get();
+    QObject::connect(t, &QTimer::timeout, [t, condition, action] {
         if (!condition())
             return;
-        timer->stop();
-        timer->deleteLater();
+        t->stop();
         action();
     });
-    timer->start();
+    t->start();
+    return timer;
 }
 
 inline QByteArray PatternBlock(int size)

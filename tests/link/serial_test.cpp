@@ -287,8 +287,8 @@ TEST(SerialIdentify, TwentyUnansweredProbesRestoreTheSpeedAndSendEscape)
     ASSERT_EQ(link.Open(9600), TestComPort);
     // 20 probes, the Escape handshake (22 synchronisations and one exchange of two bytes),
     // then the next round starts at 9600 Bd again; the link is closed inside its wait.
-    WhenInsideWait([&] { return link.Instrument.Count("garbled 9600") >= 11 + 22 + 2 + 2; },
-                   [&] { link.Port.SetState(0); });
+    const auto closer = WhenInsideWait([&] { return link.Instrument.Count("garbled 9600") >= 11 + 22 + 2 + 2; },
+                                       [&] { link.Port.SetState(0); });
     QString name = "n", speed = "s";
     EXPECT_FALSE(link.Port.Identify(name, speed));
     EXPECT_EQ(name, "n");
@@ -309,7 +309,7 @@ TEST(SerialWaits, ClosingTheLinkEndsThem)
 {
     SerialLink link;
     ASSERT_EQ(link.Open(), TestComPort);
-    WhenInsideWait([] { return true; }, [&] { link.Port.Close(); });
+    const auto closer = WhenInsideWait([] { return true; }, [&] { link.Port.Close(); });
     EXPECT_FALSE(link.Port.WaitPrompt());
     EXPECT_EQ(link.Port.GetState(), 0);
 
@@ -325,7 +325,7 @@ TEST(SerialWaits, ClosingTheLinkEndsThem)
         EXPECT_EQ(e.Message, PortErrSetcmd);
     }
     EXPECT_TRUE(dropped.Instrument.WaitForEvent("hangup", 1000));
-    WhenInsideWait([] { return true; }, [&] { dropped.Port.SetState(0); });
+    const auto closeDropped = WhenInsideWait([] { return true; }, [&] { dropped.Port.SetState(0); });
     try {
         dropped.Port.GetCom();
         ADD_FAILURE() << "no exception";

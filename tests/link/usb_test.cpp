@@ -220,7 +220,7 @@ TEST(UsbWaits, ClosingTheLinkDuringThePromptWaitRaises)
 {
     UsbLink link;
     ASSERT_EQ(link.Open(), 99);
-    WhenInsideWait([] { return true; }, [&] { link.Port.Close(); });
+    const auto closer = WhenInsideWait([] { return true; }, [&] { link.Port.Close(); });
     try {
         link.Port.WaitPrompt();
         ADD_FAILURE() << "no exception";
