@@ -12,7 +12,12 @@ int main(int argc, char** argv)
         QApplication::setApplicationName("Quorel");
         Application->HelpFile = "";
         auto* mainFrm = new Acquisition::TMainFrm();
-        mainFrm->FormCreate(mainFrm);
+        // An error of the creation event is shown like any event's; the window still opens.
+        try {
+            mainFrm->FormCreate(mainFrm);
+        } catch (const std::exception& e) {
+            Application->ShowException(e);
+        }
         if (QScreen* screen = QGuiApplication::primaryScreen())
             mainFrm->move(screen->availableGeometry().center() - mainFrm->rect().center());
         mainFrm->show();
