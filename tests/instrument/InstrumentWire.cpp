@@ -68,6 +68,8 @@ int TPtyWire::Read(int timeoutMs)
                 return -1;
             wait = static_cast<int>(left);
         }
+        if (wake_[0] < 0 && (wait < 0 || wait > 50))
+            wait = 50; // no wake-up pipe: look at the stop request often instead
         pollfd p[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
         const int r = ::poll(p, wake_[0] >= 0 ? 2 : 1, wait);
         if (r > 0 && (p[0].revents & (POLLHUP | POLLERR)) && !(p[0].revents & POLLIN)) {
@@ -79,6 +81,9 @@ int TPtyWire::Read(int timeoutMs)
 
 bool TPtyWire::Write(const QByteArray& bytes)
 {
+    // The instrument's answers and a test's SendNow come from two threads, and a dropped line
+    // closes the descriptor: one at a time, so no write goes to a closed (or reused) one.
+    std::lock_guard lock(writeMutex_);
     qsizetype done = 0;
     while (done < bytes.size()) {
         if (stopped_ || master_ < 0)
@@ -100,6 +105,7 @@ int TPtyWire::Speed() const { return master_ >= 0 ? TermiosSpeed(master_) : 0; }
 
 void TPtyWire::Hangup()
 {
+    std::lock_guard lock(writeMutex_);
     if (slave_ >= 0)
         ::close(slave_);
     slave_ = -1;

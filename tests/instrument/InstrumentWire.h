@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace Instrument {
@@ -40,6 +41,7 @@ private:
     std::vector<uint8_t> rx_;
     size_t rxPos_ = 0;
     std::atomic<bool> stopped_{false};
+    std::mutex writeMutex_;
 };
 
 } // namespace Instrument
