@@ -174,6 +174,41 @@ TEST(UsbHandshake, AtMostSixExchanges)
     EXPECT_TRUE(link.Driver.CallsOf("FT_Write 1e").isEmpty());
 }
 
+TEST(UsbHandshake, SynchronisationMustComeWithinTwentySends)
+{
+    // The instrument lets the first `silent` synchronisations go unanswered. The serial port
+    // goes on to the command whatever the synchronisation gave; the USB port only within 20.
+    struct Case { int Silent; bool Usb; bool Result; int Exchanges; };
+    const std::vector<Case> cases = {
+        {19, true, true, 1},
+        {20, true, false, 0},
+        {20, false, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Silent) + (c.Usb ? " usb" : " serial"));
+        const TFault silence{TFaultKind::Silence, TPoint::Sync, 0, c.Silent};
+        QByteArray received;
+        bool result = false;
+        if (c.Usb) {
+            UsbLink link;
+            ASSERT_EQ(link.Open(), 99);
+            link.Instrument.AddFault(silence);
+            result = link.Port.SetCmd(30, 50);
+            received = link.Instrument.Received();
+        } else {
+            SerialLink link;
+            ASSERT_EQ(link.Open(), TestComPort);
+            link.Instrument.AddFault(silence);
+            result = link.Port.SetCmd(30, 50);
+            Sleep(50);
+            received = link.Instrument.Received();
+        }
+        EXPECT_EQ(result, c.Result);
+        EXPECT_EQ(received.left(c.Silent + 1), QByteArray(c.Silent + 1, '@'));
+        EXPECT_EQ(received.count(QByteArray("\x1e\xe1", 2)), c.Exchanges);
+    }
+}
+
 TEST(UsbBlock, DownloadAndPrompt)
 {
     TInstrumentSetup setup;
