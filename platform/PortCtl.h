@@ -19,7 +19,8 @@ public:
     explicit TPortCtl(QObject* owner = nullptr);
     ~TPortCtl() override;
 
-    // Properties 1 to 10. Changing one while the port is open applies it at once.
+    // Properties 1 to 10. A line setting changed while the port is open applies at once; the
+    // port number takes effect at the next Open.
     int PortNumber() const { return portNumber_; }
     void SetPortNumber(int port) { portNumber_ = port; }
     int BaudRate() const { return baudRate_; }
