@@ -552,17 +552,17 @@ void TMainFrm::BuildLayout()
 
     // Actions first: linked controls take their caption and hint from them.
     std::map<QString, QAction*> actions;
-    for (const Layout::Action& spec : Layout::Actions()) {
-        auto* a = new QAction(spec.Caption, this);
-        a->setObjectName(spec.Name);
-        a->setProperty("Hint", spec.Hint);
-        a->setToolTip(spec.Hint);
-        a->setShortcut(spec.Shortcut);
+    for (const Layout::Action& row : Layout::Actions()) {
+        auto* a = new QAction(row.Caption, this);
+        a->setObjectName(row.Name);
+        a->setProperty("Hint", row.Hint);
+        a->setToolTip(row.Hint);
+        a->setShortcut(row.Shortcut);
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
-        const Click handler = spec.Handler;
+        const Click handler = row.Handler;
         connect(a, &QAction::triggered, this, [this, a, handler] { dispatch([&] { (this->*handler)(a); }); });
-        actions[spec.Name] = a;
+        actions[row.Name] = a;
     }
 
     std::map<QString, QWidget*> containers{{"MainFrm", this}};
