@@ -158,7 +158,7 @@ void TMainFrm::ShowPortImage(bool recreate)
                     ActivePort = new TPortCOM(MainFrm);
             }
         } catch (const std::exception& e) {
-            ShowError(e);
+            Application->ShowException(e);
         }
     }
     int index = 6;
@@ -237,6 +237,5 @@ void TMainFrm::ShowHelp(int context)
         Shell().HtmlHelp(TApplication::ExeDir() + "Quorel.chm", HH_HELP_CONTEXT, context);
 }
 
-void TMainFrm::ShowError(const std::exception& e) { Application->ShowException(e); }
 
 } // namespace Acquisition

@@ -1,6 +1,7 @@
 // Power: connecting to the instrument and taking the link down again.
 #include "Main.h"
 
+#include "link/LittleEndian.h"
 #include "link/Portvirt.h"
 #include "link/Varnokpro.h"
 #include "platform/Application.h"
@@ -112,7 +113,7 @@ void TMainFrm::Connect()
 
     uint8_t code[4] = {};
     ActivePort->GetBlock(code, 4);
-    const uint32_t capability = uint32_t(code[0]) | uint32_t(code[1]) << 8 | uint32_t(code[2]) << 16 | uint32_t(code[3]) << 24;
+    const uint32_t capability = ReadLe32(code);
     EnableControls(RangePanel, false);
     if (capability == CapabilityNoIp) {
         IpDataChk->setChecked(false);

@@ -1,5 +1,6 @@
 #include "Portvirt.h"
 
+#include "LittleEndian.h"
 #include "Varnokpro.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -58,12 +59,6 @@ struct HourGlass {
     ~HourGlass() { SetScreenCursor(TCursor::crDefault); }
 };
 
-uint16_t le16(const uint8_t* b) { return static_cast<uint16_t>(b[0] | (b[1] << 8)); }
-uint32_t le32(const uint8_t* b)
-{
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-           (static_cast<uint32_t>(b[3]) << 24);
-}
 
 } // namespace
 
@@ -325,7 +320,7 @@ bool TPortVirt::XbtCLoad()
     }
 
     uint8_t word[4] = {};
-    const uint32_t total = ReadBuffer(word, 4, 3000) == 4 ? le32(word) : 0;
+    const uint32_t total = ReadBuffer(word, 4, 3000) == 4 ? ReadLe32(word) : 0;
     uint32_t remaining = total;
     uint16_t frameNumber = 1;
     std::vector<uint8_t> frame;
@@ -336,11 +331,11 @@ bool TPortVirt::XbtCLoad()
             PutBlock(request, 2);
             uint8_t echo[2];
             GetBlock(echo, 2);
-            if (le16(echo) == frameNumber)
+            if (ReadLe16(echo) == frameNumber)
                 break;
         }
         GetBlock(word, 2);
-        uint32_t length = le16(word) >> 6;
+        uint32_t length = ReadLe16(word) >> 6;
         if (length > MaxFrame)
             length = std::min(remaining, MaxFrame);
         if (length == 0)
@@ -351,7 +346,7 @@ bool TPortVirt::XbtCLoad()
         GetBlock(check, 2);
         const uint8_t lengthWord[2] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
         const uint16_t sum = static_cast<uint16_t>(Checksum(lengthWord, 2) + Checksum(frame.data(), length));
-        if (sum == le16(check)) {
+        if (sum == ReadLe16(check)) {
             frameNumber = frameNumber == 127 ? 1 : static_cast<uint16_t>(frameNumber + 1);
             if (Buffer)
                 Buffer->append(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(length));

@@ -9,6 +9,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Ftd2xxFake.h"
 #include "platform/Registry.h"
+#include "support/InsideWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QToolButton>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -52,20 +52,13 @@ protected:
     void connectThenPowerOff(std::function<void()> inside)
     {
         entered = false;
-        auto* timer = new QTimer(frm.get());
-        timer->setInterval(20);
-        QObject::connect(timer, &QTimer::timeout, frm.get(), [this, timer, inside] {
-            if (!established())
-                return;
-            timer->stop();
+        const auto powerOff = WhenInsideWait([this] { return established(); }, [this, inside] {
             entered = true;
             inside();
             frm->ConnectBtnClick(frm->PowerOnOffBtn);
         });
-        timer->start();
         dialogs.AnswerMessage(IDOK); // the connect prompt
         frm->PowerAction->trigger();
-        timer->stop();
     }
     uint32_t statusWord() const
     {
@@ -196,15 +189,7 @@ TEST_F(ConnectTest, StopWhileWaitingForStartKeepsTheLinkAndOffersANewSurvey)
 {
     serve();
     TMainFrm& w = start();
-    auto* timer = new QTimer(&w);
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, &w, [&, timer] {
-        if (!established())
-            return;
-        timer->stop();
-        w.Action4->trigger(); // F4
-    });
-    timer->start();
+    const auto stop = WhenInsideWait([this] { return established(); }, [&w] { w.Action4->trigger(); }); // F4
     dialogs.AnswerMessage(IDOK);
     w.PowerAction->trigger();
     EXPECT_EQ(ActivePort->GetState(), Port);

@@ -4,6 +4,7 @@
 #include "link/Portcom.h"
 #include "link/Portusb.h"
 #include "platform/Ftd2xxFake.h"
+#include "support/InsideWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 
@@ -72,25 +73,6 @@ struct UsbLink {
 private:
     TFtd2xx* previous_ = nullptr;
 };
-
-// Runs action from the message processing of a wait once condition holds (checked every 20 ms).
-// Keep the result for as long as the wait runs: it stops the check, so a condition that never
-// held cannot reach into a finished test.
-[[nodiscard]] inline std::unique_ptr<QTimer> WhenInsideWait(std::function<bool()> condition,
-                                                            std::function<void()> action)
-{
-    auto timer = std::make_unique<QTimer>();
-    timer->setInterval(20);
-    QTimer* t = timer.get();
-    QObject::connect(t, &QTimer::timeout, [t, condition, action] {
-        if (!condition())
-            return;
-        t->stop();
-        action();
-    });
-    t->start();
-    return timer;
-}
 
 inline QByteArray PatternBlock(int size)
 {
