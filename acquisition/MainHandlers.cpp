@@ -1,4 +1,4 @@
-// Handlers whose work comes with the survey, the connection and the window commands.
+// Handlers whose work comes with the survey, the live graphs and the cable views.
 #include "Main.h"
 
 #include <QCheckBox>
@@ -23,18 +23,12 @@ void TMainFrm::Mark8Execute(QObject*) {}
 void TMainFrm::Mark9Execute(QObject*) {}
 void TMainFrm::ShowVpClick(QObject*) {}
 void TMainFrm::ShowRhoClick(QObject*) {}
-void TMainFrm::SpeedButton1Click(QObject*) {}
-void TMainFrm::Image2Click(QObject*) {}
 void TMainFrm::SimulationBtnClick(QObject*) {}
-void TMainFrm::BitBtn4Click(QObject*) { ShowHelp(-1); }
-void TMainFrm::BitBtn3Click(QObject*) {}
 void TMainFrm::TxVoltageCheckBtnClick(QObject*) {}
-void TMainFrm::ChannelEdtExit(QObject*) {}
 void TMainFrm::ViewCableBtnClick(QObject*) {}
 void TMainFrm::BitBtn5Click(QObject*) {}
 void TMainFrm::ScrollBox2CanResize(QObject*, int&, int&, bool&) {}
 void TMainFrm::ScrollBox1CanResize(QObject*, int&, int&, bool&) {}
 void TMainFrm::BitBtn7Click(QObject*) {}
-void TMainFrm::FilterBtnClick(QObject*) {}
 
 } // namespace Acquisition

@@ -14,9 +14,15 @@
 static TApplication theApplication;
 TApplication* Application = &theApplication;
 
+static QString exeDirOverride;
+
+void TApplication::SetExeDir(const QString& dir) { exeDirOverride = dir; }
+
 QString TApplication::ExeDir()
 {
-    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    QString dir = !exeDirOverride.isEmpty() ? exeDirOverride
+                  : QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                 : QDir::currentPath();
     if (!dir.endsWith('/'))
         dir += '/';
     return dir;

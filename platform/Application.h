@@ -10,6 +10,8 @@ public:
 
     // Folder of the executable, with its trailing separator.
     static QString ExeDir();
+    // Tests put the program's folder elsewhere (programs started next to it); empty restores it.
+    static void SetExeDir(const QString& dir);
 
     // Lets pending window messages run; never blocks longer than waitMs for a new event.
     static void ProcessMessages(int waitMs = 0);

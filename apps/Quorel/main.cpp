@@ -1,4 +1,5 @@
 #include "acquisition/Main.h"
+#include "acquisition/MainCommands.h"
 #include "platform/Application.h"
 
 #include <QApplication>
@@ -18,6 +19,8 @@ int main(int argc, char** argv)
         } catch (const std::exception& e) {
             Application->ShowException(e);
         }
+        // The graph-scale dialog lives for the whole run, hidden between showings.
+        FilterFrm = new TFilterFrm(mainFrm, Acquisition::MainFrmScale);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             mainFrm->move(screen->availableGeometry().center() - mainFrm->rect().center());
         mainFrm->show();

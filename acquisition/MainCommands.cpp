@@ -1,0 +1,113 @@
+// The main window's small commands: about box, help, the setup editor on the current setup
+// file, leaving the channel box, the USB check program, and the graph-scale dialog.
+#include "Main.h"
+#include "MainCommands.h"
+
+#include "platform/Application.h"
+#include "platform/Dialogs.h"
+#include "platform/NumberFormat.h"
+#include "platform/Shell.h"
+#include "views/About.h"
+#include "views/Filter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace Acquisition {
+
+namespace {
+
+constexpr const char* SetupEditorProgram = "QuorelIni";
+constexpr const char* UsbCheckProgram = "LinkTest";
+constexpr int UsbPort = 99;
+
+void setBackground(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Button, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace
+
+TScaleFields MainFrmScale()
+{
+    TScaleFields f;
+    if (TMainFrm* w = ::MainFrm) {
+        f.AutoScale = &w->AutoScale;
+        f.ScaleMin = &w->ScaleMin;
+        f.ScaleMax = &w->ScaleMax;
+        f.EnableControls = [w](QWidget* container, bool enabled) { w->EnableControls(container, enabled); };
+    }
+    return f;
+}
+
+void TMainFrm::BitBtn3Click(QObject*)
+{
+    TAboutBoxFrm box(this);
+    box.exec();
+}
+
+void TMainFrm::BitBtn4Click(QObject*) { ShowHelp(-1); }
+
+// The editor gets the setup file's path as its one argument, whole whatever blanks or quotes it
+// holds (the child is started without a shell), and the window waits for it without handling
+// its messages. The editor is looked for beside the program, else in a folder the user names
+// once per run; a folder whose editor does not start is asked for again next time.
+void TMainFrm::SpeedButton1Click(QObject*)
+{
+    const QStringList arguments{SetupFileName};
+    const QString beside = TApplication::ExeDir() + SetupEditorProgram;
+    if (QFileInfo(beside).isFile()) {
+        Shell().RunAndWait(beside, arguments);
+    } else {
+        if (SetupEditorDir.isEmpty()) {
+            QString folder = QDir::cleanPath(TApplication::ExeDir());
+            if (Dialogs().SelectFolder("Select Directory", folder))
+                SetupEditorDir = folder;
+        }
+        // A cancelled question starts nothing (there is no folder to start from).
+        if (!SetupEditorDir.isEmpty() && !Shell().RunAndWait(QDir(SetupEditorDir).filePath(SetupEditorProgram), arguments))
+            SetupEditorDir.clear();
+    }
+    OpenSetupFile(SetupFileName);
+}
+
+void TMainFrm::ChannelEdtExit(QObject*)
+{
+    setBackground(SwitchRB, palette().color(QPalette::Button));
+    const int32_t count = StrToIntDef(ChannelEdt->text(), 10);
+    if (count > 10) {
+        PanelP11_22->show();
+        PanelV11_20->show();
+    } else {
+        // Red: the switch unit is set although 10 channels or fewer are used.
+        if (SwitchEnabled != 0)
+            setBackground(SwitchRB, QColor(255, 0, 0));
+        PanelP11_22->hide();
+        PanelV11_20->hide();
+    }
+}
+
+// The USB check program is started only for the USB port and never waited for; whether it
+// started is not looked at. Before any setup file is open there is no port to check.
+void TMainFrm::Image2Click(QObject*)
+{
+    if (!SetupIni)
+        return;
+    if (SetupIni->ReadInteger("Communication", "Port", 1) == UsbPort)
+        Shell().StartDetached(TApplication::ExeDir() + UsbCheckProgram, {});
+}
+
+void TMainFrm::FilterBtnClick(QObject*)
+{
+    if (FilterFrm)
+        FilterFrm->exec();
+}
+
+} // namespace Acquisition
