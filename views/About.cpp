@@ -98,6 +98,8 @@ TAboutBoxFrm::TAboutBoxFrm(QWidget* owner, const TVersionRecord& version) : QDia
     Memo1->setFrameStyle(QFrame::NoFrame);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setFocusPolicy(Qt::NoFocus);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette face = Memo1->palette();
     face.setColor(QPalette::Base, palette().color(QPalette::Button));
     Memo1->setPalette(face);
