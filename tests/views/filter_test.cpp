@@ -4,6 +4,7 @@
 #include "support/TestApp.h"
 #include "views/Filter.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -37,6 +38,7 @@ protected:
         SetDecimalSeparator('.');
     }
     void TearDown() override { SetDecimalSeparator('.'); }
+    QApplication& app = TestApp(); // before the dialog
     Owner owner;
     ScriptedDialogs dialogs;
     TFilterFrm dlg{nullptr, [this] { return owner.Fields(); }};
