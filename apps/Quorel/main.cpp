@@ -1,5 +1,7 @@
 #include "acquisition/Main.h"
 #include "platform/Application.h"
+#include "views/Schema.h"
+#include "views/Schema20.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -18,6 +20,9 @@ int main(int argc, char** argv)
         } catch (const std::exception& e) {
             Application->ShowException(e);
         }
+        // The cable views live for the whole run; the main window owns them.
+        new TSchemaFrm(mainFrm);
+        new TSchema20Frm(mainFrm);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             mainFrm->move(screen->availableGeometry().center() - mainFrm->rect().center());
         mainFrm->show();
