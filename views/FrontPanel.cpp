@@ -182,9 +182,11 @@ QByteArray JpegData(Model model)
         : QByteArray::fromRawData(reinterpret_cast<const char*>(QuorelFrontPanel20), qsizetype(QuorelFrontPanel20Size));
 }
 
-QImage Picture(Model model, QString* error)
+QImage Picture(Model model, QString* error) { return PictureFrom(JpegData(model), model, error); }
+
+QImage PictureFrom(const QByteArray& jpeg, Model model, QString* error)
 {
-    QImage image = Jpeg::Decode(JpegData(model), error);
+    QImage image = Jpeg::Decode(jpeg, error);
     if (image.isNull() || image.size() != Layout(model).Size) {
         if (!image.isNull() && error)
             *error = "the picture has the wrong size";

@@ -26,6 +26,8 @@ QImage Draw(Model model);
 // The compiled-in JPEG of the panel decoded with libjpeg; when it cannot be decoded, a plain
 // ground of the panel's size (and the reason in *error).
 QImage Picture(Model model, QString* error = nullptr);
+// The same from given JPEG bytes.
+QImage PictureFrom(const QByteArray& jpeg, Model model, QString* error = nullptr);
 
 // The JPEG bytes compiled into the program (empty when the build found none).
 QByteArray JpegData(Model model);

@@ -158,8 +158,8 @@ TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& c
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setAutoFillBackground(true);
 
-    const int titleW = wide ? 82 : 104;
-    const int x0 = wide ? 92 : 116;
+    const int titleW = wide ? 78 : 104;
+    const int x0 = wide ? 88 : 116;
     const int pitch = wide ? 40 : 65;
     const int cellW = pitch - 4;
     SetupSTxt = label(Panel1, "SetupSTxt", {8, 6, 480, 20}, "", Qt::black, Qt::white, true);
