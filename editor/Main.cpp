@@ -236,7 +236,8 @@ void TMainFrm::SaveSetupFile(const QString& target)
     QByteArray original;
     if (QFileInfo::exists(target)) {
         QFile in(target);
-        if (!QFileInfo(target).isFile() || !in.open(QIODevice::ReadOnly))
+        // A write-protected file stays as it is, although a rename could replace it.
+        if (!QFileInfo(target).isFile() || !QFileInfo(target).isWritable() || !in.open(QIODevice::ReadOnly))
             throw EIniFileException(writeError);
         original = in.readAll();
         if (in.error() != QFileDevice::NoError)

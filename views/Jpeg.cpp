@@ -78,7 +78,15 @@ QImage Decode(const QByteArray& data, QString* error)
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
+    // A truncated or damaged picture decodes with warnings and grey or garbled parts: it is
+    // not the picture, so it is refused like one that cannot be read.
+    const bool damaged = err.pub.num_warnings > 0;
     jpeg_destroy_decompress(&info);
+    if (damaged) {
+        delete image;
+        setError(error, "damaged picture");
+        return QImage();
+    }
     QImage result = *image;
     delete image;
     return result;
