@@ -24,8 +24,12 @@ extern "C" void onError(j_common_ptr info)
     std::longjmp(err->jump, 1);
 }
 
-// Warnings (a few corrupt bytes, say) are not worth a message on the console.
-extern "C" void onMessage(j_common_ptr, int) {}
+// Warnings (a truncated picture, say) are counted, not printed on the console.
+extern "C" void onMessage(j_common_ptr info, int level)
+{
+    if (level < 0)
+        ++info->err->num_warnings;
+}
 
 void setError(QString* error, const char* text)
 {
