@@ -244,6 +244,18 @@ TEST_F(EditorTest, LoadingAfterAnotherFileReplacesEveryControl)
     EXPECT_EQ(f.PortNodeLbl->text(), "");
     EXPECT_EQ(f.CommPort, 2);
 
+    // A long path is shortened to the box, folder by folder.
+    const QString deep = dir.File("a-rather-long-folder-name/another-long-folder-name/yet-another-folder/and-one-more");
+    QDir().mkpath(deep);
+    QFile::copy(dir.File("com2.ini"), deep + "/survey.ini");
+    f.LoadSetupFile(deep + "/survey.ini");
+    EXPECT_EQ(f.SetupFileName, deep + "/survey.ini");
+    EXPECT_TRUE(f.ConfigurationFileTxt->text().contains("...")) << f.ConfigurationFileTxt->text().toStdString();
+    EXPECT_TRUE(f.ConfigurationFileTxt->text().endsWith("/survey.ini"));
+    EXPECT_LE(f.ConfigurationFileTxt->fontMetrics().horizontalAdvance(f.ConfigurationFileTxt->text()),
+              f.ConfigurationFileTxt->width() - 4);
+    f.LoadSetupFile(dir.File("com2.ini"));
+
     // A missing file changes nothing and says nothing.
     f.LoadSetupFile(dir.File("missing.ini"));
     f.LoadSetupFile(dir.Path()); // a folder is no setup file
