@@ -1,5 +1,7 @@
 #include "SetupFile.h"
 
+#include "platform/NumberFormat.h"
+
 #include <cmath>
 #include <limits>
 
@@ -29,6 +31,14 @@ float ReadFloat32(const TIniFile& ini, const QString& section, const QString& ke
     const double v = ini.ReadFloat(section, key, def);
     if (!std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
         return def;
+    return static_cast<float>(v);
+}
+
+float StrToFloat32(const QString& text)
+{
+    double v = 0;
+    if (!TryTextToFloat(text, v) || !std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
+        throw EConvertError(QString("'%1' n'est pas une valeur en virgule flottante correcte").arg(text));
     return static_cast<float>(v);
 }
 

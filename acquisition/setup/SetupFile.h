@@ -37,4 +37,15 @@ inline int16_t ReadInt16(const TIniFile& ini, const QString& section, const QStr
     return static_cast<int16_t>(ReadUInt16(ini, section, key, def));
 }
 
+// The number-conversion error of a window's edit box.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// An edit box's text as a fractional value held in 32 bits: the user's locale form (no
+// "nan", "inf" or hexadecimal) within the float range; anything else raises EConvertError
+// "'<text>' n'est pas une valeur en virgule flottante correcte".
+float StrToFloat32(const QString& text);
+
 } // namespace Setup

@@ -1,6 +1,8 @@
 #include "acquisition/Main.h"
 #include "acquisition/MainCommands.h"
 #include "platform/Application.h"
+#include "views/Schema.h"
+#include "views/Schema20.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -21,6 +23,9 @@ int main(int argc, char** argv)
         }
         // The graph-scale dialog lives for the whole run, hidden between showings.
         FilterFrm = new TFilterFrm(mainFrm, Acquisition::MainFrmScale);
+        // The cable views live for the whole run; the main window owns them.
+        new TSchemaFrm(mainFrm);
+        new TSchema20Frm(mainFrm);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             mainFrm->move(screen->availableGeometry().center() - mainFrm->rect().center());
         mainFrm->show();
