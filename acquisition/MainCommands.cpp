@@ -1,5 +1,5 @@
 // The main window's small commands: about box, help, the setup editor on the current setup
-// file, leaving the channel box, the USB check program, and the graph-scale dialog.
+// file, the cable views, leaving the channel box, the USB check program, and the graph-scale dialog.
 #include "Main.h"
 #include "MainCommands.h"
 
@@ -9,6 +9,9 @@
 #include "platform/Shell.h"
 #include "views/About.h"
 #include "views/Filter.h"
+#include "views/Schema.h"
+#include "views/Schema20.h"
+#include "acquisition/setup/SetupFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,6 +79,33 @@ void TMainFrm::SpeedButton1Click(QObject*)
             SetupEditorDir.clear();
     }
     OpenSetupFile(SetupFileName);
+}
+
+// A box that holds no number raises the conversion error before any view is touched.
+void TMainFrm::ViewCableBtnClick(QObject*)
+{
+    std::array<float, TSchema20Frm::Electrodes> positions{};
+    positions[0] = Setup::StrToFloat32(CaEdt->text());
+    positions[1] = Setup::StrToFloat32(CbEdt->text());
+    for (int i = 0; i < 11; ++i)
+        positions[2 + i] = Setup::StrToFloat32(PEdt[i]->text());
+    const int32_t count = StrToIntDef(ChannelEdt->text(), 10);
+    const QString setupName = ConfigurationFileTxt->text();
+    if (count <= 10) {
+        if (!SchemaFrm)
+            return;
+        std::array<float, TSchemaFrm::Electrodes> first{};
+        std::copy_n(positions.begin(), first.size(), first.begin());
+        SchemaFrm->ShowConnections(this, first, setupName, count);
+        SchemaFrm->show();
+        return;
+    }
+    for (int i = 11; i < 21; ++i)
+        positions[2 + i] = Setup::StrToFloat32(PEdt[i]->text());
+    if (!Schema20Frm)
+        return;
+    Schema20Frm->ShowConnections(this, positions, setupName);
+    Schema20Frm->show();
 }
 
 void TMainFrm::ChannelEdtExit(QObject*)

@@ -5,6 +5,8 @@
 #include "support/InsideWait.h"
 #include "views/About.h"
 #include "views/Filter.h"
+#include "views/Schema.h"
+#include "views/Schema20.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -224,6 +226,43 @@ TEST_F(CommandsTest, LeavingTheChannelBoxShowsTheSecondCableSet)
         EXPECT_EQ(w.SwitchRB->palette().color(QPalette::Button), c.red ? QColor(255, 0, 0) : face);
         EXPECT_EQ(w.SwitchEnabled, c.switchEnabled); // not changed here
     }
+}
+
+// The channel box picks the view; the positions come from the coordinate boxes in the window's
+// own decimal separator, and a box without a number shows nothing.
+TEST_F(CommandsTest, CableViewFollowsTheChannelBox)
+{
+    TMainFrm& w = start("setup.ini");
+    auto* ten = new TSchemaFrm(&w);
+    auto* twenty = new TSchema20Frm(&w);
+    w.CaEdt->setText("-5");
+    w.CbEdt->setText("0");
+    for (int i = 0; i < 21; ++i)
+        w.PEdt[i]->setText(QString::number(5 * (i + 1)));
+    const struct {
+        const char* channels;
+        bool twentyShown;
+    } cases[] = {{"10", false}, {"", false}, {"abc", false}, {"12", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        ten->hide();
+        twenty->hide();
+        w.ChannelEdt->setText(c.channels);
+        w.ViewCableBtnClick(w.ViewCableBtn);
+        EXPECT_EQ(twenty->isVisible(), c.twentyShown);
+        EXPECT_EQ(ten->isVisible(), !c.twentyShown);
+        Schema::TCableForm* shown = c.twentyShown ? static_cast<Schema::TCableForm*>(twenty) : ten;
+        EXPECT_EQ(shown->SetupSTxt->text().contains(w.ConfigurationFileTxt->text()), true)
+            << shown->SetupSTxt->text().toStdString();
+    }
+    ten->hide();
+    twenty->hide();
+    w.PEdt[20]->setText("x");
+    w.ChannelEdt->setText("20");
+    EXPECT_THROW(w.ViewCableBtnClick(w.ViewCableBtn), std::exception);
+    EXPECT_FALSE(twenty->isVisible());
+    delete ten;
+    delete twenty;
 }
 
 TEST_F(CommandsTest, HelpShowsTheHelpFileBesideTheProgram)
