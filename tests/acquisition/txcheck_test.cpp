@@ -4,6 +4,7 @@
 #include "acquisition/Main.h"
 #include "instrument/TestInstrument.h"
 #include "link/Portvirt.h"
+#include "platform/Application.h"
 #include "support/InsideWait.h"
 #include "support/ScriptedDialogs.h"
 
@@ -82,12 +83,26 @@ protected:
         return *frm;
     }
     bool established() const { return frm->PowerOnOffBtn->property("Tag").toInt() == 1; }
+    // The survey waits for Start: the link is established and the survey's own exchange (the
+    // status download that starts it) is over, so the link has been quiet for a while.
+    std::function<bool()> waitingForStart()
+    {
+        auto quietTicks = std::make_shared<int>(0);
+        auto lastCount = std::make_shared<size_t>(0);
+        return [this, quietTicks, lastCount] {
+            const size_t n = instrument->Events().size();
+            const bool quiet = established() && ScreenCursor() == TCursor::crDefault && n == *lastCount;
+            *lastCount = n;
+            *quietTicks = quiet ? *quietTicks + 1 : 0;
+            return *quietTicks >= 3;
+        };
+    }
     // Connects, runs inside() from the survey's wait for Start, then leaves it: with Stop when
     // the link is gone or a stop was asked for inside, else with Power off.
     void inSurvey(std::function<void()> inside)
     {
         entered = false;
-        const auto run = WhenInsideWait([this] { return established(); }, [this, inside] {
+        const auto run = WhenInsideWait(waitingForStart(), [this, inside] {
             entered = true;
             inside();
             if (ActivePort->GetState() > 0 && frm->StopRequested != 1)
@@ -291,8 +306,8 @@ TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItReadyForStartWithoutAnUntest
             EXPECT_TRUE(messages[0].startsWith(PortErrPutcom)) << messages[0].toStdString();
         });
     }
-    // The survey still waited for Start and ended on Stop without measuring.
-    EXPECT_FALSE(frm->NewSurveyBtn->isHidden());
+    // The survey did not take the check for Start: it ended on Stop without measuring.
+    EXPECT_EQ(frm->AcquisitionMode, 0);
 }
 
 TEST_F(TxCheckTest, CannotBeStartedAgainWhileItRunsAndAStopDuringItIsKept)
@@ -320,7 +335,8 @@ TEST_F(TxCheckTest, CannotBeStartedAgainWhileItRunsAndAStopDuringItIsKept)
         EXPECT_FALSE(w.TxVoltageCheckBtn->isEnabled());
         EXPECT_FALSE(w.NewGpsBtn->isEnabled());
     });
-    EXPECT_FALSE(frm->NewSurveyBtn->isHidden()) << "the survey ended on the Stop";
+    EXPECT_EQ(frm->AcquisitionMode, 0) << "the survey ended on the Stop without measuring";
+    EXPECT_FALSE(frm->NewSurveyBtn->isHidden());
 }
 
 } // namespace
