@@ -70,6 +70,7 @@ public:
     int32_t ModelTagFound = 0;
     int32_t DisplayRho = 0;
     QString HelpFile;
+    bool TxCheckRunning = false; // the transmitter voltage check is under way
 
     // --- window layout: groups
     QGroupBox* SelectGB = nullptr;

@@ -24,7 +24,6 @@ void TMainFrm::Mark9Execute(QObject*) {}
 void TMainFrm::ShowVpClick(QObject*) {}
 void TMainFrm::ShowRhoClick(QObject*) {}
 void TMainFrm::SimulationBtnClick(QObject*) {}
-void TMainFrm::TxVoltageCheckBtnClick(QObject*) {}
 void TMainFrm::BitBtn5Click(QObject*) {}
 void TMainFrm::ScrollBox2CanResize(QObject*, int&, int&, bool&) {}
 void TMainFrm::ScrollBox1CanResize(QObject*, int&, int&, bool&) {}

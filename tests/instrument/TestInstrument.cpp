@@ -488,6 +488,8 @@ void TTestInstrument::cycle(uint8_t mode)
         answer(TPoint::Sounder, take(TFaultKind::SilentSounder, index) ? Le32(0) : EncodeSentence(s));
     }
     TCycleReadings r = setup_.Readings ? setup_.Readings(p, index) : DefaultReadings(p, setup_.Channels, index);
+    if (setup_.Transmitter)
+        setup_.Transmitter->Drive(p.TxVoltage, r);
     if (take(TFaultKind::NoCurrent, index))
         r.PlusI[0] = r.MinusI[0] = r.PlusI[1] = r.MinusI[1] = 0.0f;
 

@@ -12,6 +12,7 @@
 //   instrument.Program();      // what the measurement command programmed
 #include "InstrumentCodec.h"
 #include "InstrumentWire.h"
+#include "Transmitter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -83,6 +85,9 @@ struct TInstrumentSetup {
     uint32_t Channels = 10;                 // first word of the status block
     QByteArray Status;                      // the block after command 30; empty: 180 bytes
     int FrameSize = 528;                    // data bytes per frame, at most 528
+    // The transmitter and its load: a cycle's currents follow the programmed voltage and stop
+    // growing above its saturation, the potentials follow the current. Empty: the readings as given.
+    std::optional<TTransmitter> Transmitter;
     int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
     bool Modem = false;                     // first answers as a dial-up modem until CONNECT
     int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
