@@ -112,14 +112,8 @@ bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QStri
     return ok;
 }
 
-bool TQtDialogs::PrintSetup(QString& printerName)
+bool TQtDialogs::PrintSetup(QPrinter& printer)
 {
-    QPrinter printer;
-    if (!printerName.isEmpty())
-        printer.setPrinterName(printerName);
     QPrintDialog dlg(&printer, QApplication::activeWindow());
-    if (dlg.exec() != QDialog::Accepted)
-        return false;
-    printerName = printer.printerName();
-    return true;
+    return dlg.exec() == QDialog::Accepted;
 }

@@ -1,4 +1,5 @@
 #pragma once
+class QPrinter;
 #include <QString>
 #include <QStringList>
 
@@ -30,7 +31,8 @@ public:
     virtual bool SaveFile(TFileDialogRequest& request) = 0;
     virtual bool SelectFolder(const QString& caption, QString& folder) = 0;
     virtual bool InputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
-    virtual bool PrintSetup(QString& printerName) = 0;
+    // Lets the user choose and set up the printer; the choices are made on the printer given.
+    virtual bool PrintSetup(QPrinter& printer) = 0;
 };
 
 IDialogs& Dialogs();
@@ -46,7 +48,7 @@ public:
     bool SaveFile(TFileDialogRequest& request) override;
     bool SelectFolder(const QString& caption, QString& folder) override;
     bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
-    bool PrintSetup(QString& printerName) override;
+    bool PrintSetup(QPrinter& printer) override;
 };
 
 // "Setup file (*.ini)|*.ini" into the Qt filter form "Setup file (*.ini)".

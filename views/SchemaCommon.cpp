@@ -260,12 +260,10 @@ void TCableForm::PrintOn(QPrinter& printer)
 
 void TCableForm::PrintBtnClick(QObject*)
 {
-    QString printerName;
-    if (!Dialogs().PrintSetup(printerName))
-        return;
+    // Whatever the user sets in the dialog (printer, page, a file to print to) is what prints.
     QPrinter printer(QPrinter::HighResolution);
-    if (!printerName.isEmpty())
-        printer.setPrinterName(printerName);
+    if (!Dialogs().PrintSetup(printer))
+        return;
     PrintOn(printer);
 }
 

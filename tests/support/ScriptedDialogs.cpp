@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <QPrinter>
+
 ScriptedDialogs::ScriptedDialogs() : previous_(SetDialogs(this)) {}
 ScriptedDialogs::~ScriptedDialogs() { SetDialogs(previous_); }
 
@@ -11,7 +13,7 @@ void ScriptedDialogs::AnswerOpen(const QString& fileName) { Script.push_back({"O
 void ScriptedDialogs::AnswerSave(const QString& fileName) { Script.push_back({"SaveFile", IDOK, !fileName.isEmpty(), fileName, {}}); }
 void ScriptedDialogs::AnswerFolder(const QString& folder) { Script.push_back({"SelectFolder", IDOK, !folder.isEmpty(), folder, {}}); }
 void ScriptedDialogs::AnswerInput(const QString& value, bool confirm) { Script.push_back({"InputQuery", IDOK, confirm, value, {}}); }
-void ScriptedDialogs::AnswerPrint(bool confirm) { Script.push_back({"PrintSetup", IDOK, confirm, {}, {}}); }
+void ScriptedDialogs::AnswerPrint(bool confirm, const QString& pdfFile) { Script.push_back({"PrintSetup", IDOK, confirm, pdfFile, {}}); }
 
 bool ScriptedDialogs::next(const QString& kind, Answer& answer)
 {
@@ -81,11 +83,17 @@ bool ScriptedDialogs::InputQuery(const QString& caption, const QString& prompt, 
     return true;
 }
 
-bool ScriptedDialogs::PrintSetup(QString&)
+bool ScriptedDialogs::PrintSetup(QPrinter& printer)
 {
     Calls.push_back({"PrintSetup", {}, {}, 0, {}});
     Answer a;
-    return next("PrintSetup", a) && a.Confirm;
+    if (!next("PrintSetup", a) || !a.Confirm)
+        return false;
+    if (!a.Value.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(a.Value);
+    }
+    return true;
 }
 
 QStringList ScriptedDialogs::Messages() const

@@ -38,7 +38,7 @@ public:
     void AnswerSave(const QString& fileName);   // empty = cancel
     void AnswerFolder(const QString& folder);   // empty = cancel
     void AnswerInput(const QString& value, bool confirm = true);
-    void AnswerPrint(bool confirm);
+    void AnswerPrint(bool confirm, const QString& pdfFile = {}); // a file: print to it as PDF
 
     std::vector<Call> Calls;
     QStringList Unexpected;
@@ -50,7 +50,7 @@ public:
     bool SaveFile(TFileDialogRequest& request) override;
     bool SelectFolder(const QString& caption, QString& folder) override;
     bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
-    bool PrintSetup(QString& printerName) override;
+    bool PrintSetup(QPrinter& printer) override;
 
     // Texts of the message boxes and messages shown, in order.
     QStringList Messages() const;

@@ -216,6 +216,13 @@ TEST_F(SchemaTest, PrintGoesThroughThePrintDialogAndReportsFailure)
     dialogs.AnswerPrint(false);
     view10->PrintBtn->click();
     EXPECT_TRUE(dialogs.Messages().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.File("chosen.pdf")));
+
+    // What the user chose in the dialog is where it prints.
+    dialogs.AnswerPrint(true, dir.File("chosen.pdf"));
+    view10->PrintBtn->click();
+    EXPECT_TRUE(dialogs.Messages().isEmpty()) << dialogs.Messages().join("|").toStdString();
+    EXPECT_GT(QFileInfo(dir.File("chosen.pdf")).size(), 1000);
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
