@@ -2,7 +2,6 @@
 #include "graph/engine/EngineProperties.h"
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPicture>
 
 namespace {
 constexpr std::int32_t kObjectKind = 304;
@@ -205,12 +204,7 @@ void PESGraph::PaintImage(QPainter& dc)
     auto playImage = [this](QPainter& target) {
         if (!ImageMetafile)
             return;
-        const QRect frame = ImageMetafile->boundingRect();
-        target.save();
-        if (frame.width() > 0 && frame.height() > 0)
-            target.scale(double(PaintRect.Right) / frame.width(), double(PaintRect.Bottom) / frame.height());
-        target.drawPicture(0, 0, *ImageMetafile);
-        target.restore();
+        target.drawImage(QRect(0, 0, PaintRect.Right, PaintRect.Bottom), *ImageMetafile);
     };
 
     QImage ownBitmap;

@@ -70,7 +70,7 @@ private:
 
     TRect PaintRect;
     TEngineHandle hObject = 0;
-    const QPicture* ImageMetafile = nullptr;
+    const QImage* ImageMetafile = nullptr;
     std::int32_t ImageChanged = 0;
     std::int32_t PrepareImagesFlag = 0;
     std::int32_t CacheBmpFlag = 0;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 class QPainter;
-class QPicture;
+class QImage;
 
 // Handles of engine objects. An object's handle is also the handle of its (hidden) window, so the
 // control sends its window messages with the same value. 0 means no object.
@@ -35,8 +35,9 @@ public:
     virtual void Destroy(TEngineHandle h) = 0;                                       // 20
     virtual void Reinitialize(TEngineHandle h) = 0;                                  // 33
     virtual void ResetImage(TEngineHandle h, std::int32_t a, std::int32_t b) = 0;    // 24
-    // 23: the current image, owned by the engine; null when there is none.
-    virtual const QPicture* GetMeta(TEngineHandle h) = 0;
+    // 23: the current image, owned by the engine; null when there is none. Our engine gives a
+    // bitmap of the object's window size, which callers scale to theirs.
+    virtual const QImage* GetMeta(TEngineHandle h) = 0;
     // 71: makes the memory drawing surface ready for the image (cleared to the desk colour).
     virtual void PrepareMemDC(TEngineHandle h, QPainter* paintDC, QPainter* memDC, const TRect* rect) = 0;
     // 41: rebuilds the cached bitmap (properties 2575, 2580) from the current image.
@@ -121,7 +122,6 @@ void UnregisterWindow(TWindowHandle window);
 std::intptr_t SendMessageTo(TWindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Bitmaps that the engine lends by handle (its cached bitmap).
-class QImage;
 std::int32_t RegisterBitmap(QImage* image);
 void ReleaseBitmap(std::int32_t handle);
 QImage* BitmapFromHandle(std::int32_t handle);

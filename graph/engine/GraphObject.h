@@ -2,7 +2,6 @@
 #include "EngineProperties.h"
 #include "GraphEngine.h"
 #include <QImage>
-#include <QPicture>
 #include <map>
 #include <string>
 #include <tuple>
@@ -55,8 +54,7 @@ public:
     std::int32_t Kind;
     TRect Rect;
     bool Visible = true;
-    QPicture Image;
-    bool HasImage = false;
+    QImage Image; // null until first built
     TGraphLayout Layout;
     QImage Cache;
     std::int32_t CacheHandle = 0;

@@ -41,8 +41,7 @@ TEngineHandle TPEEngine::Create(std::int32_t kindOrSource, std::int32_t, const T
         // A copy starts with the source's properties and data, never with its image or bitmap.
         o = std::make_unique<TGraphObject>(*source);
         o->Rect = r;
-        o->Image = QPicture();
-        o->HasImage = false;
+        o->Image = QImage();
         o->Layout = TGraphLayout{};
         o->Cache = QImage();
         o->CacheHandle = 0;
@@ -73,14 +72,11 @@ void TPEEngine::Reinitialize(TEngineHandle) {}
 void TPEEngine::Rebuild(TGraphObject& o)
 {
     const int w = std::max(1, o.Rect.Width()), h = std::max(1, o.Rect.Height());
-    QPicture picture;
-    {
-        QPainter p(&picture);
-        RenderGraph(o, p, w, h, o.Layout);
-    }
-    picture.setBoundingRect(QRect(0, 0, w, h));
-    o.Image = picture;
-    o.HasImage = true;
+    if (o.Image.size() != QSize(w, h))
+        o.Image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&o.Image);
+    RenderGraph(o, p, w, h, o.Layout);
+    p.end();
     const std::int32_t one = 1;
     o.WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
 }
@@ -91,10 +87,10 @@ void TPEEngine::ResetImage(TEngineHandle h, std::int32_t, std::int32_t)
         Rebuild(*o);
 }
 
-const QPicture* TPEEngine::GetMeta(TEngineHandle h)
+const QImage* TPEEngine::GetMeta(TEngineHandle h)
 {
     TGraphObject* o = Object(h);
-    return o && o->HasImage ? &o->Image : nullptr;
+    return o && !o->Image.isNull() ? &o->Image : nullptr;
 }
 
 void TPEEngine::PrepareMemDC(TEngineHandle h, QPainter*, QPainter* memDC, const TRect* rect)
@@ -114,9 +110,9 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
     const int w = std::max(1, o->Rect.Width()), hgt = std::max(1, o->Rect.Height());
     o->Cache = QImage(w, hgt, QImage::Format_RGB32);
     o->Cache.fill(EngineColor(std::uint32_t(o->Int(PEP::DeskColor))));
-    if (o->HasImage) {
+    if (!o->Image.isNull()) {
         QPainter p(&o->Cache);
-        p.drawPicture(0, 0, o->Image);
+        p.drawImage(QRect(0, 0, w, hgt), o->Image);
     }
     if (!o->CacheHandle)
         o->CacheHandle = RegisterBitmap(&o->Cache);
@@ -351,6 +347,6 @@ void TPEEngine::MoveWindow(TEngineHandle h, std::int32_t x, std::int32_t y, std:
     const bool resized = width != o->Rect.Width() || height != o->Rect.Height();
     o->Rect = TRect{x, y, x + width, y + height};
     // The image follows the window's size, so that a repaint never stretches an old one.
-    if (resized && o->HasImage)
+    if (resized && !o->Image.isNull())
         Rebuild(*o);
 }

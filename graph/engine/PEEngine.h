@@ -13,7 +13,7 @@ public:
     void Destroy(TEngineHandle h) override;
     void Reinitialize(TEngineHandle h) override;
     void ResetImage(TEngineHandle h, std::int32_t a, std::int32_t b) override;
-    const QPicture* GetMeta(TEngineHandle h) override;
+    const QImage* GetMeta(TEngineHandle h) override;
     void PrepareMemDC(TEngineHandle h, QPainter* paintDC, QPainter* memDC, const TRect* rect) override;
     void ResetCacheBmp(TEngineHandle h) override;
     void FinalPaint(TEngineHandle h, QPainter* paintDC, std::int32_t reserved) override;

@@ -23,6 +23,7 @@ class TRecordingEngine : public TPEEngine {
 public:
     std::vector<TEngineCall> Calls;
     bool FailCreateFromObject = false; // the re-creation as a child window fails
+    bool FailCreate = false;           // no object at all
     bool ThrowOnGetMeta = false;       // a paint that fails half way
 
     std::vector<int> Ordinals() const
@@ -48,7 +49,7 @@ public:
         if (rect)
             c.Args.insert(c.Args.end(), {rect->Left, rect->Top, rect->Right, rect->Bottom});
         Calls.push_back(c);
-        if (FailCreateFromObject && Object(kindOrSource))
+        if (FailCreate || (FailCreateFromObject && Object(kindOrSource)))
             return 0;
         return TPEEngine::Create(kindOrSource, reserved, rect, parent, controlId);
     }
@@ -59,7 +60,7 @@ public:
         Push(24, h, {a, b});
         TPEEngine::ResetImage(h, a, b);
     }
-    const QPicture* GetMeta(TEngineHandle h) override
+    const QImage* GetMeta(TEngineHandle h) override
     {
         Push(23, h);
         if (ThrowOnGetMeta)

@@ -160,8 +160,9 @@ TEST_F(ControlTest, ActionsReachTheEngineAsTheTableSays)
         const TEngineCall& last = engine.Calls.back();
         EXPECT_EQ(last.Handle, g.GethObject());
         EXPECT_EQ(last.Args, c.Args);
-        if (c.FileName)
+        if (c.FileName) {
             EXPECT_EQ(last.Text, (dir + "/graph.img").toStdString());
+        }
     }
     QDir(dir).removeRecursively();
 
