@@ -1,6 +1,7 @@
 #pragma once
 #include "graph/engine/EngineProperties.h"
 #include "graph/engine/PEEngine.h"
+#include "support/TestApp.h"
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -229,6 +230,11 @@ private:
         const auto* b = static_cast<const std::uint8_t*>(v);
         c.Bytes.assign(b, b + n);
     }
+};
+
+// The application, made before any widget member of a fixture.
+struct TQtApp {
+    TQtApp() { TestApp(); }
 };
 
 // Installs an engine for the life of a test.

@@ -12,7 +12,7 @@ namespace {
 
 class ControlTest : public ::testing::Test {
 protected:
-    void SetUp() override { TestApp(); }
+    TQtApp app;
     TRecordingEngine engine;
     TEngineScope scope{engine};
 };
@@ -243,7 +243,6 @@ class PaintTest : public ControlTest {
 protected:
     void SetUp() override
     {
-        ControlTest::SetUp();
         g = new PESGraph(&host);
         g->resize(100, 80);
         host.resize(120, 100);

@@ -9,10 +9,6 @@ namespace {
 
 constexpr TColor kRed = TColor(0x0000FF), kGreen = TColor(0x00FF00), kBlue = TColor(0xFF0000);
 
-struct TAppFirst {
-    TAppFirst() { TestApp(); }
-};
-
 // A graph drawn by our engine at a chosen size, looked at pixel by pixel through the picture that
 // the control plays, at points placed by the axes the engine chose.
 class EngineDrawingTest : public ::testing::Test {
@@ -68,7 +64,7 @@ protected:
         }
     }
 
-    TAppFirst app;
+    TQtApp app;
     PESGraph g;
     QImage image;
     TGraphLayout layout;

@@ -139,10 +139,6 @@ const std::vector<TCase>& Catalogue()
     return cases;
 }
 
-struct TAppFirst {
-    TAppFirst() { TestApp(); }
-};
-
 class PropertyTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -153,7 +149,7 @@ protected:
         g.SetTAColumns(3);
         engine.Clear();
     }
-    TAppFirst app;
+    TQtApp app;
     TRecordingEngine engine;
     TEngineScope scope{engine};
     PESGraph g;
