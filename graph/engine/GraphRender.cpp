@@ -485,6 +485,23 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         xAxis.Step = o.Double(PEP::ManualXAxisLine);
         xAxis.TickStep = o.Double(PEP::ManualXAxisTick);
     }
+    // A zoom shows its window of both axes.
+    if (o.Int(PEP::ZoomMode)) {
+        const double x0 = o.Double(PEP::ZoomMinX), x1 = o.Double(PEP::ZoomMaxX);
+        const double y0 = o.Double(PEP::ZoomMinY), y1 = o.Double(PEP::ZoomMaxY);
+        if (x1 > x0 && std::isfinite(x0) && std::isfinite(x1)) {
+            xAxis.Min = x0;
+            xAxis.Max = x1;
+            xAxis.Step = NiceStep(x1 - x0, std::max(1.0, plot.width() / 70.0));
+            xAxis.TickStep = 0;
+        }
+        if (y1 > y0 && std::isfinite(y0) && std::isfinite(y1)) {
+            yAxis.Min = y0;
+            yAxis.Max = y1;
+            yAxis.Step = NiceStep(y1 - y0, std::max(1.0, plot.height() / 40.0));
+            yAxis.TickStep = 0;
+        }
+    }
 
     const double L = plot.left(), T = plot.top(), W = plot.width(), H = plot.height();
     const double xSpan = xAxis.Max - xAxis.Min, ySpan = yAxis.Max - yAxis.Min;

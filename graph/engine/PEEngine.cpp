@@ -120,7 +120,6 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
         o->WriteScalar(*FindEngineProperty(id), &o->CacheHandle);
 }
 
-void TPEEngine::FinalPaint(TEngineHandle, QPainter*, std::int32_t) {}
 
 void TPEEngine::SetV(TEngineHandle h, std::int32_t id, const void* value, std::int32_t)
 {
@@ -325,11 +324,6 @@ void TPEEngine::PrintGraph(TEngineHandle h, std::int32_t, std::int32_t, std::int
 {
     if (TGraphObject* o = Object(h))
         Print(*o, QString(), orientation);
-}
-
-std::intptr_t TPEEngine::SendMessage(TEngineHandle, std::uint32_t, std::uintptr_t, std::intptr_t)
-{
-    return 0;
 }
 
 void TPEEngine::ShowWindow(TEngineHandle h, bool visible)
