@@ -53,6 +53,7 @@ public:
     void AppendPoint(float x, float y);
 
     std::int32_t Kind;
+    TEngineHandle Handle = 0;
     TRect Rect;
     bool Visible = true;
     QImage Image; // null until first built

@@ -330,7 +330,8 @@ TContourBands ContourBandsOf(const TGraphObject& o)
 // value v as the depth -v. The survey hands its depths as negative heights, so the water surface
 // (0) stays at the top of the profile and deeper rows of the pseudo-section lie lower, while the
 // axis shows the depths as positive numbers.
-void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGraphLayout& layout)
+void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGraphLayout& layout,
+                 const TGridLabelFn& customLabel)
 {
     layout = TGraphLayout{};
     const QRect all(0, 0, width, height);
@@ -644,18 +645,28 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
         }
     }
+    const bool customY = customLabel && o.Int(PEP::CustomGridNumbersY);
+    const bool customX = customLabel && o.Int(PEP::CustomGridNumbersX);
+    auto yLabel = [&](double v) {
+        const QString s = yAxis.Label(v, yAxis.Decimals());
+        return customY ? customLabel(0, v, s) : s;
+    };
+    auto xLabel = [&](double v) {
+        const QString s = xAxis.Label(v, xAxis.Decimals());
+        return customX ? customLabel(2, v, s) : s;
+    };
     p.setPen(text);
     p.setFont(numberFont);
     if (yNumbers)
         for (double v : yAxis.Grid()) {
             const int py = int(std::lround(toPixel(0, v).y()));
             p.drawText(QRect(plot.left() - 4 - yNumW, py - numberFm.height() / 2, yNumW, numberFm.height()),
-                       Qt::AlignRight | Qt::AlignVCenter, yAxis.Label(v, yAxis.Decimals()));
+                       Qt::AlignRight | Qt::AlignVCenter, yLabel(v));
         }
     if (xNumbers) {
         int lastRight = std::numeric_limits<int>::min();
         for (double v : xAxis.Grid()) {
-            const QString s = xAxis.Label(v, xAxis.Decimals());
+            const QString s = xLabel(v);
             const int tw = numberFm.horizontalAdvance(s);
             const int px = int(std::lround(toPixel(v, 0).x())) - tw / 2;
             if (px < lastRight + 4)

@@ -53,6 +53,7 @@ TEngineHandle TPEEngine::Create(std::int32_t kindOrSource, std::int32_t, const T
     std::int32_t notify = parent;
     o->WriteScalar(*FindEngineProperty(PEP_NOTIFYWINDOW), &notify);
     const TEngineHandle h = ++next_;
+    o->Handle = h;
     objects_[h] = std::move(o);
     return h;
 }
@@ -64,6 +65,8 @@ void TPEEngine::Destroy(TEngineHandle h)
         return;
     if (it->second->CacheHandle)
         ReleaseBitmap(it->second->CacheHandle);
+    if (drawing_ > 0)
+        destroyed_.push_back(std::move(it->second));
     objects_.erase(it);
 }
 
@@ -74,9 +77,37 @@ void TPEEngine::Rebuild(TGraphObject& o)
     const int w = std::max(1, o.Rect.Width()), h = std::max(1, o.Rect.Height());
     if (o.Image.size() != QSize(w, h))
         o.Image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&o.Image);
-    RenderGraph(o, p, w, h, o.Layout);
-    p.end();
+    // Custom grid numbers: the control's window is asked for each text through the record.
+    const TEngineHandle handle = o.Handle;
+    const TGridLabelFn custom = [this, handle](int axisType, double value, const QString& text) {
+        TGraphObject* obj = Object(handle);
+        if (!obj)
+            return text;
+        TGridNumberRecord r{axisType, 0, value, {}};
+        const QByteArray bytes = text.toUtf8().left(int(sizeof r.Text) - 1);
+        std::memcpy(r.Text, bytes.constData(), std::size_t(bytes.size()));
+        obj->WriteScalar(*FindEngineProperty(PEP_GRIDNUMBER), &r);
+        Notify(handle, PEWN_CUSTOMGRIDNUMBERS);
+        if (!(obj = Object(handle)))
+            return text;
+        obj->ReadScalar(*FindEngineProperty(PEP_GRIDNUMBER), &r);
+        return QString::fromUtf8(r.Text, qsizetype(strnlen(r.Text, sizeof r.Text)));
+    };
+    {
+        struct TDrawing {
+            TPEEngine& e;
+            explicit TDrawing(TPEEngine& engine) : e(engine) { ++e.drawing_; }
+            ~TDrawing()
+            {
+                if (--e.drawing_ == 0)
+                    e.destroyed_.clear();
+            }
+        } drawing(*this);
+        QPainter p(&o.Image);
+        RenderGraph(o, p, w, h, o.Layout, custom);
+    }
+    if (!Object(handle))
+        return;
     const std::int32_t one = 1;
     o.WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
 }

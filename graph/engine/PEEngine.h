@@ -3,6 +3,7 @@
 #include "GraphObject.h"
 #include <map>
 #include <memory>
+#include <vector>
 
 // Our graph engine: objects that keep every property by id and draw their graph with QPainter
 // into a picture, which stands in for a metafile.
@@ -79,6 +80,9 @@ private:
     void ApplyScroll(TGraphObject& o);
 
     std::map<TEngineHandle, std::unique_ptr<TGraphObject>> objects_;
+    // Objects destroyed by a handler while an image was being drawn go when the drawing ends.
+    std::vector<std::unique_ptr<TGraphObject>> destroyed_;
+    int drawing_ = 0;
     TEngineHandle next_ = 0x10000;
 };
 

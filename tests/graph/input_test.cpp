@@ -374,3 +374,42 @@ TEST_F(EngineInputTest, ZoomsOnlyWhereAllowedAndScrollsTheZoomedView)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EngineInputTest, CustomGridNumbersAskTheControlForEachText)
+{
+    std::vector<double> asked;
+    g->OnCustomGridnumbers = [&](QObject*, int type, int, double number, std::string& text) {
+        EXPECT_EQ(type, 0);
+        asked.push_back(number);
+        text = "n" + text;
+    };
+    g->SetCustomGridNumbersY(true);
+    g->SetPEactions(sgReinitAndReset);
+    EXPECT_FALSE(asked.empty());
+    g->SetCustomGridNumbersY(false);
+    asked.clear();
+    g->SetPEactions(sgReinitAndReset);
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileItsImageIsDrawn)
+{
+    auto* doomed = new PESGraph(&host);
+    doomed->HandleNeeded();
+    doomed->SetCustomGridNumbersX(true);
+    doomed->OnCustomGridnumbers = [&](QObject*, int, int, double, std::string&) {
+        if (doomed) {
+            PESGraph* d = doomed;
+            doomed = nullptr;
+            d->deleteLater();
+            engine.Destroy(d->GethObject());
+        }
+    };
+    doomed->SetPEactions(sgResetImage);
+    EXPECT_EQ(doomed, nullptr);
+    QApplication::processEvents();
+}
+
+} // namespace
