@@ -1,9 +1,11 @@
 #include "RecordingEngine.h"
 #include "graph/Pesgvcl.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <gtest/gtest.h>
 #include <memory>
@@ -332,6 +334,29 @@ TEST_F(PaintTest, FocusFrameInvertsTheEdgeOnlyWithFocusAndFocalRect)
     EXPECT_EQ(img.pixel(3, 40), qRgb(255, 0, 0));
     g->SetFocalRect(false);
     EXPECT_EQ(g->grab().toImage().pixel(0, 40), qRgb(255, 0, 0));
+}
+
+} // namespace
+
+namespace {
+
+// Our engine's print dialog prints on the printer as the user set it up, and nothing when the
+// user cancels.
+TEST(EnginePrinting, PrintDialogPrintsWhereTheUserChose)
+{
+    TQtApp app;
+    ScriptedDialogs dialogs;
+    TempDir dir;
+    PESGraph g;
+    g.SetMainTitle("Profile");
+    g.SetPEactions(sgReinitAndReset);
+    dialogs.AnswerPrint(true, dir.File("graph.pdf"));
+    g.SetPEactions(sgPrintDialog);
+    EXPECT_GT(QFileInfo(dir.File("graph.pdf")).size(), 0);
+    dialogs.AnswerPrint(false, dir.File("cancelled.pdf"));
+    g.SetPEactions(sgPrintDialog);
+    EXPECT_FALSE(QFile::exists(dir.File("cancelled.pdf")));
+    EXPECT_TRUE(dialogs.Unexpected.isEmpty());
 }
 
 } // namespace
