@@ -256,8 +256,12 @@ void TPEEngine::Scroll(TEngineHandle h, TGraphObject& o, bool vertical, std::uin
     current = next;
     ApplyScroll(o);
     Rebuild(o);
-    SendMessageTo(o.Int(PEP_NOTIFYWINDOW), vertical ? WM_VSCROLL : WM_HSCROLL,
-                  code | std::uintptr_t(std::uint16_t(current)) << 16, h);
+    // A handler asked for a grid number while the image was drawn may have ended the object.
+    const TGraphObject* alive = Object(h);
+    if (!alive)
+        return;
+    SendMessageTo(alive->Int(PEP_NOTIFYWINDOW), vertical ? WM_VSCROLL : WM_HSCROLL,
+                  code | std::uintptr_t(std::uint16_t(vertical ? alive->Ui.VertPos : alive->Ui.HorzPos)) << 16, h);
     Repaint(h);
 }
 

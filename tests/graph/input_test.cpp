@@ -412,4 +412,22 @@ TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileItsImageIsDrawn)
     QApplication::processEvents();
 }
 
+TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileAScrolledViewIsDrawn)
+{
+    g->SetAllowZooming(sgHorzZooming);
+    g->SetScrollingHorzZoom(true);
+    Press(g, At(2, 7));
+    Move(g, At(6, 3), Qt::LeftButton);
+    Release(g, At(6, 3));
+    ASSERT_TRUE(g->GetZoomMode());
+    Take();
+    g->SetCustomGridNumbersX(true);
+    const TEngineHandle h = g->GethObject();
+    g->OnCustomGridnumbers = [&](QObject*, int, int, double, std::string&) { engine.Destroy(h); };
+    g->Perform(WM_HSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(engine.Object(h), nullptr);
+    const auto events = Take();
+    EXPECT_EQ(std::find(events.begin(), events.end(), "HorzScroll 3 0"), events.end());
+}
+
 } // namespace
