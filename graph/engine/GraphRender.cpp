@@ -38,6 +38,11 @@ std::vector<double> Multiples(double min, double max, double step)
     std::vector<double> out;
     if (!(step > 0) || !std::isfinite(min) || !std::isfinite(max) || (max - min) / step > 500)
         return out;
+    // So far from 0 that adding one no longer changes a multiple, the axis has no numbers to tell
+    // apart; counting on would never end.
+    constexpr double kExact = 4503599627370496.0; // 2^52
+    if (!(std::abs(min / step) < kExact) || !(std::abs(max / step) < kExact))
+        return out;
     for (double k = std::ceil(min / step - 1e-9); k * step <= max + step * 1e-9; k += 1)
         out.push_back(std::abs(k * step) < step * 1e-9 ? 0.0 : k * step);
     return out;

@@ -172,6 +172,22 @@ TEST_F(EngineDrawingTest, PointsEqualToTheNullValueAreSkipped)
     EXPECT_TRUE(LineNear(0, -5));
 }
 
+// An axis window only a few representable values wide, far from 0 (a manual scale or a zoom taken
+// deep enough), still draws: its grid numbers cannot be told apart and are left out.
+TEST_F(EngineDrawingTest, AnAxisOnlyAFewValuesWideStillDraws)
+{
+    Profile({{0, 1}, {10, 2}});
+    for (auto [low, high] : {std::pair{1e18, 1e18 + 256}, {-1e18 - 256, -1e18}, {1e300, 1e300 + 1e285}}) {
+        SCOPED_TRACE(low);
+        g.SetManualScaleControlX(sgManualMinAndMax);
+        g.SetManualMinX(low);
+        g.SetManualMaxX(high);
+        Draw();
+        EXPECT_EQ(layout.XMin, low);
+        EXPECT_EQ(layout.XMax, high);
+    }
+}
+
 TEST_F(EngineDrawingTest, PixelsConvertBackToGraphValues)
 {
     Profile({{0, 10}, {100, 20}});
