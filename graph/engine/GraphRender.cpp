@@ -154,14 +154,18 @@ void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
     }
 }
 
-// Floor and ceiling of values well inside the int range, without a library call per pixel.
+// Floor and ceiling without a library call per pixel. Pixel places of data far outside the image
+// (a deep zoom) are held well inside the int range first; the callers clip them to the image.
+constexpr double kFarPixel = 1e9;
 int IFloor(double x)
 {
+    x = std::clamp(x, -kFarPixel, kFarPixel);
     const int i = int(x);
     return i - (x < i);
 }
 int ICeil(double x)
 {
+    x = std::clamp(x, -kFarPixel, kFarPixel);
     const int i = int(x);
     return i + (x > i);
 }

@@ -135,6 +135,19 @@ TEST_F(ContourTest, OneChannelFillsTheHeight)
     EXPECT_EQ(image.pixel(At(5, -1).x(), int(layout.Bottom) - 2), qRgb(255, 0, 0));
 }
 
+// Zoomed so deep that the rows of data lie billions of pixels outside the image, the band between
+// them still fills the plotting area.
+TEST_F(ContourTest, ADeepZoomStillFillsTheBandBetweenRows)
+{
+    g.SetZoomMode(true);
+    g.SetZoomMinX(0);
+    g.SetZoomMaxX(10);
+    g.SetZoomMinY(-1.5);
+    g.SetZoomMaxY(-1.5 + 1e-9); // value 6.25 throughout: the first band
+    Draw();
+    EXPECT_EQ(image.pixel(At(5, -1.5).x(), int((layout.Top + layout.Bottom) / 2)), qRgb(255, 0, 0));
+}
+
 TEST_F(EngineDrawingTest, InvertedAxisKeepsTheSurfaceOnTopOfTheDepthProfile)
 {
     // Depths 2, 8 and 2 m handed as heights, on an inverted axis.
