@@ -123,8 +123,7 @@ std::vector<Control> buildTable()
             .items({"9600", "19200", "38400", "115200", "273000"}),
 
         C("ProgramIcon", "MainFrm", K::Image, {320, 330, 64, 64}).flags(Stretch).glyph(icon<Glyphs::Emblem>, 64),
-        C("BitBtn1", "MainFrm", K::BitBtn, {400, 300, 140, 32}, "Save as...")
-            .glyph(standard<QStyle::SP_DialogSaveButton>, 16).click(&M::BitBtn1Click),
+        C("BitBtn1", "MainFrm", K::BitBtn, {400, 300, 140, 32}, "Save as...").click(&M::BitBtn1Click),
         C("SaveBtn", "MainFrm", K::BitBtn, {400, 340, 140, 32}, "Save")
             .flags(Disabled).glyph(standard<QStyle::SP_DialogApplyButton>, 16).click(&M::SaveBtnClick),
         C("BitBtn3", "MainFrm", K::BitBtn, {400, 380, 140, 32}, "Quit")

@@ -519,6 +519,13 @@ TEST_F(EditorTest, WindowIsBuiltFromItsTable)
     EXPECT_EQ(f.Label1->text(), "Set up  :");
     EXPECT_FALSE(f.Panel1->isEnabled()) << "the indicator cannot be clicked";
     EXPECT_EQ(f.StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // "Open file", "View cable connections", "Save" and "Quit" carry pictures; "Save as..." none.
+    const std::pair<QAbstractButton*, bool> glyphs[] = {
+        {f.OpenConfigurationFileBtn, true}, {f.ViewCableBtn, true}, {f.BitBtn1, false},
+        {f.SaveBtn, true}, {f.BitBtn3, true}};
+    for (const auto& [button, hasGlyph] : glyphs)
+        EXPECT_EQ(!button->icon().isNull(), hasGlyph) << button->objectName().toStdString();
 }
 
 } // namespace
