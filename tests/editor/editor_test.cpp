@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -519,6 +520,15 @@ TEST_F(EditorTest, WindowIsBuiltFromItsTable)
     EXPECT_EQ(f.Label1->text(), "Set up  :");
     EXPECT_FALSE(f.Panel1->isEnabled()) << "the indicator cannot be clicked";
     EXPECT_EQ(f.StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // On the right, from top to bottom: GPS / sounder, communication, the picture, "Save as...",
+    // "Save", "Quit"; all of them above the switch unit.
+    const QWidget* right[] = {f.GroupBox2, f.CommunicationGb, f.ProgramIcon, f.BitBtn1, f.SaveBtn, f.BitBtn3, f.GroupBox1};
+    for (size_t i = 0; i + 1 < std::size(right); ++i)
+        EXPECT_LE(right[i]->geometry().bottom(), right[i + 1]->geometry().top())
+            << right[i]->objectName().toStdString() << " above " << right[i + 1]->objectName().toStdString();
+    for (size_t i = 0; i + 1 < std::size(right); ++i)
+        EXPECT_GE(right[i]->x(), f.VarnokParametersGB->geometry().right()) << right[i]->objectName().toStdString();
 
     // "Open file", "View cable connections", "Save" and "Quit" carry pictures; "Save as..." none.
     const std::pair<QAbstractButton*, bool> glyphs[] = {
