@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -312,6 +313,32 @@ TEST_F(EditorTest, FailedSaveKeepsTheCurrentFileAndWritesNothing)
     EXPECT_EQ(dialogs.Messages().size(), 1);
     EXPECT_EQ(readAll(current), before);
     EXPECT_TRUE(QFileInfo(folderAsFile).isDir());
+}
+
+TEST_F(EditorTest, SaveWritesAWritableFileInAFolderWhereNoFileCanBeMade)
+{
+    // A setup file the user may change in a folder the user may not add to: the save writes
+    // the file in place, as it cannot put a new file beside it.
+    const QString folder = dir.File("locked");
+    QDir().mkpath(folder);
+    const QString path = folder + "/setup.ini";
+    QFile::copy(Write("seed.ini", "[Parameters]\nChannel=4\n"), path);
+    auto& f = NewWindow();
+    f.LoadSetupFile(path);
+    f.ChannelEdt->setText("6");
+
+    struct Lock {
+        QString Folder;
+        bool Locked = QProcess::execute("chattr", {"+i", Folder}) == 0;
+        ~Lock() { if (Locked) QProcess::execute("chattr", {"-i", Folder}); }
+    } lock{folder};
+    if (!lock.Locked || QFile(folder + "/probe").open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "a folder cannot be locked against new files here";
+
+    f.SaveBtn->click();
+    EXPECT_TRUE(dialogs.Messages().isEmpty()) << dialogs.Messages().join("; ").toStdString();
+    EXPECT_EQ(Key(path, "Parameters", "Channel"), "6");
+    EXPECT_EQ(f.ChannelEdt->text(), "6");
 }
 
 TEST_F(EditorTest, StartedWithoutArguments)
