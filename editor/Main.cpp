@@ -46,6 +46,26 @@ int32_t wholeNumber(const QString& text, int32_t def) { return StrToIntDef(text,
 
 QString coordinate(float v) { return FormatFloat("#0.00", v); }
 
+// Replaces a file's content at once, through a new file beside it and a rename. A writable
+// file in a folder where no new file can be made is written in place; data that cannot be
+// written is never a reason to do so.
+bool replaceFile(const QString& path, const QByteArray& data)
+{
+    {
+        QSaveFile out(path);
+        if (out.open(QIODevice::WriteOnly)) {
+            if (out.write(data) != data.size() || !out.flush())
+                return false;
+            if (out.commit())
+                return true;
+        }
+    }
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadWrite))
+        return false;
+    return file.resize(0) && file.write(data) == data.size() && file.flush();
+}
+
 } // namespace
 
 QString VersionText(int major, int minor) { return QString::asprintf("V%02d.%02d", major, minor); }
@@ -282,8 +302,7 @@ void TMainFrm::SaveSetupFile(const QString& target)
     if (!result.open(QIODevice::ReadOnly))
         throw EIniFileException(writeError);
     const QByteArray bytes = result.readAll();
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+    if (!replaceFile(target, bytes))
         throw EIniFileException(writeError);
 
     // Only now is the target the current file: the reload shows it in the file box and in

@@ -122,12 +122,11 @@ std::vector<Control> buildTable()
         C("SpeedCb", "CommunicationGb", K::ComboBox, {58, 50, 90, 22})
             .items({"9600", "19200", "38400", "115200", "273000"}),
 
-        C("ProgramIcon", "MainFrm", K::Image, {320, 330, 64, 64}).flags(Stretch).glyph(icon<Glyphs::Emblem>, 64),
-        C("BitBtn1", "MainFrm", K::BitBtn, {400, 300, 140, 32}, "Save as...")
-            .glyph(standard<QStyle::SP_DialogSaveButton>, 16).click(&M::BitBtn1Click),
-        C("SaveBtn", "MainFrm", K::BitBtn, {400, 340, 140, 32}, "Save")
+        C("ProgramIcon", "MainFrm", K::Image, {438, 296, 64, 64}).flags(Stretch).glyph(icon<Glyphs::Emblem>, 64),
+        C("BitBtn1", "MainFrm", K::BitBtn, {400, 366, 140, 32}, "Save as...").click(&M::BitBtn1Click),
+        C("SaveBtn", "MainFrm", K::BitBtn, {400, 402, 140, 32}, "Save")
             .flags(Disabled).glyph(standard<QStyle::SP_DialogApplyButton>, 16).click(&M::SaveBtnClick),
-        C("BitBtn3", "MainFrm", K::BitBtn, {400, 380, 140, 32}, "Quit")
+        C("BitBtn3", "MainFrm", K::BitBtn, {400, 438, 140, 32}, "Quit")
             .glyph(standard<QStyle::SP_DialogCloseButton>, 16).click(&M::BitBtn3Click),
 
         // Bottom: the switch unit, its indicator in the caption line and its two tables.

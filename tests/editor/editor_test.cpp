@@ -17,8 +17,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -313,6 +315,32 @@ TEST_F(EditorTest, FailedSaveKeepsTheCurrentFileAndWritesNothing)
     EXPECT_TRUE(QFileInfo(folderAsFile).isDir());
 }
 
+TEST_F(EditorTest, SaveWritesAWritableFileInAFolderWhereNoFileCanBeMade)
+{
+    // A setup file the user may change in a folder the user may not add to: the save writes
+    // the file in place, as it cannot put a new file beside it.
+    const QString folder = dir.File("locked");
+    QDir().mkpath(folder);
+    const QString path = folder + "/setup.ini";
+    QFile::copy(Write("seed.ini", "[Parameters]\nChannel=4\n"), path);
+    auto& f = NewWindow();
+    f.LoadSetupFile(path);
+    f.ChannelEdt->setText("6");
+
+    struct Lock {
+        QString Folder;
+        bool Locked = QProcess::execute("chattr", {"+i", Folder}) == 0;
+        ~Lock() { if (Locked) QProcess::execute("chattr", {"-i", Folder}); }
+    } lock{folder};
+    if (!lock.Locked || QFile(folder + "/probe").open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "a folder cannot be locked against new files here";
+
+    f.SaveBtn->click();
+    EXPECT_TRUE(dialogs.Messages().isEmpty()) << dialogs.Messages().join("; ").toStdString();
+    EXPECT_EQ(Key(path, "Parameters", "Channel"), "6");
+    EXPECT_EQ(f.ChannelEdt->text(), "6");
+}
+
 TEST_F(EditorTest, StartedWithoutArguments)
 {
     EXPECT_EQ(Editor::VersionText(2, 7), "V02.07");
@@ -519,6 +547,22 @@ TEST_F(EditorTest, WindowIsBuiltFromItsTable)
     EXPECT_EQ(f.Label1->text(), "Set up  :");
     EXPECT_FALSE(f.Panel1->isEnabled()) << "the indicator cannot be clicked";
     EXPECT_EQ(f.StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // On the right, from top to bottom: GPS / sounder, communication, the picture, "Save as...",
+    // "Save", "Quit"; all of them above the switch unit.
+    const QWidget* right[] = {f.GroupBox2, f.CommunicationGb, f.ProgramIcon, f.BitBtn1, f.SaveBtn, f.BitBtn3, f.GroupBox1};
+    for (size_t i = 0; i + 1 < std::size(right); ++i)
+        EXPECT_LE(right[i]->geometry().bottom(), right[i + 1]->geometry().top())
+            << right[i]->objectName().toStdString() << " above " << right[i + 1]->objectName().toStdString();
+    for (size_t i = 0; i + 1 < std::size(right); ++i)
+        EXPECT_GE(right[i]->x(), f.VarnokParametersGB->geometry().right()) << right[i]->objectName().toStdString();
+
+    // "Open file", "View cable connections", "Save" and "Quit" carry pictures; "Save as..." none.
+    const std::pair<QAbstractButton*, bool> glyphs[] = {
+        {f.OpenConfigurationFileBtn, true}, {f.ViewCableBtn, true}, {f.BitBtn1, false},
+        {f.SaveBtn, true}, {f.BitBtn3, true}};
+    for (const auto& [button, hasGlyph] : glyphs)
+        EXPECT_EQ(!button->icon().isNull(), hasGlyph) << button->objectName().toStdString();
 }
 
 } // namespace
