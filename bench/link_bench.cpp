@@ -29,7 +29,7 @@ public:
     bool SaveFile(TFileDialogRequest&) override { return false; }
     bool SelectFolder(const QString&, QString&) override { return false; }
     bool InputQuery(const QString&, const QString&, QString&) override { return false; }
-    bool PrintSetup(QString&) override { return false; }
+    bool PrintSetup(QPrinter&) override { return false; }
 };
 
 struct Link {

@@ -319,17 +319,10 @@ void TPEEngine::ExportDialog(TEngineHandle h)
     SaveImage(h, nullptr, cut.c_str(), format);
 }
 
-void TPEEngine::Print(TGraphObject& o, const QString& printerName, std::int32_t orientation)
+void TPEEngine::Print(TGraphObject& o, QPrinter& printer)
 {
-    QPrinter printer;
-    if (!printerName.isEmpty())
-        printer.setPrinterName(printerName);
     if (!printer.isValid())
         return;
-    if (orientation == sgLandscape)
-        printer.setPageOrientation(QPageLayout::Landscape);
-    else if (orientation == sgPortrait)
-        printer.setPageOrientation(QPageLayout::Portrait);
     QPainter p;
     if (!p.begin(&printer))
         return;
@@ -343,18 +336,35 @@ void TPEEngine::Print(TGraphObject& o, const QString& printerName, std::int32_t 
     p.end();
 }
 
+namespace {
+void Orient(QPrinter& printer, std::int32_t orientation)
+{
+    if (orientation == sgLandscape)
+        printer.setPageOrientation(QPageLayout::Landscape);
+    else if (orientation == sgPortrait)
+        printer.setPageOrientation(QPageLayout::Portrait);
+}
+} // namespace
+
 void TPEEngine::PrintDialog(TEngineHandle h, std::int32_t, const TActionPair*)
 {
     TGraphObject* o = Object(h);
-    QString printer;
-    if (o && Dialogs().PrintSetup(printer))
-        Print(*o, printer, o->Int(PEP::DefOrientation));
+    if (!o)
+        return;
+    // The dialog opens on the graph's orientation; what the user sets there is what prints.
+    QPrinter printer;
+    Orient(printer, o->Int(PEP::DefOrientation));
+    if (Dialogs().PrintSetup(printer) && (o = Object(h)))
+        Print(*o, printer);
 }
 
 void TPEEngine::PrintGraph(TEngineHandle h, std::int32_t, std::int32_t, std::int32_t, std::int32_t orientation)
 {
-    if (TGraphObject* o = Object(h))
-        Print(*o, QString(), orientation);
+    if (TGraphObject* o = Object(h)) {
+        QPrinter printer;
+        Orient(printer, orientation);
+        Print(*o, printer);
+    }
 }
 
 void TPEEngine::ShowWindow(TEngineHandle h, bool visible)

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+class QPrinter;
+
 // Our graph engine: objects that keep every property by id and draw their graph with QPainter
 // into a picture, which stands in for a metafile.
 class TPEEngine : public IGraphEngine {
@@ -70,7 +72,7 @@ private:
     void Rebuild(TGraphObject& o);
     bool SaveImage(TEngineHandle h, const TActionPair* size, const char* fileName, const char* format);
     void ToClipboard(TEngineHandle h, const TActionPair* size);
-    void Print(TGraphObject& o, const QString& printerName, std::int32_t orientation);
+    void Print(TGraphObject& o, QPrinter& printer);
     void Notify(TEngineHandle h, std::uint16_t code);
     void Repaint(TEngineHandle h);
     void Press(TEngineHandle h, TGraphObject& o, std::uintptr_t keys, QPoint at, bool dblClick);
