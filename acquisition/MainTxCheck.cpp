@@ -202,13 +202,17 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
         RemoteTxVoltage = lastMeasured;
         TxVoltageEdt->setText(FormatFloat("##0", RemoteTxVoltage));
     }
+    // Start and the check come back only once the instrument has answered the end of the
+    // check: after a link that failed there, nothing can be measured until it is connected
+    // again. A Stop given during the check keeps them as Stop left them.
+    bool ended = false;
     try {
         endMeasurement(port, InstrumentStatus);
+        ended = true;
     } catch (const std::exception&) {
-        // The link is gone; the window must stay usable all the same.
+        // The link is gone; the window stays usable for Stop and Power off.
     }
-    // A Stop given during the check keeps the Start and check buttons as Stop left them.
-    if (StopRequested != 1) {
+    if (ended && StopRequested != 1) {
         TxVoltageCheckBtn->setEnabled(true);
         NewGpsBtn->setEnabled(true);
     }

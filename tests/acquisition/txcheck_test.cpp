@@ -274,7 +274,7 @@ TEST_F(TxCheckTest, RefusesAMaximumThatIsNotAPositiveNumberAndACancelledQuestion
     EXPECT_TRUE(instrument->Received().isEmpty());
 }
 
-TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItReadyForStartWithoutAnUntestedVoltage)
+TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItWithoutStartAndWithoutAnUntestedVoltage)
 {
     const struct {
         int stepsBeforeDrop;
@@ -300,7 +300,12 @@ TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItReadyForStartWithoutAnUntest
             check("400", 1); // the link's error is shown
             EXPECT_EQ(w.TxVoltageEdt->text(), c.box);
             EXPECT_EQ(w.RemoteTxVoltage, c.volts);
-            expectReadyForStart();
+            // The survey waiting for Start keeps waiting; Start and the check stay off until
+            // the link is connected again.
+            EXPECT_EQ(w.AcquisitionMode, 0);
+            EXPECT_FALSE(w.TxVoltageCheckBtn->isEnabled());
+            EXPECT_FALSE(w.NewGpsBtn->isEnabled());
+            EXPECT_FALSE(w.TxCheckRunning);
             const QStringList messages = dialogs.Messages();
             ASSERT_EQ(messages.size(), 1) << messages.join(" | ").toStdString();
             EXPECT_TRUE(messages[0].startsWith(PortErrPutcom)) << messages[0].toStdString();
