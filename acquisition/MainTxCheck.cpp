@@ -150,7 +150,9 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
             putLe(port, &SwitchEnabled, 2);
 
             try {
-                port.PutCom(static_cast<uint8_t>(AcquisitionMode));
+                // Its own mode, not the field: F3 during the check changes the field, and a
+                // mode with GPS or sounder would make the instrument send sentences first.
+                port.PutCom(NoGpsNoSounder);
                 uint32_t channels = 0;
                 std::memcpy(&channels, InstrumentStatus.data(), 4);
                 const uint64_t n = channels;

@@ -315,6 +315,29 @@ TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItWithoutStartAndWithoutAnUnte
     EXPECT_EQ(frm->AcquisitionMode, 0);
 }
 
+// F3 works while the Start button is off: a Start given during the check must not change
+// what the check asks of the instrument (GPS and sounder sentences it would not read).
+TEST_F(TxCheckTest, StartKeyDuringTheCheckLeavesItsTriggerAlone)
+{
+    serve(groundSetup({1.0, 210.0}, firstDipole));
+    TMainFrm& w = start();
+    inSurvey([&] {
+        w.GpsConnectedCB->setChecked(true);
+        w.SounderCB->setChecked(true);
+        const auto f3 = WhenInsideWait([this] { return instrument->Count("trigger 85") >= 1; },
+                                       [&] { w.Action2->trigger(); });
+        check("400");
+        EXPECT_EQ(voltagesTried(), (QList<float>{6.25f, 12.5f, 25, 50, 100, 200, 400}));
+        EXPECT_EQ(count("trigger 85"), 7);
+        int triggers = 0;
+        for (const auto& e : checkEvents())
+            triggers += e.What == "trigger" ? 1 : 0;
+        EXPECT_EQ(triggers, 7);
+        EXPECT_EQ(w.TxVoltageEdt->text(), "200");
+        EXPECT_EQ(w.AcquisitionMode, 0);
+    });
+}
+
 TEST_F(TxCheckTest, CannotBeStartedAgainWhileItRunsAndAStopDuringItIsKept)
 {
     serve(groundSetup({1.0, 210.0}, firstDipole));
