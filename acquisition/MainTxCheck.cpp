@@ -150,7 +150,9 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
             putLe(port, &SwitchEnabled, 2);
 
             try {
-                port.PutCom(static_cast<uint8_t>(AcquisitionMode));
+                // Its own mode, not the field: F3 during the check changes the field, and a
+                // mode with GPS or sounder would make the instrument send sentences first.
+                port.PutCom(NoGpsNoSounder);
                 uint32_t channels = 0;
                 std::memcpy(&channels, InstrumentStatus.data(), 4);
                 const uint64_t n = channels;
@@ -202,13 +204,17 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
         RemoteTxVoltage = lastMeasured;
         TxVoltageEdt->setText(FormatFloat("##0", RemoteTxVoltage));
     }
+    // Start and the check come back only once the instrument has answered the end of the
+    // check: after a link that failed there, nothing can be measured until it is connected
+    // again. A Stop given during the check keeps them as Stop left them.
+    bool ended = false;
     try {
         endMeasurement(port, InstrumentStatus);
+        ended = true;
     } catch (const std::exception&) {
-        // The link is gone; the window must stay usable all the same.
+        // The link is gone; the window stays usable for Stop and Power off.
     }
-    // A Stop given during the check keeps the Start and check buttons as Stop left them.
-    if (StopRequested != 1) {
+    if (ended && StopRequested != 1) {
         TxVoltageCheckBtn->setEnabled(true);
         NewGpsBtn->setEnabled(true);
     }

@@ -274,7 +274,7 @@ TEST_F(TxCheckTest, RefusesAMaximumThatIsNotAPositiveNumberAndACancelledQuestion
     EXPECT_TRUE(instrument->Received().isEmpty());
 }
 
-TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItReadyForStartWithoutAnUntestedVoltage)
+TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItWithoutStartAndWithoutAnUntestedVoltage)
 {
     const struct {
         int stepsBeforeDrop;
@@ -300,7 +300,12 @@ TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItReadyForStartWithoutAnUntest
             check("400", 1); // the link's error is shown
             EXPECT_EQ(w.TxVoltageEdt->text(), c.box);
             EXPECT_EQ(w.RemoteTxVoltage, c.volts);
-            expectReadyForStart();
+            // The survey waiting for Start keeps waiting; Start and the check stay off until
+            // the link is connected again.
+            EXPECT_EQ(w.AcquisitionMode, 0);
+            EXPECT_FALSE(w.TxVoltageCheckBtn->isEnabled());
+            EXPECT_FALSE(w.NewGpsBtn->isEnabled());
+            EXPECT_FALSE(w.TxCheckRunning);
             const QStringList messages = dialogs.Messages();
             ASSERT_EQ(messages.size(), 1) << messages.join(" | ").toStdString();
             EXPECT_TRUE(messages[0].startsWith(PortErrPutcom)) << messages[0].toStdString();
@@ -308,6 +313,29 @@ TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItReadyForStartWithoutAnUntest
     }
     // The survey did not take the check for Start: it ended on Stop without measuring.
     EXPECT_EQ(frm->AcquisitionMode, 0);
+}
+
+// F3 works while the Start button is off: a Start given during the check must not change
+// what the check asks of the instrument (GPS and sounder sentences it would not read).
+TEST_F(TxCheckTest, StartKeyDuringTheCheckLeavesItsTriggerAlone)
+{
+    serve(groundSetup({1.0, 210.0}, firstDipole));
+    TMainFrm& w = start();
+    inSurvey([&] {
+        w.GpsConnectedCB->setChecked(true);
+        w.SounderCB->setChecked(true);
+        const auto f3 = WhenInsideWait([this] { return instrument->Count("trigger 85") >= 1; },
+                                       [&] { w.Action2->trigger(); });
+        check("400");
+        EXPECT_EQ(voltagesTried(), (QList<float>{6.25f, 12.5f, 25, 50, 100, 200, 400}));
+        EXPECT_EQ(count("trigger 85"), 7);
+        int triggers = 0;
+        for (const auto& e : checkEvents())
+            triggers += e.What == "trigger" ? 1 : 0;
+        EXPECT_EQ(triggers, 7);
+        EXPECT_EQ(w.TxVoltageEdt->text(), "200");
+        EXPECT_EQ(w.AcquisitionMode, 0);
+    });
 }
 
 TEST_F(TxCheckTest, CannotBeStartedAgainWhileItRunsAndAStopDuringItIsKept)
