@@ -1,0 +1,126 @@
+#pragma once
+#include "acquisition/Geometry.h"
+#include "link/Varnokpro.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The binary and text acquisition files of a survey, kept apart from the window. Every file
+// operation returns an error text, empty on success; a failure never damages what the file
+// already holds and never counts what was not written. The window calls:
+//   entry of the survey handler    BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime())
+//   Start accepted                 err = WriteTextHeader(AcquisitionFileName)
+//   programming                    Files = BinaryFileState{}; MarkCounter = PendingMark = 0
+//   cycle head                     name = BinaryFileName(AcquisitionBaseName, Files.FileIndex)
+//   RecordsInFile 0 (step 7)       err = CreateBinaryFile(name, BinHeaderText, Files)
+//   stored cycle (step 12)         v = DateValue(QDateTime::currentDateTime());
+//                                  FillCycleRecords(DipoleRecords, ChannelCount, Workspace,
+//                                                   GeometricFactors, context)
+//   stored cycle (step 14)         err = AppendCycleRecords(name, Files, DipoleRecords,
+//                                      ChannelCount, PendingMark, MarkCounter)  (rolls over)
+//   stored cycle (step 15)         err = AppendTextRows(AcquisitionFileName,
+//                                      TextRows(DipoleRecords, ChannelCount, Workspace, row))
+namespace Acquisition {
+
+inline constexpr int32_t BinHeaderTotalSize = 1029;
+inline constexpr int32_t DipoleRecordSize = 304;
+inline constexpr int32_t RecordsPerBinaryFile = 16000;  // roll over once a file holds this many
+inline constexpr int32_t BinFileMagic = int32_t(0x80000002u);
+inline constexpr uint8_t BinFileVersion = 9;
+
+using BinHeaderTextArray = std::array<char, 1024>;
+using DipoleRecordArray = std::array<DipoleRecord, 20>;
+
+// Local date and time as days since 30 December 1899, the fraction being the time of day.
+double DateValue(const QDateTime& local);
+
+// The date-time text of the binary header: the locale's short date, a blank, its long time;
+// at exactly midnight the time is left out.
+QString DateTimeText(const QDateTime& local, const QLocale& locale = QLocale::system());
+
+// "Quorel file dated on " + DateTimeText, at most 1023 bytes, zero-filled to 1024.
+BinHeaderTextArray BinHeaderTextFor(const QDateTime& local, const QLocale& locale = QLocale::system());
+
+// The 1029 bytes of BinFileHeader: 0x80000002 little-endian, the byte 9, the header text.
+std::array<uint8_t, BinHeaderTotalSize> BinFileHeaderBytes(const BinHeaderTextArray& text);
+
+// What a stored cycle's records take besides the workspace and the geometric factors.
+struct CycleRecordContext {
+    bool SounderChecked = false;   // SounderCB
+    bool IpMeasured = false;       // IpDataChk
+    uint16_t RemoteTime = 0;       // pulse time, units of 10 ms
+    float RemoteTxVoltage = 0;     // V
+    float TotalDistance = 0;       // m, added to every x
+    float SounderDepth = 0;        // m, after the stored-cycle update
+    float GpsAltitude = 0;
+    float GpsLatitude = 0;         // ddmm.mmmm
+    float GpsLongitude = 0;        // dddmm.mmmm
+    double DateTime = 0;           // DateValue of the cycle, one for all its records
+};
+
+// Writes every field of channel c's record (0..19) that has a source; the others stay as
+// they are (zero from construction). The mark is written by the append.
+void FillDipoleRecord(DipoleRecord& record, int c, const WorkspaceArray& w, float geometricFactor,
+                      const CycleRecordContext& ctx);
+// Channels 0 .. channelCount - 1 (at most 20); the records above are not touched.
+void FillCycleRecords(DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
+                      const std::array<float, 20>& geometricFactors, const CycleRecordContext& ctx);
+
+// The binary-file counters of one survey.
+struct BinaryFileState {
+    int32_t RecordsInFile = 0;  // records in the current file
+    int32_t HeaderSize = 0;     // its size right after the header (1029); 0 while not created
+    int32_t FileIndex = 0;      // 0 for the first file, then 1, 2...
+};
+
+// base + ".bin" for index 0, else base + "#" + index + ".bin".
+QString BinaryFileName(const QString& baseName, int32_t fileIndex);
+
+// Creates (or replaces) the binary file with its header and sets HeaderSize; on failure
+// HeaderSize is 0 and the next cycle tries again.
+QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText,
+                         BinaryFileState& state);
+
+// Appends the records of channels 1..channelCount and the final zero byte at
+// RecordsInFile x 304 + HeaderSize. Record 0 carries the pending one-shot mark, else the mark
+// counter. Only when everything was written: RecordsInFile grows, the one-shot mark is spent,
+// and at 16000 records or more the state rolls over to the next file. On failure the file is
+// left as it was and nothing is counted or spent.
+QString AppendCycleRecords(const QString& path, BinaryFileState& state, DipoleRecordArray& records,
+                           int channelCount, int32_t& pendingMark, int32_t markCounter);
+
+// The header line of the text file, without its line end (59 names).
+extern const char* const TextHeaderLine;
+
+// What the text rows of a stored cycle take besides the records and the workspace.
+struct TextRowContext {
+    float Trip = 0;
+    float SounderDepth = 0;        // the stored depth (altitude without sounder)
+    float TotalDistance = 0;
+    float GpsLatitude = 0;
+    float GpsLongitude = 0;
+    std::string GpsSentence;
+    std::string SounderSentence;
+};
+
+// The cut rules of the two sentence fields.
+std::string GpsField(const std::string& sentence);
+std::string SounderField(const std::string& sentence);
+
+// The cycle's rows as the file receives them: one row of 61 fields, a second for channels 11
+// to 20 when channelCount is above 10; a point as decimal separator whatever the locale,
+// every line ended by CR LF.
+std::string TextRows(const DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
+                     const TextRowContext& ctx);
+
+// Creates or empties the text file and writes its header line.
+QString WriteTextHeader(const QString& path);
+
+// Appends the rows whole, or leaves the file as it was.
+QString AppendTextRows(const QString& path, const std::string& rows);
+
+} // namespace Acquisition
