@@ -52,6 +52,13 @@ QByteArray TTestInstrument::DefaultStatus(uint32_t channels)
     return status;
 }
 
+void TTestInstrument::DropLine()
+{
+    Stop(); // the instrument's thread has ended: nothing else touches the wire
+    wire_.Hangup();
+    event("hangup");
+}
+
 // A survey line: the boat moves, the depth and the ground change along the line.
 TCycleReadings TTestInstrument::DefaultReadings(const TSurveyProgram&, uint32_t channels, int cycle)
 {

@@ -139,6 +139,9 @@ public:
     void SendNow(const QByteArray& bytes);
 
     void Stop();
+    // Drops the line outside any exchange (cable pulled, instrument switched off): the host
+    // sees a hang-up and the instrument answers nothing more.
+    void DropLine();
 
 private:
     enum class Mode { Idle, Block, Measure };
