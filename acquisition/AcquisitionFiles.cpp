@@ -1,0 +1,403 @@
+#include "AcquisitionFiles.h"
+
+#include <QDate>
+#include <QFile>
+#include <QTime>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+static_assert(std::endian::native == std::endian::little,
+              "records are written as they lie in memory: the files are little-endian");
+
+namespace Acquisition {
+
+namespace {
+
+float single(double v) { return static_cast<float>(v); }
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+QString failure(const char* what, const QString& path, int error)
+{
+    return QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), path, systemError(error));
+}
+
+// A descriptor that is closed on every path; close() reports what the last close said.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int close()
+    {
+        const int r = ::close(fd_);
+        fd_ = -1;
+        return r == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+int openPath(const QString& path, int flags)
+{
+    const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do
+        fd = ::open(name.constData(), flags | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Writes all bytes at the offset; 0 or the error (ENOSPC for a write that stopped short).
+int writeAllAt(int fd, const char* data, std::size_t size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return ENOSPC;
+        data += n;
+        size -= std::size_t(n);
+        offset += n;
+    }
+    return 0;
+}
+
+// Writes all bytes at the current position (which O_APPEND keeps at the end).
+int writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return ENOSPC;
+        data += n;
+        size -= std::size_t(n);
+    }
+    return 0;
+}
+
+int sizeOf(int fd, off_t& size)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    size = st.st_size;
+    return 0;
+}
+
+// Removes the time-zone letters of a Qt time format (the stored text has none), outside quotes.
+QString withoutTimeZone(const QString& format)
+{
+    QString out;
+    bool quoted = false;
+    for (const QChar ch : format) {
+        if (ch == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && ch == QLatin1Char('t'))
+            continue;
+        out += ch;
+    }
+    return out.simplified();
+}
+
+void appendFixed(std::string& out, double value, int decimals)
+{
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    out.append(buf, r.ptr);
+    out += ';';
+}
+
+} // namespace
+
+double DateValue(const QDateTime& local)
+{
+    const qint64 days = QDate(1899, 12, 30).daysTo(local.date());
+    const double fraction = local.time().msecsSinceStartOfDay() / 86400000.0;
+    // Before the epoch the day counts down while the time of day still counts up.
+    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+}
+
+QString DateTimeText(const QDateTime& local, const QLocale& locale)
+{
+    QString text = locale.toString(local.date(), locale.dateFormat(QLocale::ShortFormat));
+    if (local.time().msecsSinceStartOfDay() != 0)
+        text += QLatin1Char(' ') +
+                locale.toString(local.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+    return text;
+}
+
+BinHeaderTextArray BinHeaderTextFor(const QDateTime& local, const QLocale& locale)
+{
+    BinHeaderTextArray text{};
+    const QByteArray bytes = (QStringLiteral("Quorel file dated on ") + DateTimeText(local, locale)).toLocal8Bit();
+    std::memcpy(text.data(), bytes.constData(), std::min<std::size_t>(bytes.size(), text.size() - 1));
+    return text;
+}
+
+std::array<uint8_t, BinHeaderTotalSize> BinFileHeaderBytes(const BinHeaderTextArray& text)
+{
+    std::array<uint8_t, BinHeaderTotalSize> h{};
+    const uint32_t magic = uint32_t(BinFileMagic);
+    for (int i = 0; i < 4; ++i)
+        h[i] = uint8_t(magic >> (8 * i));
+    h[4] = BinFileVersion;
+    std::memcpy(h.data() + 5, text.data(), text.size());
+    return h;
+}
+
+void FillDipoleRecord(DipoleRecord& r, int c, const WorkspaceArray& w, float geometricFactor,
+                      const CycleRecordContext& ctx)
+{
+    const ArrayElectrodes e = ChannelElectrodes(w, c);
+    const ChannelMeasurement m = MeasureChannel(w, c, geometricFactor, ctx.IpMeasured);
+    const double d = ctx.TotalDistance;
+    const float z = ctx.SounderChecked ? -ctx.SounderDepth : ctx.GpsAltitude;
+
+    r.Kind = ctx.SounderChecked ? 12 : 10;
+    r.Version = 3;
+    r.PulseTimeMs = float(ctx.RemoteTime * 10);
+    r.One = 1;
+    r.X[0] = single(e.xA + d);
+    r.X[1] = single(e.xB + d);
+    r.X[2] = single(e.xM + d);
+    r.X[3] = single(e.xN + d);
+    r.Y[0] = e.yA;
+    r.Y[1] = e.yB;
+    r.Y[2] = e.yM;
+    r.Y[3] = e.yN;
+    std::fill(std::begin(r.Z), std::end(r.Z), z);
+    r.Sp = m.Sp;
+    r.Vp = m.Vp;
+    r.In = m.In;
+    r.Rho = m.Rho;
+    r.M = m.M;
+    r.Channel = uint8_t(c % 10);
+    r.Latitude = ctx.GpsLatitude;
+    r.Longitude = ctx.GpsLongitude;
+    r.TxVoltage = ctx.RemoteTxVoltage;
+    r.DateTime = ctx.DateTime;
+}
+
+void FillCycleRecords(DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
+                      const std::array<float, 20>& geometricFactors, const CycleRecordContext& ctx)
+{
+    const int n = std::clamp(channelCount, 0, int(records.size()));
+    for (int c = 0; c < n; ++c)
+        FillDipoleRecord(records[c], c, w, geometricFactors[c], ctx);
+}
+
+QString BinaryFileName(const QString& baseName, int32_t fileIndex)
+{
+    if (fileIndex == 0)
+        return baseName + QStringLiteral(".bin");
+    return baseName + QLatin1Char('#') + QString::number(fileIndex) + QStringLiteral(".bin");
+}
+
+QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state)
+{
+    state.HeaderSize = 0;
+    Fd fd(openPath(path, O_WRONLY | O_CREAT | O_TRUNC));
+    if (!fd.valid())
+        return failure("Cannot create", path, errno);
+    const auto header = BinFileHeaderBytes(headerText);
+    off_t size = 0;
+    int error = writeAllAt(fd.get(), reinterpret_cast<const char*>(header.data()), header.size(), 0);
+    if (!error)
+        error = sizeOf(fd.get(), size);
+    const int closeError = fd.close();
+    if (!error)
+        error = closeError;
+    if (error)
+        return failure("Cannot write", path, error);
+    state.HeaderSize = int32_t(size);
+    return {};
+}
+
+QString AppendCycleRecords(const QString& path, BinaryFileState& state, DipoleRecordArray& records,
+                           int channelCount, int32_t& pendingMark, int32_t markCounter)
+{
+    if (channelCount < 1 || channelCount > int(records.size()))
+        return QStringLiteral("No records to store in %1").arg(path);
+    if (state.HeaderSize <= 0)
+        return QStringLiteral("Cannot write %1: the file was not created").arg(path);
+
+    Fd fd(openPath(path, O_RDWR));
+    if (!fd.valid())
+        return failure("Cannot open", path, errno);
+    off_t oldSize = 0;
+    if (int error = sizeOf(fd.get(), oldSize))
+        return failure("Cannot write", path, error);
+    const off_t position = off_t(state.RecordsInFile) * DipoleRecordSize + state.HeaderSize;
+    if (oldSize < position)
+        return QStringLiteral("Cannot write %1: the file is shorter than the records stored in it").arg(path);
+
+    const int32_t mark = pendingMark != 0 ? pendingMark : markCounter;
+    records[0].Mark = float(mark);
+
+    // The cycle's records and the final zero byte go in one write, so that the file either
+    // gets the whole cycle or is put back as it was.
+    std::vector<char> buffer(std::size_t(channelCount) * DipoleRecordSize + 1, 0);
+    std::memcpy(buffer.data(), records.data(), std::size_t(channelCount) * DipoleRecordSize);
+
+    // What the write will cover of the old content (normally the old final zero byte).
+    std::vector<char> oldTail(std::size_t(std::min<off_t>(oldSize - position, off_t(buffer.size()))));
+    errno = 0;
+    if (!oldTail.empty() && ::pread(fd.get(), oldTail.data(), oldTail.size(), position) != ssize_t(oldTail.size()))
+        return failure("Cannot read", path, errno ? errno : EIO);
+
+    int error = writeAllAt(fd.get(), buffer.data(), buffer.size(), position);
+    if (!error && ::ftruncate(fd.get(), position + off_t(buffer.size())) != 0)
+        error = errno;
+    if (error) {
+        // Put the file back: its old size and the bytes the write covered.
+        if (::ftruncate(fd.get(), oldSize) == 0 && !oldTail.empty())
+            writeAllAt(fd.get(), oldTail.data(), oldTail.size(), position);
+        return failure("Cannot write", path, error);
+    }
+    if (int closeError = fd.close())
+        return failure("Cannot write", path, closeError);
+
+    state.RecordsInFile += channelCount;
+    pendingMark = 0;
+    if (state.RecordsInFile >= RecordsPerBinaryFile) {
+        state.RecordsInFile = 0;
+        state.FileIndex += 1;
+    }
+    return {};
+}
+
+const char* const TextHeaderLine =
+    "Distance;Depth;Rho 1;M 1;Rho 2;M 2;Rho 3;M 3;Rho 4;M 4;Rho 5;M 5;Rho 6;M 6;Rho 7;M 7;Rho 8;M 8;"
+    "Rho 9;M 9;Rho 10;M 10;C1;C2;P1;P2;P3;P4;P5;P6;P7;P8;P9;P10;P11;Latitude;Longitude;In+;In-;"
+    "V1+;V1-;V2+;V2-;V3+;V3-;V4+;V4-;V5+;V5-;V6+;V6-;V7+;V7-;V8+;V8-;V9+;V9-;V10+;V10-";
+
+std::string GpsField(const std::string& sentence)
+{
+    const std::size_t cr = sentence.find('\r');
+    if (sentence.size() > 5 && cr == std::string::npos)
+        return sentence.substr(0, 80);
+    if (cr == std::string::npos)
+        return {};
+    return sentence.substr(0, cr + 1);
+}
+
+std::string SounderField(const std::string& sentence)
+{
+    const std::size_t star = sentence.find('*');
+    return star == std::string::npos ? std::string() : sentence.substr(0, star + 1);
+}
+
+std::string TextRows(const DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
+                     const TextRowContext& ctx)
+{
+    const std::string gps = GpsField(ctx.GpsSentence);
+    const std::string sounder = SounderField(ctx.SounderSentence);
+    std::string text;
+    const int rows = channelCount > 10 ? 2 : 1;
+    for (int row = 0; row < rows; ++row) {
+        const int first = row * 10;
+        appendFixed(text, ctx.Trip, 2);
+        appendFixed(text, ctx.SounderDepth, 2);
+        // Rho and M per channel; a value that cannot be written as a number ends the pairs
+        // with "0;" fillers, so that the row keeps its 61 fields.
+        bool filler = false;
+        for (int c = first; c < first + 10; ++c) {
+            const bool used = c < channelCount;
+            const float rho = used ? records[c].Rho : 0.0f;
+            const float m = used ? records[c].M : 0.0f;
+            filler = filler || !std::isfinite(rho) || !std::isfinite(m);
+            if (filler) {
+                text += "0;0;";
+                continue;
+            }
+            appendFixed(text, rho, 4);
+            appendFixed(text, m, 4);
+        }
+        const int x = row == 0 ? Ws::Set1X : Ws::Set2X;
+        for (int i = 0; i < 13; ++i)
+            appendFixed(text, double(w[x + i]) + ctx.TotalDistance, 2);
+        appendFixed(text, ctx.GpsLatitude, 6);
+        appendFixed(text, ctx.GpsLongitude, 6);
+        const int v = row == 0 ? 0 : 42;
+        appendFixed(text, w[v + 10], 4);
+        appendFixed(text, w[v + 21], 4);
+        for (int k = 0; k < 10; ++k) {
+            appendFixed(text, w[v + k], 4);
+            appendFixed(text, w[v + 11 + k], 4);
+        }
+        text += gps;
+        text += ';';
+        text += sounder;
+        text += ';';
+        text += '\n';
+    }
+    // Lines end in CR LF, every line feed of the row included (a sentence may carry one).
+    std::string out;
+    out.reserve(text.size() + 4);
+    for (const char ch : text) {
+        if (ch == '\n')
+            out += '\r';
+        out += ch;
+    }
+    return out;
+}
+
+QString WriteTextHeader(const QString& path)
+{
+    Fd fd(openPath(path, O_WRONLY | O_CREAT | O_TRUNC));
+    if (!fd.valid())
+        return failure("Cannot create", path, errno);
+    const std::string line = std::string(TextHeaderLine) + "\r\n";
+    int error = writeAll(fd.get(), line.data(), line.size());
+    const int closeError = fd.close();
+    if (!error)
+        error = closeError;
+    return error ? failure("Cannot write", path, error) : QString();
+}
+
+QString AppendTextRows(const QString& path, const std::string& rows)
+{
+    Fd fd(openPath(path, O_WRONLY | O_CREAT | O_APPEND));
+    if (!fd.valid())
+        return failure("Cannot open", path, errno);
+    off_t oldSize = 0;
+    if (int error = sizeOf(fd.get(), oldSize))
+        return failure("Cannot write", path, error);
+    if (int error = writeAll(fd.get(), rows.data(), rows.size())) {
+        // No half row: the file goes back to what it held.
+        [[maybe_unused]] const int cut = ::ftruncate(fd.get(), oldSize);
+        return failure("Cannot write", path, error);
+    }
+    if (int closeError = fd.close())
+        return failure("Cannot write", path, closeError);
+    return {};
+}
+
+} // namespace Acquisition
