@@ -95,9 +95,15 @@ void TMainFrm::BitBtn1Click(QObject*)
 {
     // Preparation. Its failures (a closed link) leave the handler.
     NewSurveyBtn->setEnabled(false);
+    // Cleared first, so that a Stop given during the status download is not lost.
+    StopRequested = 0;
     Survey.Track.ReferenceLatitudeRad = 0;
     Survey.Track.ReferenceLongitudeRad = 0;
+    // The IP box stays as the instrument's capability left it: an instrument without IP data
+    // must not be programmed for it.
+    const bool ipUsable = IpDataChk->isEnabled();
     EnableControls(VarnokParametersGB, true);
+    IpDataChk->setEnabled(ipUsable);
     EnableControls(StartConfigGB, true);
     ShowVp->setEnabled(true);
     ShowRho->setEnabled(true);
@@ -113,7 +119,6 @@ void TMainFrm::BitBtn1Click(QObject*)
     BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime());
     SwitchEnabled = 0;
     AcquisitionMode = 0;
-    StopRequested = 0;
     PendingMark = 0;
 
     for (;;) {
