@@ -18,7 +18,8 @@
 //   storage decision (step 11)         Track.ShouldStore(AddDistanceChk checked, MinDistance)
 //   stored cycle (step 12)             SounderDepth = Track.MarkStored(SounderCB checked,
 //                                      SounderDepth)
-//   off time (step 16)                 Sleep(OffTimeMs(DelayTime)) when above 0
+//   off time (step 16)                 OffTimeMs(DelayTime), slept when above 0 (in steps of at
+//                                      most INT_MAX ms: Sleep takes an int)
 namespace Acquisition {
 
 // Longest sentence the instrument relays; a length word outside 1..80 is a timeout.

@@ -46,6 +46,14 @@ struct DipoleRecord {
 };
 #pragma pack(pop)
 static_assert(sizeof(DipoleRecord) == 304, "a dipole record is 304 bytes on disk");
+static_assert(offsetof(DipoleRecord, One) == 12);
+static_assert(offsetof(DipoleRecord, X) == 16);
+static_assert(offsetof(DipoleRecord, Z) == 48);
+static_assert(offsetof(DipoleRecord, Sp) == 64);
+static_assert(offsetof(DipoleRecord, M) == 80);
+static_assert(offsetof(DipoleRecord, Reserved168) == 168);
 static_assert(offsetof(DipoleRecord, Channel) == 248);
 static_assert(offsetof(DipoleRecord, Latitude) == 264);
+static_assert(offsetof(DipoleRecord, Mark) == 272);
+static_assert(offsetof(DipoleRecord, TxVoltage) == 280);
 static_assert(offsetof(DipoleRecord, DateTime) == 296);

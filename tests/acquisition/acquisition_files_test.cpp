@@ -1,0 +1,543 @@
+#include "acquisition/AcquisitionFiles.h"
+#include "support/TestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <locale>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Acquisition;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+template <typename T> T at(const QByteArray& bytes, qsizetype offset)
+{
+    T v{};
+    std::memcpy(&v, bytes.constData() + offset, sizeof v);
+    return v;
+}
+
+template <typename T> T at(const DipoleRecord& r, std::size_t offset)
+{
+    T v{};
+    std::memcpy(&v, reinterpret_cast<const char*>(&r) + offset, sizeof v);
+    return v;
+}
+
+// A workspace whose every value can be told apart: set 1 at x = 0, 2, 4... (P11 at 24), set 2
+// going on from P11 at 24; currents 50 mA (set 1) and 25 mA (set 2); V+ = 100 + c and
+// V- = -80 - c, so Vp = 90 + c and SP = 10; IP readings 10 and 2.
+WorkspaceArray knownWorkspace()
+{
+    WorkspaceArray w{};
+    for (int i = 0; i < 13; ++i) {
+        w[124 + i] = 2.0f * i;
+        w[144 + i] = i == 0 ? 1.0f : i == 1 ? -1.0f : 0.25f * i;
+    }
+    w[157] = 0;
+    w[158] = 2;
+    w[177] = 1;
+    w[178] = -1;
+    for (int i = 0; i < 11; ++i) {
+        w[159 + i] = 24 + 2.0f * i;
+        w[179 + i] = 0.5f * i;
+    }
+    w[10] = 50;
+    w[21] = -50;
+    w[52] = 25;
+    w[63] = -25;
+    for (int c = 0; c < 20; ++c) {
+        const bool second = c >= 10;
+        w[second ? c + 32 : c] = 100.0f + c;
+        w[second ? c + 43 : c + 11] = -80.0f - c;
+        w[second ? c + 94 : 84 + c] = 10;
+        w[second ? c + 104 : 94 + c] = 2;
+    }
+    return w;
+}
+
+std::array<float, 20> knownFactors()
+{
+    std::array<float, 20> k{};
+    for (int c = 0; c < 20; ++c)
+        k[c] = 2.0f + c;
+    return k;
+}
+
+CycleRecordContext knownContext(bool sounder, bool ip)
+{
+    CycleRecordContext ctx;
+    ctx.SounderChecked = sounder;
+    ctx.IpMeasured = ip;
+    ctx.RemoteTime = 250;
+    ctx.RemoteTxVoltage = 12.5f;
+    ctx.TotalDistance = 10;
+    ctx.SounderDepth = 3.5f;
+    ctx.GpsAltitude = 45.25f;
+    ctx.GpsLatitude = 4807.038f;
+    ctx.GpsLongitude = -1131.5f;
+    ctx.DateTime = 46366.75;
+    return ctx;
+}
+
+// Runs the body in a child process whose files may not grow beyond `limit` bytes (a full
+// disk, as near as a test can get to it) and gives its exit code.
+int withFileSizeLimit(off_t limit, const std::function<int()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit rl{rlim_t(limit), rlim_t(limit)};
+        if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
+            _exit(100);
+        _exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+const BinHeaderTextArray HeaderText =
+    BinHeaderTextFor(QDateTime(QDate(2026, 12, 10), QTime(13, 5, 7)), QLocale(QLocale::French, QLocale::France));
+
+} // namespace
+
+TEST(AcquisitionDate, DaysSince30December1899)
+{
+    const struct {
+        QDateTime when;
+        double value;
+    } cases[] = {
+        {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), 0},
+        {QDateTime(QDate(1900, 1, 1), QTime(18, 0)), 2.75},
+        {QDateTime(QDate(2000, 1, 1), QTime(12, 0)), 36526.5},
+        {QDateTime(QDate(1899, 12, 29), QTime(6, 0)), -1.25},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(DateValue(c.when), c.value) << c.when.toString().toStdString();
+}
+
+TEST(AcquisitionDate, HeaderText)
+{
+    const QLocale fr(QLocale::French, QLocale::France);
+    EXPECT_EQ(DateTimeText(QDateTime(QDate(2026, 12, 10), QTime(13, 5, 7)), fr), "10/12/2026 13:05:07");
+    EXPECT_EQ(DateTimeText(QDateTime(QDate(2026, 12, 10), QTime(0, 0)), fr), "10/12/2026");
+
+    const char expected[] = "Quorel file dated on 10/12/2026 13:05:07";
+    EXPECT_STREQ(HeaderText.data(), expected);
+    for (std::size_t i = sizeof expected - 1; i < HeaderText.size(); ++i)
+        ASSERT_EQ(HeaderText[i], 0) << i;
+
+    const auto bytes = BinFileHeaderBytes(HeaderText);
+    EXPECT_EQ(bytes[0], 0x02);
+    EXPECT_EQ(bytes[1], 0x00);
+    EXPECT_EQ(bytes[2], 0x00);
+    EXPECT_EQ(bytes[3], 0x80);
+    EXPECT_EQ(bytes[4], 9);
+    EXPECT_EQ(std::memcmp(bytes.data() + 5, HeaderText.data(), 1024), 0);
+}
+
+TEST(DipoleRecords, FieldsFromTheWorkspace)
+{
+    const WorkspaceArray w = knownWorkspace();
+    const auto k = knownFactors();
+    struct Case {
+        const char* what;
+        int c;
+        bool sounder, ip;
+        float x[4], y[4], z;
+        float sp, vp, in, rho, m;
+    } const cases[] = {
+        {"channel 1, sounder, IP", 0, true, true, {10, 12, 14, 16}, {1, -1, 0.5f, 0.75f}, -3.5f,
+         6, 90, 50, 2 * 90 / 50.0f, 8 * 500 / 90.0f},
+        {"channel 1, no sounder, no IP", 0, false, false, {10, 12, 14, 16}, {1, -1, 0.5f, 0.75f}, 45.25f,
+         10, 90, 50, 3.6f, 0},
+        {"channel 10", 9, true, false, {10, 12, 32, 34}, {1, -1, 2.75f, 3.0f}, -3.5f,
+         10, 99, 50, 11 * 99 / 50.0f, 0},
+        {"channel 11: second set from P11", 10, false, true, {10, 12, 34, 36}, {1, -1, 0, 0.5f}, 45.25f,
+         6, 100, 25, 12 * 100 / 25.0f, 40},
+        {"channel 20", 19, true, true, {10, 12, 52, 54}, {1, -1, 4.5f, 5.0f}, -3.5f,
+         6, 109, 25, 21 * 109 / 25.0f, 8 * 500 / 109.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DipoleRecord r;
+        FillDipoleRecord(r, c.c, w, k[c.c], knownContext(c.sounder, c.ip));
+        EXPECT_EQ(at<int16_t>(r, 0), c.sounder ? 12 : 10);
+        EXPECT_EQ(at<int16_t>(r, 2), 3);
+        EXPECT_EQ(at<float>(r, 4), 2500.0f);
+        EXPECT_EQ(at<int16_t>(r, 12), 1);
+        for (int e = 0; e < 4; ++e) {
+            EXPECT_FLOAT_EQ(at<float>(r, 16 + 4 * e), c.x[e]) << e;
+            EXPECT_FLOAT_EQ(at<float>(r, 32 + 4 * e), c.y[e]) << e;
+            EXPECT_FLOAT_EQ(at<float>(r, 48 + 4 * e), c.z) << e;
+        }
+        EXPECT_FLOAT_EQ(at<float>(r, 64), c.sp);
+        EXPECT_FLOAT_EQ(at<float>(r, 68), c.vp);
+        EXPECT_FLOAT_EQ(at<float>(r, 72), c.in);
+        EXPECT_FLOAT_EQ(at<float>(r, 76), c.rho);
+        EXPECT_FLOAT_EQ(at<float>(r, 80), c.m);
+        EXPECT_EQ(at<uint8_t>(r, 248), c.c % 10);
+        EXPECT_EQ(at<float>(r, 264), 4807.038f);
+        EXPECT_EQ(at<float>(r, 268), -1131.5f);
+        EXPECT_EQ(at<float>(r, 280), 12.5f);
+        EXPECT_EQ(at<double>(r, 296), 46366.75);
+        // Everything without a source stays zero, the mark included (the append writes it).
+        const std::pair<int, int> zeros[] = {{8, 12}, {14, 16}, {84, 248}, {249, 264}, {272, 280}, {284, 296}};
+        for (const auto& [from, to] : zeros)
+            for (int b = from; b < to; ++b)
+                ASSERT_EQ(at<uint8_t>(r, b), 0) << "byte " << b;
+    }
+}
+
+TEST(DipoleRecords, OnlyTheChannelsInUse)
+{
+    DipoleRecordArray records{};
+    records[5].Rho = 999;
+    FillCycleRecords(records, 5, knownWorkspace(), knownFactors(), knownContext(true, false));
+    EXPECT_EQ(records[4].Channel, 4);
+    EXPECT_EQ(records[4].Version, 3);
+    EXPECT_EQ(records[5].Rho, 999);   // above the channel count: not touched
+    EXPECT_EQ(records[5].Version, 0);
+}
+
+TEST(BinaryFile, Names)
+{
+    EXPECT_EQ(BinaryFileName("/data/survey", 0), "/data/survey.bin");
+    EXPECT_EQ(BinaryFileName("/data/survey", 1), "/data/survey#1.bin");
+    EXPECT_EQ(BinaryFileName("/data/survey", 12), "/data/survey#12.bin");
+}
+
+TEST(BinaryFile, HeaderAloneUntilTheFirstRecord)
+{
+    TempDir dir;
+    const QString path = dir.File("survey.bin");
+    QFile::remove(path);
+    { QFile old(path); ASSERT_TRUE(old.open(QIODevice::WriteOnly)); old.write(QByteArray(5000, 'x')); }
+    BinaryFileState state;
+    ASSERT_EQ(CreateBinaryFile(path, HeaderText, state), "");
+    EXPECT_EQ(state.HeaderSize, 1029);
+    const QByteArray bytes = readAll(path);
+    ASSERT_EQ(bytes.size(), 1029);
+    const auto header = BinFileHeaderBytes(HeaderText);
+    EXPECT_EQ(std::memcmp(bytes.constData(), header.data(), header.size()), 0);
+}
+
+TEST(BinaryFile, RollOverBetweenCycles)
+{
+    const struct {
+        int channels, cycles, records;
+    } cases[] = {{20, 800, 16000}, {3, 5334, 16002}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        TempDir dir;
+        const QString base = dir.File("survey");
+        BinaryFileState state;
+        DipoleRecordArray records{};
+        FillCycleRecords(records, c.channels, knownWorkspace(), knownFactors(), knownContext(true, true));
+        int32_t pending = 0;
+        for (int cycle = 0; cycle < c.cycles; ++cycle) {
+            const QString name = BinaryFileName(base, state.FileIndex);
+            if (state.RecordsInFile == 0) {
+                ASSERT_EQ(CreateBinaryFile(name, HeaderText, state), "");
+            }
+            ASSERT_EQ(state.FileIndex, 0) << "rolled over before the last cycle, at " << cycle;
+            ASSERT_EQ(AppendCycleRecords(name, state, records, c.channels, pending, 0), "");
+        }
+        EXPECT_EQ(state.RecordsInFile, 0);
+        EXPECT_EQ(state.FileIndex, 1);
+        const QByteArray first = readAll(base + ".bin");
+        ASSERT_EQ(first.size(), 1029 + qsizetype(c.records) * 304 + 1);
+        EXPECT_EQ(first.back(), 0);
+        // The last record is the last channel of the last cycle.
+        EXPECT_EQ(at<uint8_t>(first, 1029 + qsizetype(c.records - 1) * 304 + 248), (c.channels - 1) % 10);
+
+        const QString next = BinaryFileName(base, state.FileIndex);
+        EXPECT_TRUE(next.endsWith("survey#1.bin"));
+        ASSERT_EQ(CreateBinaryFile(next, HeaderText, state), "");
+        ASSERT_EQ(AppendCycleRecords(next, state, records, c.channels, pending, 0), "");
+        EXPECT_EQ(readAll(next).size(), 1029 + c.channels * 304 + 1);
+        EXPECT_EQ(state.RecordsInFile, c.channels);
+    }
+}
+
+TEST(BinaryFile, Marks)
+{
+    TempDir dir;
+    const QString path = dir.File("survey.bin");
+    BinaryFileState state;
+    ASSERT_EQ(CreateBinaryFile(path, HeaderText, state), "");
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 4, knownWorkspace(), knownFactors(), knownContext(true, true));
+
+    int32_t pending = 0;
+    int32_t counter = 0;
+    auto store = [&] { ASSERT_EQ(AppendCycleRecords(path, state, records, 4, pending, counter), ""); };
+    auto f9 = [&] { counter = (counter == 0 ? 1000 : counter) + 1; };
+
+    store();              // no mark: 0
+    pending = 500;        // F5
+    f9();                 // then F9: this cycle 500, the next ones 1001
+    store();
+    store();
+    f9();                 // F9 again: 1002
+    store();
+    pending = 700;        // one-shot code over the running number
+    store();
+    store();
+    EXPECT_EQ(pending, 0);
+
+    const QByteArray bytes = readAll(path);
+    ASSERT_EQ(bytes.size(), 1029 + 6 * 4 * 304 + 1);
+    const float expected[] = {0, 500, 1001, 1002, 700, 1002};
+    for (int cycle = 0; cycle < 6; ++cycle) {
+        const qsizetype first = 1029 + qsizetype(cycle) * 4 * 304;
+        EXPECT_EQ(at<float>(bytes, first + 272), expected[cycle]) << cycle;
+        for (int r = 1; r < 4; ++r)
+            EXPECT_EQ(at<float>(bytes, first + r * 304 + 272), 0) << cycle << " record " << r;
+    }
+}
+
+TEST(BinaryFile, FailuresAreReportedAndCountNothing)
+{
+    TempDir dir;
+    // A folder that cannot exist: its parent is a plain file (refused even to root).
+    const QString blocker = dir.File("plain");
+    { QFile f(blocker); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    const QString path = blocker + "/survey.bin";
+
+    BinaryFileState state;
+    state.HeaderSize = 1029; // left from the previous file
+    const QString error = CreateBinaryFile(path, HeaderText, state);
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_EQ(state.HeaderSize, 0);
+
+    DipoleRecordArray records{};
+    int32_t pending = 500;
+    EXPECT_NE(AppendCycleRecords(path, state, records, 3, pending, 0), "");
+    state.HeaderSize = 1029;
+    EXPECT_NE(AppendCycleRecords(path, state, records, 3, pending, 0), "");
+    EXPECT_NE(AppendCycleRecords(dir.File("survey.bin"), state, records, 0, pending, 0), "");
+    EXPECT_EQ(state.RecordsInFile, 0);
+    EXPECT_EQ(pending, 500);
+
+    EXPECT_NE(WriteTextHeader(blocker + "/survey.txt"), "");
+    EXPECT_NE(AppendTextRows(blocker + "/survey.txt", "row\r\n"), "");
+}
+
+TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
+{
+    TempDir dir;
+    const QString path = dir.File("survey.bin");
+    BinaryFileState state;
+    ASSERT_EQ(CreateBinaryFile(path, HeaderText, state), "");
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 20, knownWorkspace(), knownFactors(), knownContext(true, true));
+    int32_t pending = 0;
+    ASSERT_EQ(AppendCycleRecords(path, state, records, 20, pending, 0), "");
+    const QByteArray before = readAll(path);
+    ASSERT_EQ(before.size(), 1029 + 20 * 304 + 1);
+
+    // Room for a third of a record only: the write stops short inside the cycle.
+    pending = 500;
+    const int failures = withFileSizeLimit(before.size() + 100, [&] {
+        BinaryFileState s = state;
+        int32_t p = pending;
+        int bits = 0;
+        if (AppendCycleRecords(path, s, records, 20, p, 0).isEmpty())
+            bits |= 1;
+        if (s.RecordsInFile != 20 || s.FileIndex != 0 || s.HeaderSize != 1029)
+            bits |= 2;
+        if (p != 500)
+            bits |= 4;
+        return bits;
+    });
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(readAll(path), before);
+
+    // With room again the same cycle is stored whole, with its mark.
+    ASSERT_EQ(AppendCycleRecords(path, state, records, 20, pending, 0), "");
+    const QByteArray after = readAll(path);
+    ASSERT_EQ(after.size(), 1029 + 40 * 304 + 1);
+    EXPECT_EQ(at<float>(after, 1029 + 20 * 304 + 272), 500);
+    EXPECT_EQ(after.left(before.size() - 1), before.left(before.size() - 1));
+}
+
+namespace {
+
+// Known values for the text rows: see the expected rows below.
+struct TextFixture {
+    WorkspaceArray w{};
+    DipoleRecordArray records{};
+    TextRowContext ctx;
+
+    TextFixture()
+    {
+        for (int i = 0; i < 13; ++i) {
+            w[124 + i] = 2.0f * i;
+            w[157 + i] = 100.0f + i;
+        }
+        w[10] = 20.5f;
+        w[21] = -20.5f;
+        w[52] = 7.25f;
+        w[63] = -7.25f;
+        for (int k = 0; k < 10; ++k) {
+            w[k] = k + 0.25f;
+            w[11 + k] = -(k + 0.25f);
+            w[42 + k] = k + 0.5f;
+            w[53 + k] = -(k + 0.5f);
+        }
+        for (int c = 0; c < 20; ++c) {
+            records[c].Rho = 100.5f + c;
+            records[c].M = 2.25f * c;
+        }
+        ctx.Trip = 12.5f;
+        ctx.SounderDepth = 3.25f;
+        ctx.TotalDistance = 10;
+        ctx.GpsLatitude = 4807.03125f;
+        ctx.GpsLongitude = -1131.5f;
+        ctx.GpsSentence = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        ctx.SounderSentence = "$SDDBT,8.1,f,2.47,M,1.35,F*0B\r\n";
+    }
+};
+
+const std::string Lead = "12.50;3.25;";
+const std::string Positions1 = "10.00;12.00;14.00;16.00;18.00;20.00;22.00;24.00;26.00;28.00;30.00;32.00;34.00;";
+const std::string Positions2 =
+    "110.00;111.00;112.00;113.00;114.00;115.00;116.00;117.00;118.00;119.00;120.00;121.00;122.00;";
+const std::string LatLon = "4807.031250;-1131.500000;";
+const std::string Readings1 = "20.5000;-20.5000;0.2500;-0.2500;1.2500;-1.2500;2.2500;-2.2500;3.2500;-3.2500;"
+                              "4.2500;-4.2500;5.2500;-5.2500;6.2500;-6.2500;7.2500;-7.2500;8.2500;-8.2500;"
+                              "9.2500;-9.2500;";
+const std::string Readings2 = "7.2500;-7.2500;0.5000;-0.5000;1.5000;-1.5000;2.5000;-2.5000;3.5000;-3.5000;"
+                              "4.5000;-4.5000;5.5000;-5.5000;6.5000;-6.5000;7.5000;-7.5000;8.5000;-8.5000;"
+                              "9.5000;-9.5000;";
+const std::string Sentences =
+    "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r;$SDDBT,8.1,f,2.47,M,1.35,F*;\r\n";
+const std::string Zeros5 = "0.0000;0.0000;0.0000;0.0000;0.0000;0.0000;0.0000;0.0000;0.0000;0.0000;";
+
+int fieldsOf(const std::string& row) { return int(std::count(row.begin(), row.end(), ';')); }
+
+} // namespace
+
+TEST(TextFile, RowsByteForByte)
+{
+    TextFixture f;
+    const std::string five = "100.5000;0.0000;101.5000;2.2500;102.5000;4.5000;103.5000;6.7500;104.5000;9.0000;";
+    const std::string row5 = Lead + five + Zeros5 + Positions1 + LatLon + Readings1 + Sentences;
+    EXPECT_EQ(TextRows(f.records, 5, f.w, f.ctx), row5);
+    EXPECT_EQ(fieldsOf(row5), 61);
+
+    // Twelve channels: a second row for channels 11 to 20 of the second cable set.
+    const std::string ten = five + "105.5000;11.2500;106.5000;13.5000;107.5000;15.7500;108.5000;18.0000;"
+                                   "109.5000;20.2500;";
+    const std::string second = Lead + "110.5000;22.5000;111.5000;24.7500;" + Zeros5 + "0.0000;0.0000;0.0000;0.0000;0.0000;0.0000;" +
+                               Positions2 + LatLon + Readings2 + Sentences;
+    EXPECT_EQ(fieldsOf(second), 61);
+    EXPECT_EQ(TextRows(f.records, 12, f.w, f.ctx), Lead + ten + Positions1 + LatLon + Readings1 + Sentences + second);
+
+    // A value that is not a number: "0;" fillers from that pair to the tenth.
+    f.records[2].Rho = std::numeric_limits<float>::quiet_NaN();
+    const std::string filled = Lead + "100.5000;0.0000;101.5000;2.2500;" + "0;0;0;0;0;0;0;0;0;0;0;0;0;0;0;0;" +
+                               Positions1 + LatLon + Readings1 + Sentences;
+    EXPECT_EQ(TextRows(f.records, 5, f.w, f.ctx), filled);
+    EXPECT_EQ(fieldsOf(filled), 61);
+}
+
+TEST(TextFile, SentenceCutRules)
+{
+    const std::string sixty(60, 'G');
+    const struct {
+        std::string sentence, field;
+    } gps[] = {
+        {"$GPGGA,1,2*47\r\n", "$GPGGA,1,2*47\r"},
+        {sixty, sixty},
+        {std::string(90, 'G'), std::string(80, 'G')},
+        {"$GPG", ""},
+        {"$GPGGA", "$GPGGA"},
+        {"ab\rcd", "ab\r"},
+        {"", ""},
+    };
+    for (const auto& c : gps)
+        EXPECT_EQ(GpsField(c.sentence), c.field) << c.sentence;
+    EXPECT_EQ(SounderField("$SDDBT,8.1,f,2.47,M*0B\r\n"), "$SDDBT,8.1,f,2.47,M*");
+    EXPECT_EQ(SounderField("$SDDBT,8.1,f,2.47,M\r\n"), "");
+    EXPECT_EQ(SounderField(""), "");
+
+    // A line feed inside a sentence still ends up as CR LF in the file.
+    TextFixture f;
+    f.ctx.GpsSentence = "$GPGGA,1\n2,3";
+    f.ctx.SounderSentence.clear();
+    const std::string rows = TextRows(f.records, 1, f.w, f.ctx);
+    EXPECT_NE(rows.find(";$GPGGA,1\r\n2,3;;\r\n"), std::string::npos);
+}
+
+namespace {
+struct CommaNumbers : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+};
+} // namespace
+
+TEST(TextFile, PointWhateverTheLocale)
+{
+    const QLocale oldQt;
+    const std::locale oldCpp;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    std::locale::global(std::locale(std::locale::classic(), new CommaNumbers));
+    const std::string oldC = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // where the system has it
+
+    TextFixture f;
+    const std::string rows = TextRows(f.records, 1, f.w, f.ctx);
+
+    std::setlocale(LC_NUMERIC, oldC.c_str());
+    std::locale::global(oldCpp);
+    QLocale::setDefault(oldQt);
+    EXPECT_EQ(rows.substr(0, 20), "12.50;3.25;100.5000;");
+}
+
+TEST(TextFile, HeaderThenRows)
+{
+    TempDir dir;
+    const QString path = dir.File("survey.txt");
+    { QFile old(path); ASSERT_TRUE(old.open(QIODevice::WriteOnly)); old.write("old survey\r\n"); }
+    ASSERT_EQ(WriteTextHeader(path), "");
+    const std::string header = std::string(TextHeaderLine) + "\r\n";
+    EXPECT_EQ(readAll(path).toStdString(), header);
+    EXPECT_EQ(fieldsOf(TextHeaderLine), 58); // 59 names, none after the last
+    EXPECT_NE(std::string(TextHeaderLine).back(), ';');
+
+    TextFixture f;
+    const std::string rows = TextRows(f.records, 12, f.w, f.ctx);
+    ASSERT_EQ(AppendTextRows(path, rows), "");
+    ASSERT_EQ(AppendTextRows(path, rows), "");
+    EXPECT_EQ(readAll(path).toStdString(), header + rows + rows);
+
+    // No room for the rows: the file keeps what it held.
+    const QByteArray before = readAll(path);
+    const int result = withFileSizeLimit(before.size() + 10, [&] { return AppendTextRows(path, rows).isEmpty() ? 1 : 0; });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(readAll(path), before);
+}
