@@ -536,6 +536,7 @@ void TMainFrm::StoreCycle()
 
 void TMainFrm::StopSequence()
 {
+    SetFileProblem(QString()); // the connection line as it was before the survey
     try {
         ActivePort->PutCom(0);
         SounderLblx->hide();
