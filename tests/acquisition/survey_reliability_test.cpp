@@ -54,8 +54,9 @@ protected:
         EXPECT_FALSE(w.ConnectGb->isHidden());
         EXPECT_TRUE(w.NewSurveyBtn->isHidden());
         EXPECT_EQ(w.MainGB->text(), "");
-        if (byPower) // closing the window ends the program: the Power command just returns
+        if (byPower) { // closing the window ends the program: the Power command just returns
             EXPECT_EQ(w.PowerOnOffBtn->property("Tag").toInt(), 0);
+        }
     }
     // The last record of channel 1 holds the readings that the instrument sent for `cycle`.
     void expectLastRecordFromCycle(const QString& base, int channels, int cycle, uint32_t instrumentChannels)
@@ -98,8 +99,9 @@ TEST_F(ReliabilityTest, LineDroppedInACycleThenPowerOffOrClose)
         const int stored = expectWholeFiles(base, 10);
         EXPECT_GE(stored, 3);
         EXPECT_LE(stored, 4);
-        if (closeWindow)
+        if (closeWindow) {
             EXPECT_EQ(Remembered(), setupPath);
+        }
         // Power On works again once the instrument is back.
         if (!closeWindow) {
             serve(); // the instrument switched on again, on a new terminal
