@@ -305,13 +305,15 @@ void TMainFrm::ProgramInstrument()
     putLe16(parameters + 6, RemoteDelay);
     ActivePort->PutBlock(parameters, 8);
 
-    DipoleDisplayLayout();
     SwitchEnabled = SetupIni ? Setup::ReadInt16(*SetupIni, Setup::Relaybox, "RelyaboxEnabled", 0) : 0;
     if (ChannelCount > 10)
         SwitchEnabled = 1;
     SwitchRB->setChecked(SwitchEnabled != 0);
     PanelV11_20->hide();
     PanelP11_22->hide();
+    // The value displays of the channels in use, once the switch unit is known: with more than
+    // ten channels the second cable set's displays are shown.
+    DipoleDisplayLayout();
     uint8_t word[2];
     if (SwitchEnabled != 0) {
         putLe16(word, static_cast<uint16_t>(SwitchWord));
@@ -726,6 +728,8 @@ void TMainFrm::GraphUpdate(int) {}
 
 void TMainFrm::GraphUpdateEnd()
 {
+    if (!VisibleRB->isChecked())
+        return;
     if (AcquisitionMode & 0xA0) {
         SounderLblx->setText(FormatFloat("#.0", SounderDepth));
         SounderLblx->show();

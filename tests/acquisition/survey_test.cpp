@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -268,6 +269,12 @@ TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
         EXPECT_EQ(w.Survey.CycleIndex, cycles);
         EXPECT_FALSE(w.NewSurveyBtn->isHidden());
         EXPECT_EQ(w.AcquisitionFileName, file + ".txt");
+        // The value displays of the channels in use.
+        EXPECT_EQ(w.PanelV11_20->isHidden(), w.ChannelCount <= 10);
+        for (int k = 2; k <= 20; ++k)
+            if (k != 11 && (k <= 10 || w.ChannelCount > 10)) {
+                EXPECT_EQ(w.VLblx[k - 1]->isHidden(), k > w.ChannelCount) << "channel " << k;
+            }
 
         const QByteArray bin = fileBytes(file + ".bin");
         expectBinHeader(bin);
