@@ -264,6 +264,27 @@ TEST_F(SurveyTest, PauseHoldsTheCyclesAndStopWhilePausedRunsOneMore)
     EXPECT_TRUE(instrument->WaitForEvent("stop", 1000));
 }
 
+// "DelayTime" 2 holds the thread 1000 ms after each cycle; a Stop given meanwhile is seen at
+// the next cycle head, so no further trigger follows it.
+TEST_F(SurveyTest, OffTimeHoldsEachCycleAndStopActsAfterIt)
+{
+    serve();
+    SurveySetup s;
+    s.DelayTime = 2;
+    TMainFrm& w = start(s);
+    QElapsedTimer clock;
+    int stoppedAt = 0;
+    run({startWith(dir.File("off")),
+         {[this] { return cycles() >= 1; }, [&] { clock.start(); }},
+         {[this] { return cycles() >= 2; }, [&] {
+              stoppedAt = cycles();
+              w.Action4->trigger();
+          }}});
+    powerOn();
+    EXPECT_GE(clock.elapsed(), 1000);
+    EXPECT_EQ(instrument->Cycles(), stoppedAt);
+}
+
 TEST_F(SurveyTest, NewReferenceAndSimulationOnlySetTheirFields)
 {
     serve();
