@@ -31,17 +31,6 @@ constexpr double Range15Limit = 2500;    // mV of the first dipole on the 15 V i
 constexpr double Range5Limit = 7500;     // mV on the 5 V range
 constexpr int SetCurrentPlus = 10, SetCurrentMinus = 21;
 
-// The pulse time typed in ms in units of 10 ms, kept to 15..800; a text that is not an
-// integer keeps `current`.
-uint16_t pulseTimeUnits(const QString& text, uint16_t current)
-{
-    int32_t ms = 0;
-    if (!TryStrToInt(text.trimmed(), ms))
-        ms = static_cast<int32_t>(current) * 10;
-    const auto units = static_cast<uint16_t>(static_cast<uint32_t>(ms / 10));
-    return std::clamp<uint16_t>(units, 15, 800);
-}
-
 // The maximum to check up to, or false when it is not a number the doubling can reach: the
 // voltage must be positive and fit a 32-bit float, and its half must still double (a value
 // below the smallest normal float halves to nothing).
@@ -59,23 +48,6 @@ void putLe(TPortVirt& port, const void* value, int bytes)
     uint8_t b[4] = {};
     std::memcpy(b, value, static_cast<size_t>(bytes)); // the host is little-endian, as the wire
     port.PutBlock(b, bytes);
-}
-
-// One reading block as the survey reads it: `values` floats; the last is the current when
-// currentAt names its place, the first ten others go from `first` on and any further ones are
-// read and dropped, so an instrument with more channels never writes outside the workspace.
-void readBlock(TPortVirt& port, std::array<float, WorkspaceSize>& ws, uint64_t values, int first, int currentAt)
-{
-    for (uint64_t i = 0; i < values; ++i) {
-        uint8_t b[4];
-        port.GetBlock(b, 4);
-        float v;
-        std::memcpy(&v, b, 4);
-        if (currentAt >= 0 && i + 1 == values)
-            ws[static_cast<size_t>(currentAt)] = v;
-        else if (i < 10)
-            ws[static_cast<size_t>(first) + i] = v;
-    }
 }
 
 // The end of a measurement: stop byte, prompt, then the status again.
@@ -113,7 +85,7 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
     }
     const double halfMax = double(vmax) * 0.5;
 
-    RemoteTime = pulseTimeUnits(TimeEdt->text(), RemoteTime);
+    RemoteTime = PulseTimeUnits(TimeEdt->text(), RemoteTime);
     TimeEdt->setText(QString::number(10 * int(RemoteTime)));
 
     SwitchEnabled = 0; // the check never uses the switch unit
@@ -156,12 +128,12 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
                 uint32_t channels = 0;
                 std::memcpy(&channels, InstrumentStatus.data(), 4);
                 const uint64_t n = channels;
-                readBlock(port, Workspace, n + 1, 0, SetCurrentPlus);
+                ReadReadingBlock(port, Workspace, n + 1, 0, SetCurrentPlus);
                 if (ip)
-                    readBlock(port, Workspace, n, 84, -1);
-                readBlock(port, Workspace, n + 1, 11, SetCurrentMinus);
+                    ReadReadingBlock(port, Workspace, n, 84, -1);
+                ReadReadingBlock(port, Workspace, n + 1, 11, SetCurrentMinus);
                 if (ip)
-                    readBlock(port, Workspace, n, 94, -1);
+                    ReadReadingBlock(port, Workspace, n, 94, -1);
 
                 const float current = static_cast<float>(
                     std::fabs((double(Workspace[SetCurrentPlus]) - double(Workspace[SetCurrentMinus])) * 0.5));
