@@ -1,4 +1,6 @@
 #pragma once
+#include "acquisition/AcquisitionFiles.h"
+#include "acquisition/SurveyTrack.h"
 #include "link/Varnokpro.h"
 #include "platform/Controls.h"
 #include "platform/IniFile.h"
@@ -30,6 +32,12 @@ inline constexpr unsigned WM_DEVICECHANGE = 0x0219;
 inline constexpr int WorkspaceSize = 310;
 inline constexpr int InstrumentStatusSize = 180;
 
+// The path without its extension (the part of the file name from its last "." on).
+QString WithoutExtension(const QString& path);
+// The pulse time typed in ms as the instrument takes it, in units of 10 ms within 15 to 800;
+// a text that is not an integer keeps `current`.
+uint16_t PulseTimeUnits(const QString& text, uint16_t current);
+
 // Quorel's main window: owns the open setup file, the instrument status, the dipole records
 // and the link port; every survey runs inside its handlers.
 class TMainFrm : public QWidget {
@@ -59,9 +67,9 @@ public:
     QString AcquisitionFileName;
     QString AcquisitionBaseName;
     QString SetupEditorDir;
-    std::array<DipoleRecord, 20> DipoleRecords{};
+    DipoleRecordArray DipoleRecords{};
     int32_t ChannelCount = 0;
-    std::array<char, 1024> BinHeaderText{};
+    BinHeaderTextArray BinHeaderText{};
     int32_t SimulationMode = 0;
     int32_t DelayTime = 0;
     float ScaleMin = 0, ScaleMax = 0;
@@ -224,10 +232,38 @@ public:
     void ChannelEdtExit(QObject* sender);
     void ViewCableBtnClick(QObject* sender);
     void BitBtn5Click(QObject* sender);
+    void BrowseBtnClick();
     void ScrollBox2CanResize(QObject* sender, int& newWidth, int& newHeight, bool& resize);
     void ScrollBox1CanResize(QObject* sender, int& newWidth, int& newHeight, bool& resize);
     void BitBtn7Click(QObject* sender);
     void FilterBtnClick(QObject* sender);
+
+    // --- survey: sentence parsers over the received bytes (commas become terminators); they
+    // return the offset just past the field read last.
+    int32_t ParseGpsPosition(char* buffer, uint32_t length, float& longitude, float& latitude,
+                             float& longitudeRad, float& latitudeRad, float& altitude);
+    int32_t ParseSounderDepth(char* buffer, uint32_t length, float& depth);
+
+    // The state of one survey, set again at every survey start.
+    struct TSurveyState {
+        int32_t CycleIndex = -1;
+        BinaryFileState Files; // RecordsInFile, HeaderSize, FileIndex
+        int32_t GraphPoints = 100;
+        float RhoMax = -9999999.0f, RhoMin = 9999999.0f, RhoUnitFactor = 1;
+        QString BinFileName;
+        SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
+    };
+    TSurveyState Survey;
+    // Why the last write of an acquisition file failed; empty once a write succeeded again.
+    QString FileProblem;
+
+    // --- value displays and graphs of a survey, at the points where the loop hands over
+    void DisplayReset();
+    void DipoleDisplayLayout();
+    void GraphSetUp();
+    void CycleDisplay();
+    void GraphUpdate(int channel);
+    void GraphUpdateEnd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -241,6 +277,22 @@ private:
     int PowerTag() const;
     void SetPowerTag(int tag);
     bool ChooseSetupFile();
+    // Survey phases (MainSurvey.cpp).
+    enum class TAcceptance { Accepted, Refused };
+    bool WaitForStart();
+    void EndWithoutMeasurement();
+    TAcceptance Accept();
+    void AcceptWindowValues();
+    void WriteBackSetup();
+    void ProgramInstrument();
+    void RunCycle();
+    void ReadSentences();
+    void ReadReadings();
+    void StoreCycle();
+    void StopSequence();
+    void TimeoutSignal(bool firstBeep);
+    void SetFileProblem(const QString& problem);
+    QString surveyCaption_; // the connection line as the survey found it
     int lastUsbCount_ = -1;
     int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)
 };

@@ -147,7 +147,12 @@ void TMainFrm::Disconnect()
     StopRequested = 1;
     SetLinkLamps(false);
     if (ActivePort && !PowerOnOffBtn->isChecked() && ActivePort->GetState() > 0 && PowerTag() == 1) {
-        SendEscape();
+        try {
+            SendEscape();
+        } catch (const std::exception&) {
+            // A line that went away (cable pulled, instrument off) refuses Escape: the link is
+            // taken down all the same, so that the user can connect again.
+        }
     } else {
         NewGpsBtn->setEnabled(false);
         TxVoltageCheckBtn->setEnabled(false);

@@ -1,32 +1,726 @@
-// The survey: entered once the link is established, left when it stops.
+// The survey: entered once the link is established (or from "New survey"), left when it stops.
+// Preparation, waiting for Start, acceptance of the window's values, programming of the
+// instrument, then one acquisition cycle after another until Stop.
 #include "Main.h"
 
+#include "AcquisitionFiles.h"
+#include "Geometry.h"
+#include "SurveyTrack.h"
+#include "acquisition/setup/SetupFile.h"
+#include "graph/Pesgvcl.h"
+#include "link/LittleEndian.h"
 #include "link/Portvirt.h"
 #include "platform/Application.h"
+#include "platform/Dialogs.h"
+#include "platform/Exception.h"
+#include "platform/MinimizeName.h"
+#include "platform/NumberFormat.h"
 
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QToolButton>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
 
 namespace Acquisition {
 
-// Until the acquisition cycle is built the survey only waits for Stop, as it does before Start.
+namespace {
+
+constexpr uint8_t CmdRange15Ip = 0x2F;
+constexpr uint8_t CmdRange15 = 0x22;
+constexpr uint8_t CmdRange5Ip = 0x31;
+constexpr uint8_t CmdRange5 = 0x30;
+constexpr int16_t SwitchWord = 29;
+constexpr int SentenceByteMs = 3500;
+// How long one poll of the waits for Start and of the pause may block on the event queue.
+constexpr int PollMs = 20;
+
+const char* const ConversionFailed = "Verify .ini file with Quorelini, Comma not available\r\n Enter x.xx";
+
+// The text of an edit box as a number in the user's locale form, or the conversion error.
+float editValue(const QLineEdit* edit)
+{
+    double v = 0;
+    if (!TryTextToFloat(edit->text().trimmed(), v) || !std::isfinite(static_cast<float>(v)))
+        throw Exception(QString("'%1' is not a valid floating point value").arg(edit->text()));
+    return static_cast<float>(v);
+}
+
+void putLe16(uint8_t* p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v & 0xFF);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// A sleep that holds the thread, as long as it is, in pieces that Sleep takes.
+void sleepLong(int64_t ms)
+{
+    while (ms > 0) {
+        const int piece = static_cast<int>(std::min<int64_t>(ms, INT_MAX));
+        Sleep(piece);
+        ms -= piece;
+    }
+}
+
+} // namespace
+
+// The path without its extension: the part of the file name from its last "." on.
+QString WithoutExtension(const QString& path)
+{
+    const qsizetype slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+    const qsizetype dot = path.lastIndexOf('.');
+    return dot > slash ? path.left(dot) : path;
+}
+
+// The pulse time of the edit box (ms) in units of 10 ms: the quotient is kept in 16 bits before
+// the 150 ms to 8000 ms bounds, as the instrument's word holds it.
+uint16_t PulseTimeUnits(const QString& text, uint16_t current)
+{
+    int32_t ms = 0;
+    if (!TryStrToInt(text.trimmed(), ms))
+        ms = static_cast<int32_t>(current) * 10;
+    uint16_t units = static_cast<uint16_t>(static_cast<uint32_t>(ms / 10));
+    return std::clamp<uint16_t>(units, 15, 800);
+}
+
 void TMainFrm::BitBtn1Click(QObject*)
 {
+    // Preparation. Its failures (a closed link) leave the handler.
     NewSurveyBtn->setEnabled(false);
+    // Cleared first, so that a Stop given during the status download is not lost.
     StopRequested = 0;
+    Survey.Track.ReferenceLatitudeRad = 0;
+    Survey.Track.ReferenceLongitudeRad = 0;
+    // The IP box stays as the instrument's capability left it: an instrument without IP data
+    // must not be programmed for it.
+    const bool ipUsable = IpDataChk->isEnabled();
+    EnableControls(VarnokParametersGB, true);
+    IpDataChk->setEnabled(ipUsable);
+    EnableControls(StartConfigGB, true);
+    ShowVp->setEnabled(true);
+    ShowRho->setEnabled(true);
+    GpsDisconnectLbl->hide();
+    SounderDisconnectLbl->hide();
+    PSeudoGB->show();
+    PESGraph1->hide();
+    PESGraph2->hide();
+    VarnokParametersGB->setEnabled(true);
+    DisplayReset();
+    ActivePort->SetCmd(CmdStatus, 2000);
+    ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size()));
+    BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime());
+    SwitchEnabled = 0;
     AcquisitionMode = 0;
+    PendingMark = 0;
+
+    for (;;) {
+        if (!WaitForStart()) {
+            EndWithoutMeasurement();
+            return;
+        }
+        if (Accept() == TAcceptance::Accepted)
+            break;
+    }
+    ProgramInstrument();
+    for (;;) {
+        ++Survey.CycleIndex;
+        Survey.Track.BeginCycle();
+        SounderDepth = 0;
+        Survey.BinFileName = BinaryFileName(AcquisitionBaseName, Survey.Files.FileIndex);
+        TApplication::ProcessMessages();
+        if (StopRequested == 1) {
+            Speedtxt->setText("0");
+            StopSequence();
+            return;
+        }
+        try {
+            RunCycle();
+        } catch (...) {
+            // A cycle that fails (a link error, a file that cannot be written) is given up; the
+            // next one follows, and a stop request ends the survey at its head.
+        }
+        TApplication::ProcessMessages();
+        const int64_t offTime = OffTimeMs(DelayTime);
+        if (offTime > 0)
+            sleepLong(offTime);
+    }
+}
+
+// True once Start was given; false on a stop request.
+bool TMainFrm::WaitForStart()
+{
     StartConfigGB->show();
+    PSeudoGB->show();
     PauseBtn->setEnabled(true);
     StopBtn->setEnabled(true);
-    while (StopRequested != 1 && ActivePort && ActivePort->GetState() > 0)
-        TApplication::ProcessMessages(20);
+    for (;;) {
+        TApplication::ProcessMessages(PollMs);
+        if (StopRequested == 1)
+            return false;
+        if (AcquisitionMode != 0)
+            return true;
+    }
+}
+
+void TMainFrm::EndWithoutMeasurement()
+{
     EnableControls(VarnokParametersGB, false);
     ShowVp->setEnabled(false);
     ShowRho->setEnabled(false);
     if (ConnectGb->isHidden()) {
         NewSurveyBtn->setEnabled(true);
         NewSurveyBtn->show();
+    }
+}
+
+TMainFrm::TAcceptance TMainFrm::Accept()
+{
+    try {
+        RemoteTime = PulseTimeUnits(TimeEdt->text(), RemoteTime);
+        TimeEdt->setText(QString::number(10 * int(RemoteTime)));
+        ChannelCount = StrToIntDef(ChannelEdt->text().trimmed(), 10);
+        try {
+            AcceptWindowValues();
+            if (QFileInfo(AcquisitionFileName).exists()) {
+                const int answer = Dialogs().MessageBox("Overwrite file : " + AcquisitionFileName, "File exist",
+                                                        MB_YESNO | MB_ICONWARNING);
+                if (answer != IDYES) {
+                    BrowseBtnClick();
+                    return TAcceptance::Refused; // asked again at once with the new name
+                }
+            }
+            if (ModelTagFound)
+                RemoteTxVoltage = 0;
+            VarnokParametersGB->setEnabled(false);
+            NewGpsBtn->setEnabled(false);
+            TxVoltageCheckBtn->setEnabled(false);
+            return TAcceptance::Accepted;
+        } catch (...) {
+            Dialogs().ShowMessage(ConversionFailed);
+            if (!SetupIni)
+                throw Exception("no setup file");
+            RemoteTxVoltage = Setup::ReadFloat32(*SetupIni, Setup::Parameters, "RemoteTxVoltage", 12);
+            CaEdt->setText(FormatFloat("#0.00", Workspace[124]));
+            CbEdt->setText(FormatFloat("#0.00", Workspace[125]));
+            for (int i = 0; i < 11; ++i)
+                PEdt[i]->setText(FormatFloat("#0.00", Workspace[126 + i]));
+            for (int i = 11; i < 21; ++i)
+                PEdt[i]->setText(FormatFloat("#0.00", Workspace[160 + i - 11]));
+            AcquisitionMode = 0;
+            return TAcceptance::Refused;
+        }
+    } catch (...) {
+        // Asking again at once would fail the same way for ever: the user gives Start again.
+        Dialogs().ShowMessage("Input error");
+        AcquisitionMode = 0;
+        return TAcceptance::Refused;
+    }
+}
+
+// Acceptance steps 3 to 7: voltage, coordinates (each kept as soon as it converts),
+// write-back, channel rule, geometry.
+void TMainFrm::AcceptWindowValues()
+{
+    RemoteTxVoltage = editValue(TxVoltageEdt);
+    const auto take = [this](int index, const QLineEdit* edit) { Workspace[index] = editValue(edit); };
+    take(124, CaEdt);
+    take(125, CbEdt);
+    for (int i = 0; i < 11; ++i)
+        take(126 + i, PEdt[i]);
+    take(144, YCaEdt);
+    take(145, YCbEdt);
+    for (int i = 0; i < 11; ++i)
+        take(146 + i, YPEdt[i]);
+    take(157, CaEdt);
+    take(158, CbEdt);
+    take(159, PEdt[10]);
+    for (int i = 11; i < 21; ++i)
+        take(160 + i - 11, PEdt[i]);
+    take(177, YCaEdt);
+    take(178, YCbEdt);
+    take(179, YPEdt[10]);
+    for (int i = 11; i < 21; ++i)
+        take(180 + i - 11, YPEdt[i]);
+
+    WriteBackSetup();
+
+    if (ChannelCount < 1 || ChannelCount > 20) {
+        ChannelEdt->setText("10");
+        ChannelCount = 10;
+    }
+    ComputeCableDistances();
+    if (ChannelCount > 10)
+        ComputeCable2Distances();
+    for (int q = 0; q < ChannelCount; ++q) {
+        GeometricFactors[q] = static_cast<float>(GeometricFactor(q));
+        MeasurePoints[q] = static_cast<float>(MeasurePointX(q));
+        PointDepths[q] = -static_cast<float>(PseudoDepth(q));
+    }
+}
+
+void TMainFrm::WriteBackSetup()
+{
+    if (!SetupIni)
+        throw Exception("no setup file");
+    TIniFile& ini = *SetupIni;
+    const QString P = Setup::Parameters;
+    ini.WriteFloat(P, "RemoteTxVoltage", double(RemoteTxVoltage));
+    ini.WriteInteger(P, "RemoteTime", RemoteTime);
+    ini.WriteInteger(P, "RemoteDelay", RemoteDelay);
+    ini.WriteInteger(P, "AddDistance", AddDistanceChk->isChecked() ? 1 : 0);
+    ini.WriteInteger(P, "GpsConnected", GpsConnectedCB->isChecked() ? 1 : 0);
+    ini.WriteInteger(P, "SounderConnected", SounderCB->isChecked() ? 1 : 0);
+    ini.WriteInteger(P, "Channel", ChannelCount);
+    ini.WriteInteger(P, "IpData", IpDataChk->isChecked() ? 1 : 0);
+    ini.WriteInteger(P, "Range15", Range15Rb->isChecked() ? 1 : 0);
+    for (const Setup::PositionKey& key : Setup::PositionKeys())
+        ini.WriteFloat(P, key.Name, double(Workspace[key.WorkspaceIndex]));
+    ini.WriteString(P, "AcquisitionFile", AcquisitionFileName);
+    ini.WriteFloat(P, "MinDistance", double(MinDistance));
+}
+
+void TMainFrm::ProgramInstrument()
+{
+    AcquisitionBaseName = WithoutExtension(AcquisitionFileName);
+    surveyCaption_ = MainGB->text();
+    FileProblem.clear();
+    SetFileProblem(WriteTextHeader(AcquisitionFileName));
+
+    const bool range15 = Range15Rb->isChecked();
+    const bool ip = IpDataChk->isChecked();
+    ActivePort->PromptSetCmd(range15 ? (ip ? CmdRange15Ip : CmdRange15) : (ip ? CmdRange5Ip : CmdRange5), 2000);
+    uint8_t parameters[8];
+    std::memcpy(parameters, &RemoteTxVoltage, 4); // little-endian host
+    putLe16(parameters + 4, RemoteTime);
+    putLe16(parameters + 6, RemoteDelay);
+    ActivePort->PutBlock(parameters, 8);
+
+    DipoleDisplayLayout();
+    SwitchEnabled = SetupIni ? Setup::ReadInt16(*SetupIni, Setup::Relaybox, "RelyaboxEnabled", 0) : 0;
+    if (ChannelCount > 10)
+        SwitchEnabled = 1;
+    SwitchRB->setChecked(SwitchEnabled != 0);
+    PanelV11_20->hide();
+    PanelP11_22->hide();
+    uint8_t word[2];
+    if (SwitchEnabled != 0) {
+        putLe16(word, static_cast<uint16_t>(SwitchWord));
+        ActivePort->PutBlock(word, 2);
+        SwitchEnabled = 1;
+        for (const char set : {'1', '2'}) {
+            uint8_t table[26];
+            const int first = set == '1' ? 1 : 11;
+            for (int e = 0; e < 13; ++e) {
+                const QString key = e == 0   ? QString("%1CA").arg(set)
+                                    : e == 1 ? QString("%1CB").arg(set)
+                                             : QString("%1P%2").arg(set).arg(e - 1);
+                const int def = e < 2 ? 0 : first + e - 2;
+                putLe16(table + 2 * e, static_cast<uint16_t>(SetupIni ? SetupIni->ReadInteger(Setup::Relaybox, key, def) : def));
+            }
+            ActivePort->PutBlock(table, 26);
+        }
+    } else {
+        putLe16(word, 0);
+        ActivePort->PutBlock(word, 2);
+    }
+
+    StopRequested = 0;
+    Survey.Files = BinaryFileState{};
+    GraphSetUp();
+    Survey.CycleIndex = -1;
+    Survey.Track.BeginSurvey();
+    NewRefRequested = 0;
+    MarkCounter = 0;
+    PendingMark = 0;
+    ShowRho->setChecked(true);
+    DisplayRho = 1;
+}
+
+// Cycle steps 3 to 15.
+void TMainFrm::RunCycle()
+{
+    SurveyTrack& track = Survey.Track;
+    while (PauseBtn->isChecked()) {
+        TApplication::ProcessMessages(PollMs);
+        Speedtxt->setText("0");
+        if (StopRequested == 1)
+            break;
+    }
+    ActivePort->PutCom(static_cast<uint8_t>(AcquisitionMode & 0xFF));
+    if (AcquisitionMode == 0x55)
+        track.Trip = static_cast<float>(Survey.CycleIndex);
+    else
+        ReadSentences();
+    ReadReadings();
+
+    if (Survey.Files.RecordsInFile == 0) {
+        const QString problem = CreateBinaryFile(Survey.BinFileName, BinHeaderText, Survey.Files);
+        SetFileProblem(problem);
+        TApplication::ProcessMessages();
+        if (!problem.isEmpty())
+            return; // tried again next cycle
+    }
+
+    const bool addDistance = AddDistanceChk->isChecked();
+    const QTime now = QTime::currentTime();
+    const std::optional<double> speed =
+        track.UpdateDistance(addDistance, Survey.CycleIndex, MinDistance, TimeOfDayFraction(now.msecsSinceStartOfDay()));
+    if (speed)
+        Speedtxt->setText(FormatFloat("#.0", *speed));
+    ClearSetsWithoutCurrent(Workspace);
+    CycleDisplay();
+    if (!track.ShouldStore(addDistance, MinDistance))
+        return;
+    StoreCycle();
+}
+
+// Cycle step 5: the relayed sentences the mode byte asks for.
+void TMainFrm::ReadSentences()
+{
+    SurveyTrack& track = Survey.Track;
+    const auto readLength = [] {
+        uint8_t bytes[4] = {};
+        if (ActivePort->GetComBuffer(bytes, 4, SentenceByteMs) < 4)
+            return int32_t(0);
+        return static_cast<int32_t>(ReadLe32(bytes));
+    };
+    const auto readSentence = [this](int32_t length) {
+        ActivePort->GetBlock(reinterpret_cast<uint8_t*>(SentenceBuffer.data()), length);
+        SentenceBuffer[static_cast<size_t>(length)] = 0;
+    };
+    if (AcquisitionMode & 0x0A) {
+        GpsDisconnectLbl->hide();
+        const int32_t length = readLength();
+        if (length < 1 || length > MaxSentenceLength) {
+            GpsDisconnectLbl->show();
+            TimeoutSignal(true);
+            track.Trip = 0;
+        } else {
+            readSentence(length);
+            track.HandleGpsSentence(SentenceBuffer.data(), static_cast<size_t>(length), NewRefRequested, SimulationMode);
+        }
+    }
+    if (AcquisitionMode & 0xA0) {
+        int32_t length = 0;
+        if (!!GpsDisconnectLbl->isHidden()) {
+            SounderDisconnectLbl->hide();
+            length = readLength();
+        }
+        if (length < 1 || length > MaxSentenceLength) {
+            SounderDisconnectLbl->show();
+            TimeoutSignal(false);
+            SounderDepth = 0;
+        } else {
+            readSentence(length);
+            SounderDepth = track.HandleSounderSentence(SentenceBuffer.data(), static_cast<size_t>(length), DepthOffset).Depth;
+        }
+    }
+}
+
+// One beep (GPS only), then ten times: 200 ms held, messages, a beep.
+void TMainFrm::TimeoutSignal(bool firstBeep)
+{
+    if (firstBeep)
+        MessageBeep();
+    for (int i = 0; i < 10; ++i) {
+        Sleep(200);
+        TApplication::ProcessMessages();
+        MessageBeep();
+    }
+}
+
+// Cycle step 6. Every block is read whole, whatever channel count the instrument reported, so
+// that the link stays in step; only the places the Workspace map gives are written: the first
+// ten potentials (or IP values) of a block and, for a potential block, its last value as the
+// cable set's current.
+void TMainFrm::ReadReadings()
+{
+    if (!GpsDisconnectLbl->isHidden() || !SounderDisconnectLbl->isHidden()) {
+        ActivePort->ClearTx();
+        ActivePort->ClearRx();
+        return;
+    }
+    uint32_t channels = 0;
+    std::memcpy(&channels, InstrumentStatus.data(), 4);
+    const auto readBlock = [this](uint64_t values, int first, int currentAt) {
+        for (uint64_t i = 0; i < values; ++i) {
+            uint8_t bytes[4];
+            ActivePort->GetBlock(bytes, 4);
+            float v;
+            std::memcpy(&v, bytes, 4);
+            if (currentAt >= 0 && i + 1 == values)
+                Workspace[static_cast<size_t>(currentAt)] = v;
+            else if (i < 10)
+                Workspace[static_cast<size_t>(first) + i] = v;
+        }
+    };
+    const uint64_t n = channels;
+    const bool ip = IpDataChk->isChecked();
+    const auto readSet = [&](int potentials, int current, int ipFirst) {
+        readBlock(n + 1, potentials, current);
+        if (ip)
+            readBlock(n, ipFirst, -1);
+        readBlock(n + 1, potentials + 11, current + 11);
+        if (ip)
+            readBlock(n, ipFirst + 10, -1);
+    };
+    readSet(0, 10, 84);
+    if (SwitchEnabled == 1) {
+        readSet(42, 52, 104);
+    } else {
+        std::fill(Workspace.begin() + 42, Workspace.begin() + 84, 0.0f);
+        std::fill(Workspace.begin() + 104, Workspace.begin() + 124, 0.0f);
+    }
+}
+
+// Cycle steps 12 to 15 for a stored cycle.
+void TMainFrm::StoreCycle()
+{
+    SurveyTrack& track = Survey.Track;
+    SounderDepth = track.MarkStored(SounderCB->isChecked(), SounderDepth);
+    CycleRecordContext record;
+    record.SounderChecked = SounderCB->isChecked();
+    record.IpMeasured = IpDataChk->isChecked();
+    record.RemoteTime = RemoteTime;
+    record.RemoteTxVoltage = RemoteTxVoltage;
+    record.TotalDistance = track.TotalDistance;
+    record.SounderDepth = SounderDepth;
+    record.GpsAltitude = track.GpsAltitude;
+    record.GpsLatitude = track.GpsLatitude;
+    record.GpsLongitude = track.GpsLongitude;
+    record.DateTime = DateValue(QDateTime::currentDateTime());
+    for (int q = 0; q < ChannelCount; ++q) {
+        FillDipoleRecord(DipoleRecords[static_cast<size_t>(q)], q, Workspace, GeometricFactors[static_cast<size_t>(q)], record);
+        GraphUpdate(q);
+    }
+    GraphUpdateEnd();
+    TApplication::ProcessMessages();
+
+    const QString appendProblem =
+        AppendCycleRecords(Survey.BinFileName, Survey.Files, DipoleRecords, ChannelCount, PendingMark, MarkCounter);
+    if (!appendProblem.isEmpty()) {
+        SetFileProblem(appendProblem);
+        return; // the cycle is lost in both files; a one-shot mark stays pending
+    }
+    MarkImg->hide();
+    TApplication::ProcessMessages();
+
+    TextRowContext row;
+    row.Trip = track.Trip;
+    row.SounderDepth = SounderDepth;
+    row.TotalDistance = track.TotalDistance;
+    row.GpsLatitude = track.GpsLatitude;
+    row.GpsLongitude = track.GpsLongitude;
+    row.GpsSentence = track.GpsSentence;
+    row.SounderSentence = track.SounderSentence;
+    SetFileProblem(AppendTextRows(AcquisitionFileName, TextRows(DipoleRecords, ChannelCount, Workspace, row)));
+}
+
+void TMainFrm::StopSequence()
+{
+    try {
+        ActivePort->PutCom(0);
+        SounderLblx->hide();
+        AltitudeLblx->hide();
+        StopBtn->setEnabled(false);
+        PauseBtn->setEnabled(false);
+        NewGpsBtn->setEnabled(false);
+        SetScreenCursor(TCursor::crHourGlass);
+        ActivePort->WaitPrompt();
+        SetScreenCursor(TCursor::crDefault);
+        ConnectGb->hide();
+        EnableControls(VarnokParametersGB, false);
+        ShowVp->setEnabled(false);
+        ShowRho->setEnabled(false);
+        NewSurveyBtn->setEnabled(true);
+        NewSurveyBtn->show();
+    } catch (...) {
+        // Typically the end byte on a link closed by Power off: the window keeps what it reached.
+        SetScreenCursor(TCursor::crDefault);
+    }
+}
+
+// A failed write of an acquisition file shows in the connection line (no box: the survey goes
+// on and tries again); the line comes back once a write succeeds.
+void TMainFrm::SetFileProblem(const QString& problem)
+{
+    if (problem == FileProblem)
+        return;
+    FileProblem = problem;
+    if (ActivePort && ActivePort->GetState() <= 0)
+        return; // the link went down: its line is not ours to write
+    MainGB->setText(problem.isEmpty() ? surveyCaption_ : surveyCaption_ + "  -  " + problem);
+}
+
+// --- commands
+
+void TMainFrm::NewGpsBtnClick(QObject*)
+{
+    PendingMark = 0;
+    BrowseBtnClick();
+    AcquisitionMode = (GpsConnectedCB->isChecked() ? 0x0A : 0x05) + (SounderCB->isChecked() ? 0xA0 : 0x50);
+}
+
+void TMainFrm::StopBtnClick(QObject*)
+{
+    StopRequested = 1;
+    NewGpsBtn->setEnabled(false);
+    TxVoltageCheckBtn->setEnabled(false);
+}
+
+void TMainFrm::BrowseBtnClick()
+{
+    if (SetupIni)
+        AcquisitionFileName = SetupIni->ReadString(Setup::Parameters, "AcquisitionFile", AcquisitionFileName);
+    const QString proposed = WithoutExtension(AcquisitionFileName);
+    TFileDialogRequest request;
+    request.Filter = "Acquisition data file (*.txt,*.bin)|*.txt;*.bin";
+    request.FileName = QFileInfo(proposed).fileName();
+    request.InitialDir = QFileInfo(proposed).absolutePath();
+    if (!Dialogs().SaveFile(request)) {
+        StopRequested = 1;
+        return;
+    }
+    QString chosen = request.FileName;
+    if (QFileInfo(chosen).isRelative() && !request.InitialDir.isEmpty())
+        chosen = request.InitialDir + "/" + chosen;
+    const QString base = WithoutExtension(chosen);
+    FilenameEdt->setText(MinimizeName(base, fontMetrics(), FilenameEdt->width() - 4));
+    AcquisitionFileName = base + ".txt";
+}
+
+void TMainFrm::Mark5Execute(QObject*)
+{
+    PendingMark = 500;
+    MarkImg->show();
+}
+void TMainFrm::Mark6Execute(QObject*)
+{
+    PendingMark = 600;
+    MarkImg->show();
+}
+void TMainFrm::Mark7Execute(QObject*)
+{
+    PendingMark = 700;
+    MarkImg->show();
+}
+void TMainFrm::Mark8Execute(QObject*)
+{
+    PendingMark = 800;
+    MarkImg->show();
+}
+void TMainFrm::Mark9Execute(QObject*)
+{
+    if (MarkCounter == 0)
+        MarkCounter = 1000;
+    ++MarkCounter;
+    MarkImg->show();
+}
+
+void TMainFrm::BitBtn5Click(QObject*) { NewRefRequested = 1; }
+
+void TMainFrm::SimulationBtnClick(QObject*)
+{
+    SimulationMode = SimulationMode == 0 ? 1 : 0;
+    SimulationLbl->setVisible(SimulationMode != 0);
+}
+
+int32_t TMainFrm::ParseGpsPosition(char* buffer, uint32_t length, float& longitude, float& latitude, float& longitudeRad,
+                                   float& latitudeRad, float& altitude)
+{
+    const GpsPosition p = ParseGpsSentence(buffer, length);
+    longitude = p.Longitude;
+    latitude = p.Latitude;
+    longitudeRad = p.LongitudeRad;
+    latitudeRad = p.LatitudeRad;
+    altitude = p.Altitude;
+    return p.End;
+}
+
+int32_t TMainFrm::ParseSounderDepth(char* buffer, uint32_t length, float& depth)
+{
+    const SounderReading r = ParseSounderSentence(buffer, length);
+    depth = r.Depth;
+    return r.End;
+}
+
+// --- value displays and graphs. The survey calls these where the displays follow it; the
+// graphs themselves are drawn by the graph control once it is fed here.
+
+void TMainFrm::DisplayReset()
+{
+    DistanceLblx->setText(FormatFloat("#.00", 0));
+    NewRefLblx->setText(FormatFloat("#.00", 0));
+    const double current = std::fabs(double(Workspace[10]) - double(Workspace[21])) / 2;
+    InLblx->setText(FormatFloat(ModelTagFound ? "0" : "#.00", current));
+    for (TStaticText* v : VLblx)
+        v->setText(FormatFloat("#.00", 0));
+}
+
+void TMainFrm::DipoleDisplayLayout()
+{
+    for (int k = 2; k <= 10; ++k)
+        VLblx[static_cast<size_t>(k - 1)]->setVisible(ChannelCount >= k);
+    SwitchRB->setChecked(SwitchEnabled != 0);
+    PanelV11_20->hide();
+    PanelP11_22->hide();
+    if (SwitchEnabled != 0 && ChannelCount > 10) {
+        PanelV11_20->show();
+        PanelP11_22->show();
+        for (int k = 12; k <= 20; ++k)
+            VLblx[static_cast<size_t>(k - 1)]->setVisible(ChannelCount >= k);
+    }
+}
+
+void TMainFrm::GraphSetUp()
+{
+    Survey.GraphPoints = SetupIni ? SetupIni->ReadInteger(Setup::Parameters, "GraphPoints", 100) : 100;
+    if (SetupIni)
+        SetupIni->WriteInteger(Setup::Parameters, "GraphPoints", Survey.GraphPoints);
+    Survey.RhoMax = -9999999.0f;
+    Survey.RhoMin = 9999999.0f;
+}
+
+void TMainFrm::CycleDisplay()
+{
+    const double current = std::fabs(double(Workspace[10]) - double(Workspace[21])) / 2;
+    InLblx->setText(FormatFloat(ModelTagFound ? "0" : "#.00", current));
+    const auto showSet = [this](int first, int currentPlus, int offset) {
+        const float d = std::fabs(Workspace[currentPlus] - Workspace[currentPlus + 11]);
+        for (int k = 0; k < 10; ++k) {
+            const double vp = double(Workspace[first + k]) - double(Workspace[first + k + 11]);
+            double shown = 0;
+            if (DisplayRho == 0)
+                shown = vp / 2;
+            else if (d > 0.001f)
+                shown = vp * GeometricFactors[static_cast<size_t>(offset + k)] / d;
+            VLblx[static_cast<size_t>(offset + k)]->setText(FormatFloat("#.00", shown));
+        }
+    };
+    showSet(0, 10, 0);
+    showSet(42, 52, 10);
+    DistanceLblx->setText(FormatFloat("#.00", Survey.Track.Trip));
+    NewRefLblx->setText(FormatFloat("#.00", Survey.Track.TotalDistance));
+}
+
+void TMainFrm::GraphUpdate(int) {}
+
+void TMainFrm::GraphUpdateEnd()
+{
+    if (AcquisitionMode & 0xA0) {
+        SounderLblx->setText(FormatFloat("#.0", SounderDepth));
+        SounderLblx->show();
+    } else {
+        AltitudeLblx->setText(FormatFloat("#.0", Survey.Track.GpsAltitude));
+        AltitudeLblx->setVisible(GpsConnectedCB->isChecked());
     }
 }
 

@@ -1,5 +1,7 @@
 #include "TestInstrument.h"
 
+#include "SurveyLine.h"
+
 #include <chrono>
 #include <cmath>
 
@@ -50,38 +52,22 @@ QByteArray TTestInstrument::DefaultStatus(uint32_t channels)
     return status;
 }
 
+void TTestInstrument::DropLine()
+{
+    Stop(); // the instrument's thread has ended: nothing else touches the wire
+    wire_.Hangup();
+    event("hangup");
+}
+
+// A survey line: the boat moves, the depth and the ground change along the line.
 TCycleReadings TTestInstrument::DefaultReadings(const TSurveyProgram&, uint32_t channels, int cycle)
 {
-    TCycleReadings r;
-    for (int set = 0; set < 2; ++set) {
-        for (uint32_t k = 0; k < channels; ++k) {
-            const float v = 100.0f + 10.0f * static_cast<float>(k) + 200.0f * static_cast<float>(set) +
-                            static_cast<float>(cycle);
-            r.PlusV[set].push_back(v);
-            r.MinusV[set].push_back(-v);
-            r.PlusIp[set].push_back(1.0f + 0.125f * static_cast<float>(k));
-            r.MinusIp[set].push_back(-1.0f - 0.125f * static_cast<float>(k));
-        }
-        r.PlusI[set] = 250.0f + 50.0f * static_cast<float>(set);
-        r.MinusI[set] = -r.PlusI[set];
-    }
-    return r;
+    return LineReadings(channels, cycle);
 }
 
-QByteArray TTestInstrument::DefaultGpsSentence(int cycle)
-{
-    // GGA: the boat moves north by 0.001 minute of latitude (about 1.85 m) each cycle.
-    const QByteArray lat = QByteArray::number(4807.038 + 0.001 * cycle, 'f', 3);
-    const QByteArray time = QByteArray::number(120000 + cycle % 60).rightJustified(6, '0') + ".00";
-    return NmeaSentence("GPGGA," + time + "," + lat + ",N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
-}
+QByteArray TTestInstrument::DefaultGpsSentence(int cycle) { return LineGpsSentence(cycle); }
 
-QByteArray TTestInstrument::DefaultSounderSentence(int cycle)
-{
-    // DBT: depth in metres in field 3.
-    const QByteArray metres = QByteArray::number(12.5 + 0.25 * (cycle % 8), 'f', 2);
-    return NmeaSentence("SDDBT,41.0,f," + metres + ",M,6.8,F");
-}
+QByteArray TTestInstrument::DefaultSounderSentence(int cycle) { return LineSounderSentence(cycle); }
 
 void TTestInstrument::AddFault(const TFault& fault)
 {
@@ -478,6 +464,8 @@ void TTestInstrument::cycle(uint8_t mode)
         index = cycles_++;
     }
     event("trigger", mode);
+    if (setup_.CycleMs > 0) // a real instrument takes its pulses' time
+        std::this_thread::sleep_for(std::chrono::milliseconds(setup_.CycleMs));
     const TSurveyProgram p = Program();
     if (mode & 0x0A) {
         const QByteArray s = setup_.GpsSentence ? setup_.GpsSentence(index) : DefaultGpsSentence(index);

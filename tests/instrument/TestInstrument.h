@@ -86,9 +86,10 @@ struct TInstrumentSetup {
     int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
     bool Modem = false;                     // first answers as a dial-up modem until CONNECT
     int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
-    // Measurements of a cycle (cycle counts from 0); empty gives the default readings.
+    int CycleMs = 0;                        // time a cycle takes before it answers; 0 at once
+    // Measurements of a cycle (cycle counts from 0); empty gives the survey line's readings.
     std::function<TCycleReadings(const TSurveyProgram&, int cycle)> Readings;
-    // Relayed sentences of a cycle; empty gives a GGA and a DBT sentence.
+    // Relayed sentences of a cycle; empty gives the survey line's GGA and DBT sentences.
     std::function<QByteArray(int cycle)> GpsSentence, SounderSentence;
 };
 
@@ -138,6 +139,9 @@ public:
     void SendNow(const QByteArray& bytes);
 
     void Stop();
+    // Drops the line outside any exchange (cable pulled, instrument switched off): the host
+    // sees a hang-up and the instrument answers nothing more.
+    void DropLine();
 
 private:
     enum class Mode { Idle, Block, Measure };

@@ -19,7 +19,8 @@ void onSignal(int) { stopRequested = 1; }
 void usage()
 {
     std::fputs("usage: QuorelTestInstrument [--name TEXT] [--speed TEXT] [--capability HEX]\n"
-               "                            [--channels N] [--only-at BAUD] [--modem] [--quiet]\n",
+               "                            [--channels N] [--only-at BAUD] [--cycle-ms MS] [--modem]\n"
+               "                            [--quiet]\n",
                stderr);
 }
 } // namespace
@@ -40,6 +41,8 @@ int main(int argc, char** argv)
             setup.Channels = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         else if (!std::strcmp(argv[i], "--only-at") && hasValue)
             setup.AnswerOnlyAtSpeed = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--cycle-ms") && hasValue)
+            setup.CycleMs = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--modem"))
             setup.Modem = true;
         else if (!std::strcmp(argv[i], "--quiet"))

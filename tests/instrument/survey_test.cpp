@@ -1,11 +1,13 @@
 // The survey's exchange with the test instrument, as the survey loop runs it over the link.
 #include "TestInstrument.h"
+#include "SurveyLine.h"
 #include "link/Portcom.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 
 using namespace Instrument;
@@ -117,7 +119,8 @@ TEST(SurveyExchange, ProgrammingCyclesAndStop)
     EXPECT_TRUE(s.Port.WaitPrompt());
     EXPECT_EQ(s.Instrument.Cycles(), 3);
     EXPECT_TRUE(s.Instrument.WaitForEvent("stop", 1000));
-    EXPECT_TRUE(TTestInstrument::DefaultGpsSentence(0).startsWith("$GPGGA,120000.00,4807.038,N,01131.000,E,"));
+    EXPECT_TRUE(TTestInstrument::DefaultGpsSentence(0).startsWith("$GPGGA,120000.00,4807.0380,N,01131.0000,E,"));
+    EXPECT_TRUE(TTestInstrument::DefaultGpsSentence(61).startsWith("$GPGGA,120101.00,4807.0709,N,"));
 }
 
 TEST(SurveyExchange, FaultsOfACycle)
@@ -143,6 +146,34 @@ TEST(SurveyExchange, FaultsOfACycle)
     s.Port.PutCom(0);
     EXPECT_TRUE(s.Port.WaitPrompt());
     EXPECT_EQ(s.Instrument.Program().SwitchWord, 0);
+}
+
+// The line the instrument surveys looks like a real one: valid sentences that fit the relay,
+// a depth and a ground that change along the line.
+TEST(SurveyLine, SentencesAndGroundAlongTheLine)
+{
+    double lowest = 1e9, highest = -1e9;
+    for (int cycle = 0; cycle < 400; cycle += 7) {
+        SCOPED_TRACE(cycle);
+        for (const QByteArray& s : {TTestInstrument::DefaultGpsSentence(cycle), TTestInstrument::DefaultSounderSentence(cycle)}) {
+            ASSERT_LE(s.size(), 80);
+            ASSERT_TRUE(s.endsWith("\r\n"));
+            const QByteArray body = s.mid(1, s.indexOf('*') - 1);
+            EXPECT_EQ(NmeaSentence(body) + "\r\n", s);
+        }
+        EXPECT_GT(LineDepth(cycle), 1.0);
+        const TCycleReadings r = TTestInstrument::DefaultReadings({}, 10, cycle);
+        ASSERT_EQ(r.PlusV[0].size(), 10u);
+        for (int k = 0; k < 10; ++k) {
+            const double rho = LineApparentResistivity(k, cycle);
+            lowest = std::min(lowest, rho);
+            highest = std::max(highest, rho);
+        }
+        EXPECT_FLOAT_EQ(r.PlusI[0], -r.MinusI[0]);
+    }
+    EXPECT_LT(lowest, 40.0);
+    EXPECT_GT(highest, 70.0);
+    EXPECT_EQ(TTestInstrument::DefaultSounderSentence(0).left(26), "$SDDBT,19.7,f,6.00,M,3.3,F");
 }
 
 TEST(Codec, AnnotatedSamples)
