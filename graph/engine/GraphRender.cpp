@@ -1,0 +1,614 @@
+#include "GraphRender.h"
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+constexpr int kMinPlot = 8; // smallest plotting area, in pixels
+
+QColor Colour(const TGraphObject& o, std::int32_t id) { return EngineColor(std::uint32_t(o.Int(id))); }
+
+float Factor(const TGraphObject& o, std::int32_t id)
+{
+    const float f = o.Single(id);
+    return f > 0.05f && f < 20.0f ? f : 1.0f;
+}
+
+bool Blank(const QString& s) { return s.trimmed().isEmpty(); }
+
+// An axis: the values at its two ends and its grid numbers.
+struct TAxis {
+    double Min = 0, Max = 1;
+    double Step = 1;      // between grid lines and numbers
+    double TickStep = 0;  // between tick marks, 0 for the grid step
+    bool Negated = false; // an inverted axis reads each value v as -v (see RenderGraph)
+    std::vector<double> Grid() const;
+    std::vector<double> Ticks() const;
+    QString Label(double v, int decimals) const;
+    int Decimals() const;
+};
+
+std::vector<double> Multiples(double min, double max, double step)
+{
+    std::vector<double> out;
+    if (!(step > 0) || !std::isfinite(min) || !std::isfinite(max) || (max - min) / step > 500)
+        return out;
+    for (double k = std::ceil(min / step - 1e-9); k * step <= max + step * 1e-9; k += 1)
+        out.push_back(std::abs(k * step) < step * 1e-9 ? 0.0 : k * step);
+    return out;
+}
+
+std::vector<double> TAxis::Grid() const { return Multiples(Min, Max, Step); }
+std::vector<double> TAxis::Ticks() const { return Multiples(Min, Max, TickStep > 0 ? TickStep : Step); }
+
+int TAxis::Decimals() const
+{
+    if (!(Step > 0))
+        return 0;
+    return std::clamp(int(std::ceil(-std::log10(Step) - 1e-9)), 0, 6);
+}
+
+QString TAxis::Label(double v, int decimals) const
+{
+    const double shown = Negated && v != 0 ? -v : v;
+    return QString::number(shown, 'f', decimals);
+}
+
+// A step of 1, 2 or 5 times a power of ten that gives about the wanted count of intervals.
+double NiceStep(double span, double count)
+{
+    if (!(span > 0) || !(count > 0))
+        return 1;
+    const double raw = span / count;
+    const double mag = std::pow(10.0, std::floor(std::log10(raw)));
+    const double r = raw / mag;
+    return (r < 1.5 ? 1 : r < 3.5 ? 2 : r < 7.5 ? 5 : 10) * mag;
+}
+
+// Which points are data: those whose values equal none of the null-data values.
+struct TNulls {
+    double X, Y;
+    bool Missing(double x, double y) const { return x == X || y == Y || !std::isfinite(x) || !std::isfinite(y); }
+};
+
+bool IsContour(const TGraphObject& o)
+{
+    const int m = o.Int(PEP::PlottingMethod);
+    return m == 23 || m == 24; // engine codes of contour lines and contour colours
+}
+
+// Range of an axis from the data and the manual scale control (0 auto, 1 manual minimum,
+// 2 manual maximum, 3 both), padded by the padding percentage on the automatic ends.
+void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, double manualMin,
+               double manualMax, double padPercent, int pixels, double pixelsPerStep)
+{
+    double lo = any ? dmin : 0, hi = any ? dmax : 1;
+    const bool autoLo = control != 1 && control != 3, autoHi = control != 2 && control != 3;
+    if (!autoLo)
+        lo = manualMin;
+    if (!autoHi)
+        hi = manualMax;
+    if (hi < lo)
+        std::swap(lo, hi);
+    if (hi - lo <= std::abs(hi) * 1e-9) {
+        const double d = hi == 0 ? 1 : std::abs(hi) * 0.1;
+        if (autoLo) lo -= d;
+        if (autoHi) hi += d;
+        if (hi <= lo) hi = lo + 1;
+    }
+    const double pad = (hi - lo) * std::clamp(padPercent, 0.0, 100.0) / 100.0;
+    if (autoLo) lo -= pad;
+    if (autoHi) hi += pad;
+    axis.Min = lo;
+    axis.Max = hi;
+    axis.Step = NiceStep(hi - lo, std::max(1.0, pixels / pixelsPerStep));
+}
+
+QPen GridPen(const TGraphObject& o, const QColor& colour)
+{
+    QPen pen(colour, 1);
+    switch (o.Int(PEP::GridStyle)) {
+    case sgThick: pen.setWidth(2); break;
+    case sgDot: pen.setStyle(Qt::DotLine); break;
+    case sgDash: pen.setStyle(Qt::DashLine); break;
+    case sgPixel: pen.setStyle(Qt::CustomDashLine); pen.setDashPattern({1, 3}); break;
+    default: break;
+    }
+    return pen;
+}
+
+QFont MakeFont(const QString& family, int pixels, bool bold, bool italic, bool underline)
+{
+    QFont f;
+    if (!Blank(family))
+        f.setFamily(family);
+    f.setPixelSize(std::max(6, pixels));
+    f.setBold(bold);
+    f.setItalic(italic);
+    f.setUnderline(underline);
+    return f;
+}
+
+// Smooth curve through the points: Catmull-Rom segments as cubic Beziers.
+void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
+{
+    path.moveTo(pts[0]);
+    if (pts.size() == 2) {
+        path.lineTo(pts[1]);
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+        const QPointF p0 = pts[i == 0 ? 0 : i - 1], p1 = pts[i], p2 = pts[i + 1];
+        const QPointF p3 = pts[i + 2 < pts.size() ? i + 2 : i + 1];
+        path.cubicTo(p1 + (p2 - p0) / 6.0, p2 - (p3 - p1) / 6.0, p2);
+    }
+}
+
+// Fills the band index of every pixel of the plotting area covered by the data: each cell of
+// the grid (two neighbouring points of two neighbouring subsets) is cut into two triangles, in
+// which the value is interpolated linearly.
+void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls& nulls,
+                 const std::function<QPointF(double, double)>& toPixel, double yLo, double yHi,
+                 int w, int h, std::vector<std::int16_t>& out)
+{
+    out.assign(std::size_t(w) * h, -1);
+    const int S = o.Subsets(), P = o.Points();
+    if (P < 2 || S < 1)
+        return;
+    struct V { double x, y, z; bool ok; };
+    auto vertex = [&](int s, int p, int rowOverride) {
+        const double x = o.X(s, p), z = o.Z(s, p);
+        double y = o.Y(s, p);
+        const bool ok = !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z);
+        if (rowOverride >= 0)
+            y = rowOverride == 0 ? yLo : yHi; // one subset spans the whole height
+        const QPointF px = toPixel(x, y);
+        return V{px.x(), px.y(), z, ok};
+    };
+    auto triangle = [&](const V& a, const V& b, const V& c) {
+        if (!a.ok || !b.ok || !c.ok)
+            return;
+        const double area = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+        if (std::abs(area) < 1e-12)
+            return;
+        const int x0 = std::max(0, int(std::floor(std::min({a.x, b.x, c.x}))));
+        const int x1 = std::min(w - 1, int(std::ceil(std::max({a.x, b.x, c.x}))));
+        const int y0 = std::max(0, int(std::floor(std::min({a.y, b.y, c.y}))));
+        const int y1 = std::min(h - 1, int(std::ceil(std::max({a.y, b.y, c.y}))));
+        const double inv = 1.0 / area;
+        const double eps = -1e-9;
+        for (int py = y0; py <= y1; ++py) {
+            const double cy = py + 0.5;
+            std::int16_t* row = out.data() + std::size_t(py) * w;
+            for (int px = x0; px <= x1; ++px) {
+                const double cx = px + 0.5;
+                const double wa = ((b.x - cx) * (c.y - cy) - (c.x - cx) * (b.y - cy)) * inv;
+                const double wb = ((c.x - cx) * (a.y - cy) - (a.x - cx) * (c.y - cy)) * inv;
+                const double wc = 1.0 - wa - wb;
+                if (wa < eps || wb < eps || wc < eps)
+                    continue;
+                row[px] = std::int16_t(bands.Band(wa * a.z + wb * b.z + wc * c.z));
+            }
+        }
+    };
+    const bool single = S == 1;
+    const int rows = single ? 1 : S - 1;
+    for (int s = 0; s < rows; ++s) {
+        for (int p = 0; p + 1 < P; ++p) {
+            const V a = vertex(s, p, single ? 0 : -1), b = vertex(s, p + 1, single ? 0 : -1);
+            const V c = vertex(single ? s : s + 1, p + 1, single ? 1 : -1);
+            const V d = vertex(single ? s : s + 1, p, single ? 1 : -1);
+            triangle(a, b, c);
+            triangle(a, c, d);
+        }
+    }
+}
+
+} // namespace
+
+QColor EngineColor(std::uint32_t c) { return QColor(int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16 & 0xFF)); }
+
+int TContourBands::Band(double z) const
+{
+    const double k = std::floor((z - Base) / Width);
+    return int(std::clamp(k, 0.0, double(Count - 1)));
+}
+
+TContourBands ContourBandsOf(const TGraphObject& o)
+{
+    const TNulls nulls{o.Double(PEP::NullDataValueX), o.Double(PEP::NullDataValueY)};
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (int s = 0; s < o.Subsets(); ++s)
+        for (int p = 0; p < o.Points(); ++p) {
+            const double z = o.Z(s, p);
+            if (nulls.Missing(o.X(s, p), o.Y(s, p)) || z == nulls.Y || !std::isfinite(z))
+                continue;
+            lo = std::min(lo, z);
+            hi = std::max(hi, z);
+        }
+    if (lo > hi)
+        lo = hi = 0;
+    const int control = o.Int(PEP::ManualScaleControlZ);
+    if (control == sgManualMin || control == sgManualMinAndMax)
+        lo = o.Double(PEP::ManualMinZ);
+    if (control == sgManualMax || control == sgManualMinAndMax)
+        hi = o.Double(PEP::ManualMaxZ);
+    if (hi < lo)
+        std::swap(lo, hi);
+    TContourBands b;
+    const double line = o.Double(PEP::ManualZAxisLine);
+    b.Width = line > 0 && std::isfinite(line) ? line : NiceStep(hi - lo > 0 ? hi - lo : 1, 10);
+    b.Base = std::floor(lo / b.Width) * b.Width;
+    b.Count = int(std::clamp(std::floor((hi - b.Base) / b.Width) + 1, 1.0, 1000.0));
+    return b;
+}
+
+// An inverted Y (or X) axis is a depth axis: its numbers grow downward (or leftward) and read a
+// value v as the depth -v. The survey hands its depths as negative heights, so the water surface
+// (0) stays at the top of the profile and deeper rows of the pseudo-section lie lower, while the
+// axis shows the depths as positive numbers.
+void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGraphLayout& layout)
+{
+    layout = TGraphLayout{};
+    const QRect all(0, 0, width, height);
+    p.save();
+    p.setClipRect(all);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+
+    const QColor desk = Colour(o, PEP::DeskColor), text = Colour(o, PEP::TextColor);
+    p.fillRect(all, desk);
+
+    // Border.
+    int inset = 0;
+    switch (o.Int(PEP::BorderTypes)) {
+    case sgDropShadow:
+        p.fillRect(QRect(3, height - 3, width - 3, 3), Colour(o, PEP::ShadowColor));
+        p.fillRect(QRect(width - 3, 3, 3, height - 3), Colour(o, PEP::ShadowColor));
+        p.setPen(text);
+        p.drawRect(QRect(0, 0, width - 4, height - 4));
+        inset = 4;
+        break;
+    case sgSingleLine:
+        p.setPen(text);
+        p.drawRect(QRect(0, 0, width - 1, height - 1));
+        inset = 1;
+        break;
+    case sgInset:
+        p.setPen(desk.darker(160));
+        p.drawLine(0, 0, width - 1, 0);
+        p.drawLine(0, 0, 0, height - 1);
+        p.setPen(desk.lighter(130));
+        p.drawLine(width - 1, 1, width - 1, height - 1);
+        p.drawLine(1, height - 1, width - 1, height - 1);
+        inset = 2;
+        break;
+    default: break;
+    }
+
+    // Fonts grow with the image unless fixed.
+    const int sizeStep = o.Int(PEP::FontSize); // large, medium, small
+    const double sizeScale = sizeStep == sgLarge ? 1.0 : sizeStep == sgSmall ? 0.75 : 0.88;
+    const double base = (o.Int(PEP::FixedFonts) ? 13.0 : std::clamp(std::min(width, height) / 26.0, 9.0, 18.0))
+                        * sizeScale * Factor(o, PEP::FontSizeGlobalCntl);
+    const QFont titleFont = MakeFont(o.Text(PEP::MainTitleFont), int(base * 1.3 * Factor(o, PEP::FontSizeTitleCntl)),
+                                     o.Int(PEP::MainTitleBold), o.Int(PEP::MainTitleItalic), o.Int(PEP::MainTitleUnderline));
+    const QFont subFont = MakeFont(o.Text(PEP::SubTitleFont), int(base * 1.1 * Factor(o, PEP::FontSizeTitleCntl)),
+                                   o.Int(PEP::SubTitleBold), o.Int(PEP::SubTitleItalic), o.Int(PEP::SubTitleUnderline));
+    const QFont labelFont = MakeFont(o.Text(PEP::LabelFont), int(base * Factor(o, PEP::FontSizeALCntl)),
+                                     o.Int(PEP::LabelBold), o.Int(PEP::LabelItalic), o.Int(PEP::LabelUnderline));
+    const QFont numberFont = MakeFont(o.Text(PEP::LabelFont), int(base * 0.9 * Factor(o, PEP::FontSizeGNCntl)),
+                                      false, false, false);
+    const QFont legendFont = MakeFont(o.Text(PEP::LabelFont), int(base * 0.85 * Factor(o, PEP::FontSizeLegendCntl)),
+                                      false, false, false);
+    const QFontMetrics titleFm(titleFont), subFm(subFont), labelFm(labelFont), numberFm(numberFont), legendFm(legendFont);
+
+    QRect area = all.adjusted(inset + 4, inset + 3, -inset - 4, -inset - 3);
+
+    // Titles.
+    p.setPen(text);
+    const QString title = o.Text(PEP::MainTitle), sub = o.Text(PEP::SubTitle);
+    if (!Blank(title)) {
+        p.setFont(titleFont);
+        p.drawText(QRect(area.left(), area.top(), area.width(), titleFm.height()), Qt::AlignCenter, title);
+        area.setTop(area.top() + titleFm.height() + 2);
+    }
+    if (!Blank(sub)) {
+        p.setFont(subFont);
+        p.drawText(QRect(area.left(), area.top(), area.width(), subFm.height()), Qt::AlignCenter, sub);
+        area.setTop(area.top() + subFm.height() + 2);
+    }
+
+    // Data ranges.
+    const bool contour = IsContour(o);
+    const TNulls nulls{o.Double(PEP::NullDataValueX), o.Double(PEP::NullDataValueY)};
+    double xLo = std::numeric_limits<double>::infinity(), xHi = -xLo, yLo = xLo, yHi = -xLo;
+    for (int s = 0; s < o.Subsets(); ++s)
+        for (int q = 0; q < o.Points(); ++q) {
+            const double x = o.X(s, q), y = o.Y(s, q);
+            if (nulls.Missing(x, y) || (contour && o.Z(s, q) == nulls.Y))
+                continue;
+            xLo = std::min(xLo, x); xHi = std::max(xHi, x);
+            yLo = std::min(yLo, y); yHi = std::max(yHi, y);
+        }
+    const bool any = xLo <= xHi;
+
+    // Legend of the contour bands.
+    const TContourBands bands = contour ? ContourBandsOf(o) : TContourBands{};
+    const int colourCount = std::max(1, o.ElementCount(PEP::SubsetColors) > 0 ? o.ElementCount(PEP::SubsetColors) : 16);
+    std::vector<QRgb> bandColour(std::size_t(bands.Count));
+    for (int k = 0; k < bands.Count; ++k)
+        bandColour[k] = EngineColor(std::uint32_t(o.ElementInt(PEP::SubsetColors, std::min(k, colourCount - 1)))).rgb();
+    const bool legend = contour && o.Int(PEP::ShowLegend);
+    const int legendWhere = o.Int(PEP::LegendLocation);
+    const int axisDecimals = std::clamp(int(std::ceil(-std::log10(bands.Width) - 1e-9)), 0, 6);
+    auto bandText = [&](int k) { return QString::number(bands.Base + k * bands.Width, 'f', axisDecimals); };
+    QRect legendRect;
+    if (legend) {
+        int textW = 0;
+        for (int k : {0, bands.Count})
+            textW = std::max(textW, legendFm.horizontalAdvance(bandText(k)));
+        const int boxW = 14;
+        if (legendWhere == sgLegendLeft || legendWhere == sgLegendRight) {
+            const int lw = boxW + 4 + textW + 6;
+            legendRect = legendWhere == sgLegendLeft ? QRect(area.left(), area.top(), lw, area.height())
+                                                      : QRect(area.right() - lw + 1, area.top(), lw, area.height());
+            if (legendWhere == sgLegendLeft) area.setLeft(area.left() + lw + 4);
+            else area.setRight(area.right() - lw - 4);
+        } else {
+            const int lh = boxW + 2 + legendFm.height();
+            legendRect = legendWhere == sgLegendTop ? QRect(area.left(), area.top(), area.width(), lh)
+                                                     : QRect(area.left(), area.bottom() - lh + 1, area.width(), lh);
+            if (legendWhere == sgLegendTop) area.setTop(area.top() + lh + 4);
+            else area.setBottom(area.bottom() - lh - 4);
+        }
+    }
+
+    // Axes: room for their numbers and titles, then the plotting area.
+    const int showX = o.Int(PEP::ShowXAxis), showY = o.Int(PEP::ShowYAxis);
+    const bool xNumbers = showX <= sgGridLabels, yNumbers = showY <= sgGridLabels;
+    const bool xTitle = (showX == sgGridPlusAxisLabels || showX == sgAxisLabels || showX == sgAxisLabelsOnly)
+                        && !Blank(o.Text(PEP::XAxisLabel));
+    const bool yTitle = (showY == sgGridPlusAxisLabels || showY == sgAxisLabels || showY == sgAxisLabelsOnly)
+                        && !Blank(o.Text(PEP::YAxisLabel));
+    const bool xOnTop = o.Int(PEP::XAxisOnTop);
+    TAxis xAxis, yAxis;
+    xAxis.Negated = o.Int(PEP::InvertedXAxis);
+    yAxis.Negated = o.Int(PEP::InvertedYAxis);
+    // First estimate of the plotting area for the step choice, then the numbers' real width.
+    QRect plot = area;
+    const int xBand = (xNumbers ? numberFm.height() + 4 : 0) + (xTitle ? labelFm.height() + 2 : 0);
+    if (xOnTop) plot.setTop(plot.top() + xBand);
+    else plot.setBottom(plot.bottom() - xBand);
+    ScaleAxis(yAxis, any, yLo, yHi, o.Int(PEP::ManualScaleControlY), o.Double(PEP::ManualMinY),
+              o.Double(PEP::ManualMaxY), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.height(), 40);
+    if (o.Int(PEP::ManualYAxisTicknLine) && o.Double(PEP::ManualYAxisLine) > 0) {
+        yAxis.Step = o.Double(PEP::ManualYAxisLine);
+        yAxis.TickStep = o.Double(PEP::ManualYAxisTick);
+    }
+    int yNumW = 0;
+    if (yNumbers)
+        for (double v : yAxis.Grid())
+            yNumW = std::max(yNumW, numberFm.horizontalAdvance(yAxis.Label(v, yAxis.Decimals())));
+    plot.setLeft(plot.left() + (yNumbers ? yNumW + 6 : 0) + (yTitle ? labelFm.height() + 2 : 0));
+    plot.setRight(plot.right() - std::max(4, numberFm.horizontalAdvance(QStringLiteral("00")) / 2));
+    if (!xOnTop || !xNumbers)
+        plot.setTop(plot.top() + (yNumbers ? numberFm.height() / 2 : 0));
+    if (plot.width() < kMinPlot) plot.setWidth(kMinPlot);
+    if (plot.height() < kMinPlot) plot.setHeight(kMinPlot);
+    ScaleAxis(xAxis, any, xLo, xHi, o.Int(PEP::ManualScaleControlX), o.Double(PEP::ManualMinX),
+              o.Double(PEP::ManualMaxX), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.width(), 70);
+    if (o.Int(PEP::ManualXAxisTicknLine) && o.Double(PEP::ManualXAxisLine) > 0) {
+        xAxis.Step = o.Double(PEP::ManualXAxisLine);
+        xAxis.TickStep = o.Double(PEP::ManualXAxisTick);
+    }
+
+    const double L = plot.left(), T = plot.top(), W = plot.width(), H = plot.height();
+    const double xSpan = xAxis.Max - xAxis.Min, ySpan = yAxis.Max - yAxis.Min;
+    auto toPixel = [&](double x, double y) {
+        return QPointF(L + (x - xAxis.Min) / xSpan * W, T + H - (y - yAxis.Min) / ySpan * H);
+    };
+    layout = TGraphLayout{true, L, T, L + W, T + H, xAxis.Min, xAxis.Max, yAxis.Min, yAxis.Max};
+
+    // Plotting area, grid behind or in front of the data.
+    p.fillRect(plot, Colour(o, PEP::GraphBackColor));
+    const int gridControl = o.Int(PEP::GridLineControl);
+    auto drawGrid = [&] {
+        p.save();
+        p.setClipRect(plot);
+        p.setPen(GridPen(o, Colour(o, PEP::GraphForeColor)));
+        const bool yGrid = (gridControl == sgYPlusXAxis || gridControl == sgYAxis)
+                           && (showY == sgGridPlusAxisLabels || showY == sgGridLabels || showY == sgNoLabels);
+        const bool xGrid = (gridControl == sgYPlusXAxis || gridControl == sgXAxis)
+                           && (showX == sgGridPlusAxisLabels || showX == sgGridLabels || showX == sgNoLabels);
+        if (yGrid)
+            for (double v : yAxis.Grid()) {
+                const int py = int(std::lround(toPixel(0, v).y()));
+                p.drawLine(plot.left(), py, plot.right(), py);
+            }
+        if (xGrid)
+            for (double v : xAxis.Grid()) {
+                const int px = int(std::lround(toPixel(v, 0).x()));
+                p.drawLine(px, plot.top(), px, plot.bottom());
+            }
+        p.restore();
+    };
+    const bool gridInFront = o.Int(PEP::GridInFront);
+    if (!gridInFront)
+        drawGrid();
+
+    // Data.
+    p.save();
+    p.setClipRect(plot);
+    if (contour) {
+        std::vector<std::int16_t> band;
+        RasterBands(o, bands, nulls, [&](double x, double y) { return toPixel(x, y) - QPointF(L, T); },
+                    yAxis.Min, yAxis.Max, plot.width(), plot.height(), band);
+        QImage img(plot.size(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        const bool lines = o.Int(PEP::PlottingMethod) == 23;
+        const int w = plot.width(), h = plot.height();
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+            const std::int16_t* b = band.data() + std::size_t(y) * w;
+            for (int x = 0; x < w; ++x) {
+                const int k = b[x];
+                if (k < 0)
+                    continue;
+                if (lines) {
+                    const bool edge = (x + 1 < w && b[x + 1] >= 0 && b[x + 1] != k)
+                                      || (y + 1 < h && b[x + w] >= 0 && b[x + w] != k);
+                    if (!edge)
+                        continue;
+                }
+                line[x] = bandColour[std::size_t(k)];
+            }
+        }
+        p.drawImage(plot.topLeft(), img);
+    } else {
+        const int method = o.Int(PEP::PlottingMethod);
+        const bool spline = method == 16 || method == 15;          // spline, points plus spline
+        const bool points = method == 2 || method == 17 || method == 15; // point kinds
+        const bool line = method != 2;
+        const bool gaps = o.Int(PEP::NullDataGaps);
+        for (int s = 0; s < o.Subsets(); ++s) {
+            const QColor c = EngineColor(std::uint32_t(o.ElementInt(PEP::SubsetColors, s)));
+            std::vector<std::vector<QPointF>> runs(1);
+            for (int q = 0; q < o.Points(); ++q) {
+                const double x = o.X(s, q), y = o.Y(s, q);
+                if (nulls.Missing(x, y)) {
+                    if (gaps && !runs.back().empty())
+                        runs.emplace_back();
+                    continue;
+                }
+                runs.back().push_back(toPixel(x, y));
+            }
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.setPen(QPen(c, 1.5));
+            p.setBrush(Qt::NoBrush);
+            for (const auto& run : runs) {
+                if (run.empty())
+                    continue;
+                if (line && run.size() > 1) {
+                    if (spline) {
+                        QPainterPath path;
+                        AddSpline(path, run);
+                        p.drawPath(path);
+                    } else {
+                        p.drawPolyline(run.data(), int(run.size()));
+                    }
+                }
+                if (points || run.size() == 1) {
+                    p.setBrush(c);
+                    for (const QPointF& pt : run)
+                        p.drawRect(QRectF(pt.x() - 2, pt.y() - 2, 4, 4));
+                    p.setBrush(Qt::NoBrush);
+                }
+            }
+            p.setRenderHint(QPainter::Antialiasing, false);
+        }
+    }
+    p.restore();
+    if (gridInFront)
+        drawGrid();
+
+    // Frame of the plotting area in the axis colours, tick marks, numbers and axis titles.
+    const QColor xColour = Colour(o, PEP::XAxisColor), yColour = Colour(o, PEP::YAxisColor);
+    const int xAxisY = xOnTop ? plot.top() : plot.bottom();
+    p.setPen(yColour);
+    p.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
+    p.drawLine(plot.right(), plot.top(), plot.right(), plot.bottom());
+    p.setPen(xColour);
+    p.drawLine(plot.left(), plot.top(), plot.right(), plot.top());
+    p.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
+    p.setPen(Colour(o, PEP::TickColor));
+    const int tickLen = 4;
+    if (o.Int(PEP::ShowTickMarkY) != sgTicksHide && showY != sgEmpty) {
+        const int dir = o.Int(PEP::ShowTickMarkY) == sgTicksInside ? 1 : -1;
+        for (double v : yAxis.Ticks()) {
+            const int py = int(std::lround(toPixel(0, v).y()));
+            p.drawLine(plot.left(), py, plot.left() + dir * tickLen, py);
+        }
+    }
+    if (o.Int(PEP::ShowTickMarkX) != sgTicksHide && showX != sgEmpty) {
+        const int dir = (o.Int(PEP::ShowTickMarkX) == sgTicksInside) == xOnTop ? 1 : -1;
+        for (double v : xAxis.Ticks()) {
+            const int px = int(std::lround(toPixel(v, 0).x()));
+            p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
+        }
+    }
+    p.setPen(text);
+    p.setFont(numberFont);
+    if (yNumbers)
+        for (double v : yAxis.Grid()) {
+            const int py = int(std::lround(toPixel(0, v).y()));
+            p.drawText(QRect(plot.left() - 4 - yNumW, py - numberFm.height() / 2, yNumW, numberFm.height()),
+                       Qt::AlignRight | Qt::AlignVCenter, yAxis.Label(v, yAxis.Decimals()));
+        }
+    if (xNumbers) {
+        int lastRight = std::numeric_limits<int>::min();
+        for (double v : xAxis.Grid()) {
+            const QString s = xAxis.Label(v, xAxis.Decimals());
+            const int tw = numberFm.horizontalAdvance(s);
+            const int px = int(std::lround(toPixel(v, 0).x())) - tw / 2;
+            if (px < lastRight + 4)
+                continue;
+            const int py = xOnTop ? plot.top() - 2 - numberFm.height() : plot.bottom() + 3;
+            p.drawText(QRect(px, py, tw, numberFm.height()), Qt::AlignCenter, s);
+            lastRight = px + tw;
+        }
+    }
+    p.setFont(labelFont);
+    if (xTitle) {
+        const int py = xOnTop ? plot.top() - (xNumbers ? numberFm.height() + 4 : 0) - labelFm.height() - 1
+                              : plot.bottom() + (xNumbers ? numberFm.height() + 4 : 0) + 1;
+        p.drawText(QRect(plot.left(), py, plot.width(), labelFm.height()), Qt::AlignCenter, o.Text(PEP::XAxisLabel));
+    }
+    if (yTitle) {
+        p.save();
+        const int px = plot.left() - (yNumbers ? yNumW + 6 : 0) - labelFm.height() - 1;
+        p.translate(px, plot.bottom());
+        p.rotate(-90);
+        p.drawText(QRect(0, 0, plot.height(), labelFm.height()), Qt::AlignCenter, o.Text(PEP::YAxisLabel));
+        p.restore();
+    }
+
+    // Contour legend: one box per band, the highest band first (or leftmost).
+    if (legend) {
+        p.setFont(legendFont);
+        const int n = bands.Count;
+        const bool vertical = legendWhere == sgLegendLeft || legendWhere == sgLegendRight;
+        const int boxW = 14;
+        if (vertical) {
+            const double rowH = std::min<double>(legendFm.height() + 2, double(legendRect.height()) / n);
+            const int every = std::max(1, int(std::ceil(legendFm.height() / std::max(1.0, rowH))));
+            for (int k = n - 1, r = 0; k >= 0; --k, ++r) {
+                const QRectF box(legendRect.left(), legendRect.top() + r * rowH, boxW, rowH);
+                p.fillRect(box, QColor::fromRgb(bandColour[std::size_t(k)]));
+                if (k % every == 0) {
+                    p.setPen(text);
+                    p.drawText(QRectF(box.right() + 4, box.bottom() - legendFm.height() / 2.0, legendRect.width() - boxW - 4,
+                                      legendFm.height()), Qt::AlignLeft | Qt::AlignVCenter, bandText(k));
+                }
+            }
+        } else {
+            const double colW = double(legendRect.width()) / n;
+            const int every = std::max(1, int(std::ceil((legendFm.horizontalAdvance(bandText(n)) + 4) / std::max(1.0, colW))));
+            for (int k = 0; k < n; ++k) {
+                const QRectF box(legendRect.left() + k * colW, legendRect.top(), colW, boxW);
+                p.fillRect(box, QColor::fromRgb(bandColour[std::size_t(k)]));
+                if (k % every == 0) {
+                    p.setPen(text);
+                    p.drawText(QRectF(box.left(), box.bottom() + 1, colW * every, legendFm.height()),
+                               Qt::AlignLeft | Qt::AlignTop, bandText(k));
+                }
+            }
+        }
+    }
+    p.restore();
+}

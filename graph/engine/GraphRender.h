@@ -1,0 +1,19 @@
+#pragma once
+#include "GraphObject.h"
+
+class QPainter;
+
+// Draws the object's graph at the given size with the painter's origin at its top-left corner, and
+// tells where the plotting area and the axes went.
+void RenderGraph(const TGraphObject& object, QPainter& painter, int width, int height, TGraphLayout& layout);
+
+// The Qt colour of an engine colour value 0x00BBGGRR.
+QColor EngineColor(std::uint32_t colorRef);
+
+// Colour band of a contour value: bands of equal width from a base aligned on that width.
+struct TContourBands {
+    double Base = 0, Width = 1;
+    int Count = 1;
+    int Band(double z) const;
+};
+TContourBands ContourBandsOf(const TGraphObject& object);
