@@ -1,0 +1,278 @@
+// What the user does around and during a survey: Start and its file dialog, the acceptance
+// of the window's values, Stop and "New survey", marks, pause, new reference, simulation.
+#include "SurveyFixture.h"
+#include "acquisition/Main.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstring>
+
+using Acquisition::TMainFrm;
+
+namespace {
+
+// Marks of channel 1's records, one per stored cycle.
+std::vector<float> marks(const QByteArray& bin, int channels)
+{
+    std::vector<float> m;
+    for (qsizetype at = 1029; at + 304 <= bin.size(); at += 304 * channels) {
+        float v;
+        std::memcpy(&v, bin.constData() + at + 272, 4);
+        m.push_back(v);
+    }
+    return m;
+}
+
+TEST(PulseTime, EditTextToInstrumentUnits)
+{
+    const struct {
+        const char* text;
+        uint16_t current, units;
+    } rows[] = {
+        {"255", 0, 25}, {"90", 0, 15},     {"9000", 0, 800}, {"-250", 0, 800},
+        {"655360", 0, 15}, {"abc", 30, 30}, {"", 7, 15},     {" 300 ", 0, 30},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(Acquisition::PulseTimeUnits(r.text, r.current), r.units) << r.text;
+    EXPECT_EQ(Acquisition::WithoutExtension("/a.b/survey.txt"), "/a.b/survey");
+    EXPECT_EQ(Acquisition::WithoutExtension("/a.b/survey"), "/a.b/survey");
+    EXPECT_EQ(Acquisition::WithoutExtension("/data/run.1.bin"), "/data/run.1");
+}
+
+TEST_F(SurveyTest, StopThenNewSurveyStartsAgainFromTheStatus)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString first = dir.File("first"), second = dir.File("second");
+    run({startWith(first), stopAfter(3)});
+    powerOn();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+    EXPECT_TRUE(w.NewSurveyBtn->isEnabled());
+    EXPECT_FALSE(w.StopBtn->isEnabled());
+    EXPECT_FALSE(w.ShowRho->isEnabled());
+    EXPECT_EQ(ActivePort->GetState(), Port);
+    const QByteArray firstBin = fileBytes(first + ".bin"), firstText = fileBytes(first + ".txt");
+    const int firstCycles = instrument->Cycles();
+    ASSERT_GT(firstBin.size(), 1029);
+
+    // "New survey": the status again, Start proposes the file last used.
+    const int statusBefore = instrument->Count("command 30");
+    run({startWith(second), stopAfter(firstCycles + 3)});
+    w.NewSurveyBtn->click();
+    EXPECT_EQ(instrument->Count("command 30"), statusBefore + 1);
+    EXPECT_EQ(instrument->Count("stop"), 2);
+    EXPECT_EQ(fileBytes(first + ".bin"), firstBin);
+    EXPECT_EQ(fileBytes(first + ".txt"), firstText);
+    const QByteArray secondBin = fileBytes(second + ".bin");
+    EXPECT_EQ((secondBin.size() - 1030) % (304 * 10), 0);
+    EXPECT_GT(secondBin.size(), 1029);
+    EXPECT_FALSE(QFileInfo::exists(second + "#1.bin"));
+    const auto saves = std::count_if(dialogs.Calls.begin(), dialogs.Calls.end(), [](const auto& c) { return c.Kind == "SaveFile"; });
+    ASSERT_EQ(saves, 2);
+    EXPECT_EQ(dialogs.Calls.back().Request.FileName, "first"); // the setup's "AcquisitionFile"
+    EXPECT_EQ(dialogs.Calls.back().Request.Filter, "Acquisition data file (*.txt,*.bin)|*.txt;*.bin");
+    EXPECT_EQ(w.AcquisitionFileName, second + ".txt");
+
+    // Power then takes the link down.
+    w.PowerAction->trigger();
+    EXPECT_EQ(ActivePort->GetState(), 0);
+    EXPECT_FALSE(w.ConnectGb->isHidden());
+}
+
+TEST_F(SurveyTest, CancelledFileDialogEndsTheSurveyWithoutProgramming)
+{
+    serve();
+    TMainFrm& w = start();
+    run({{[this] { return waitingForStart(); }, [this] {
+              dialogs.AnswerSave(QString());
+              frm->Action2->trigger();
+          }}});
+    powerOn();
+    EXPECT_EQ(w.StopRequested, 1);
+    EXPECT_EQ(instrument->Count("program 34") + instrument->Count("program 47"), 0);
+    EXPECT_EQ(instrument->Cycles(), 0);
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+    EXPECT_EQ(ActivePort->GetState(), Port);
+}
+
+TEST_F(SurveyTest, OverwriteQuestionNoAsksForAnotherFile)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString taken = dir.File("taken"), other = dir.File("other");
+    WriteFile("taken.txt", "keep me");
+    run({{[this] { return waitingForStart(); }, [this, taken, other] {
+              dialogs.AnswerSave(taken);
+              dialogs.AnswerMessage(IDNO);  // do not overwrite
+              dialogs.AnswerSave(other);    // the dialog again
+              frm->Action2->trigger();
+          }},
+         stopAfter(2)});
+    powerOn();
+    EXPECT_EQ(fileBytes(taken + ".txt"), "keep me");
+    EXPECT_TRUE(fileBytes(other + ".txt").startsWith("Distance;Depth;"));
+    const QStringList shown = dialogs.Messages();
+    ASSERT_EQ(shown.size(), 2); // the connect prompt, then the question
+    EXPECT_EQ(shown[1], "Overwrite file : " + taken + ".txt");
+    EXPECT_EQ(dialogs.Calls[2].Caption, "File exist");
+    EXPECT_EQ(dialogs.Calls[2].Flags, unsigned(MB_YESNO | MB_ICONWARNING));
+    EXPECT_EQ(w.AcquisitionFileName, other + ".txt");
+}
+
+TEST_F(SurveyTest, AcceptanceRulesAndTheirMessages)
+{
+    serve();
+    TMainFrm& w = start();
+    w.TimeEdt->setText("255");
+    w.ChannelEdt->setText("25");
+    w.TxVoltageEdt->setText("12,5"); // a comma under a point locale
+    int startsGiven = 0;
+    run({{[this] { return waitingForStart(); }, [&] {
+              ++startsGiven;
+              dialogs.AnswerSave(dir.File("acc"));
+              frm->Action2->trigger();
+          }},
+         // Refused: the survey waits for Start again; the voltage is corrected.
+         {[&] { return frm->AcquisitionMode == 0 && dialogs.Messages().size() >= 2; }, [&] {
+              EXPECT_EQ(dialogs.Messages().last(), "Verify .ini file with Quorelini, Comma not available\r\n Enter x.xx");
+              EXPECT_FLOAT_EQ(w.RemoteTxVoltage, 24.0f); // read again from the setup file
+              w.TxVoltageEdt->setText("12.5");
+              ++startsGiven;
+              dialogs.AnswerSave(dir.File("acc"));
+              frm->Action2->trigger();
+          }},
+         stopAfter(2)});
+    powerOn();
+    EXPECT_EQ(startsGiven, 2);
+    EXPECT_EQ(w.RemoteTime, 25);
+    EXPECT_EQ(w.TimeEdt->text(), "250");
+    EXPECT_EQ(w.ChannelCount, 10);
+    EXPECT_EQ(w.ChannelEdt->text(), "10");
+    EXPECT_TRUE(fileBytes(setupPath).contains("Channel=25\r\n")); // as typed
+    EXPECT_TRUE(fileBytes(setupPath).contains("RemoteTxVoltage=12.5\r\n"));
+    EXPECT_EQ(instrument->Program().PulseTime, 25);
+    EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
+}
+
+// A failure in the outer acceptance region is said once; the survey then waits for Start
+// instead of asking again for ever.
+TEST_F(SurveyTest, OuterAcceptanceFailureIsShownOnceAndWaitsForStart)
+{
+    serve();
+    TMainFrm& w = start();
+    QElapsedTimer clock;
+    run({{[this] { return waitingForStart(); }, [&] {
+              w.SetupIni.reset(); // the write-back fails, and so does reading the voltage again
+              dialogs.AnswerSave(dir.File("outer"));
+              frm->Action2->trigger();
+              clock.start();
+          }},
+         {[&] { return clock.isValid() && clock.elapsed() > 300; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    const QStringList shown = dialogs.Messages();
+    EXPECT_EQ(shown.count("Input error"), 1) << shown.join(" | ").toStdString();
+    EXPECT_EQ(w.AcquisitionMode, 0);
+    EXPECT_EQ(instrument->Cycles(), 0);
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+}
+
+TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString file = dir.File("marks");
+    int pressedAt = 0, secondAt = 0;
+    run({startWith(file),
+         {[this] { return cycles() >= 2; }, [&] {
+              w.Mark5->trigger();
+              w.Mark9->trigger();
+              pressedAt = cycles();
+          }},
+         {[&] { return cycles() >= pressedAt + 3; }, [&] {
+              EXPECT_TRUE(w.MarkImg->isHidden());
+              w.Mark9->trigger();
+              secondAt = cycles();
+          }},
+         {[&] { return secondAt > 0 && cycles() >= secondAt + 3; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    const std::vector<float> m = marks(fileBytes(file + ".bin"), 10);
+    ASSERT_GE(m.size(), 8u);
+    const auto at500 = std::find(m.begin(), m.end(), 500.0f);
+    ASSERT_NE(at500, m.end());
+    EXPECT_EQ(std::count(m.begin(), m.end(), 500.0f), 1);
+    EXPECT_TRUE(std::all_of(m.begin(), at500, [](float v) { return v == 0; }));
+    const auto at1002 = std::find(m.begin(), m.end(), 1002.0f);
+    ASSERT_NE(at1002, m.end());
+    EXPECT_TRUE(std::all_of(at500 + 1, at1002, [](float v) { return v == 1001.0f; }));
+    EXPECT_GT(at1002 - at500, 1);
+    EXPECT_TRUE(std::all_of(at1002, m.end(), [](float v) { return v == 1002.0f; }));
+    // Only channel 1 carries it.
+    const QByteArray bin = fileBytes(file + ".bin");
+    float second = -1;
+    std::memcpy(&second, bin.constData() + 1029 + 304 + 272, 4);
+    EXPECT_EQ(second, 0.0f);
+}
+
+TEST_F(SurveyTest, PauseHoldsTheCyclesAndStopWhilePausedRunsOneMore)
+{
+    serve();
+    TMainFrm& w = start();
+    int pausedAt = 0;
+    QElapsedTimer clock;
+    run({startWith(dir.File("pause")),
+         {[this] { return cycles() >= 2; }, [&] {
+              w.PauseBtn->setChecked(true);
+              clock.start();
+          }},
+         {[&] { return clock.elapsed() > 150; }, [&] {
+              pausedAt = cycles();
+              clock.restart();
+          }},
+         {[&] { return clock.elapsed() > 300; }, [&] {
+              EXPECT_EQ(cycles(), pausedAt) << "no trigger while paused";
+              EXPECT_EQ(w.Speedtxt->text(), "0");
+              w.Action4->trigger(); // Stop while paused
+          }}});
+    powerOn();
+    EXPECT_EQ(instrument->Cycles(), pausedAt + 1);
+    EXPECT_TRUE(instrument->WaitForEvent("stop", 1000));
+}
+
+TEST_F(SurveyTest, NewReferenceAndSimulationOnlySetTheirFields)
+{
+    serve();
+    TMainFrm& w = start();
+    w.BitBtn5->click();
+    EXPECT_EQ(w.NewRefRequested, 1);
+    const int before = w.SimulationMode;
+    w.SimulationBtn->click();
+    EXPECT_NE(w.SimulationMode, before);
+    EXPECT_EQ(w.SimulationLbl->isHidden(), w.SimulationMode == 0);
+    w.SimulationBtn->click();
+    EXPECT_EQ(w.SimulationMode, 0);
+    EXPECT_TRUE(w.SimulationLbl->isHidden());
+    // In a survey: simulation counts fixes as the trip; a new reference restarts it.
+    w.SimulationBtn->click();
+    int refAt = 0;
+    run({startWith(dir.File("sim")),
+         {[this] { return cycles() >= 4; }, [&] {
+              w.BitBtn5->click();
+              refAt = w.Survey.CycleIndex;
+          }},
+         {[&] { return w.Survey.CycleIndex >= refAt + 3; }, [&] {
+              EXPECT_EQ(w.NewRefRequested, 0);
+              // The closed trip went into the offset (the fix count up to the new reference).
+              EXPECT_GE(w.Survey.Track.TripOffset, float(refAt));
+              EXPECT_LT(w.Survey.Track.Trip, float(w.Survey.CycleIndex - refAt + 1));
+              w.Action4->trigger();
+          }}});
+    powerOn();
+    EXPECT_GT(refAt, 0);
+}
+
+} // namespace

@@ -1,0 +1,296 @@
+// Whole surveys in Quorel against the test instrument: the acquisition files are compared byte
+// for byte with what this test computes, on its own, from what the instrument sent.
+#include "SurveyFixture.h"
+#include "acquisition/Main.h"
+#include "instrument/TestInstrument.h"
+#include "support/InsideWait.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sys/resource.h>
+#include <csignal>
+
+using Acquisition::TMainFrm;
+using Instrument::TCycleReadings;
+using Instrument::TFault;
+using Instrument::TFaultKind;
+using Instrument::TInstrumentSetup;
+using Instrument::TPoint;
+using Instrument::TTestInstrument;
+
+namespace {
+
+// --- What the files must hold, computed here from the instrument's bytes and the Parts' rules.
+
+float radians(float ddmm)
+{
+    const float t = static_cast<float>(double(ddmm) * 0.01);
+    const float d = static_cast<float>(std::trunc(t));
+    float m = static_cast<float>(double(t) - d);
+    m = static_cast<float>(double(m) * 1.6666666666666667);
+    return static_cast<float>((double(d) + m) * 3.141592653589793 * 0.005555555555555556);
+}
+
+QList<QByteArray> fields(const QByteArray& sentence) { return sentence.split(','); }
+
+double days(const QDateTime& t)
+{
+    return QDate(1899, 12, 30).daysTo(t.date()) + t.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+// printf's own formatting (exact ties to even), with a point whatever the process locale.
+QString f(const char* format, double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, v);
+    return QString::fromLatin1(buf).replace(',', '.');
+}
+
+struct Expected {
+    QByteArray Bin;  // records only (the header is checked apart)
+    QByteArray Text; // the whole text file
+    int StoredCycles = 0;
+};
+
+// The survey the window ran: its settings, its geometry as accepted at Start, and n cycles.
+Expected expectFiles(const SurveyTest* /*unused*/, const TMainFrm& w, const QString& setupNote, int cycles,
+                     uint32_t instrumentChannels, const std::vector<double>& dateValues)
+{
+    Q_UNUSED(setupNote);
+    Expected e;
+    const bool ip = w.IpDataChk->isChecked(), gps = w.GpsConnectedCB->isChecked(), sounder = w.SounderCB->isChecked();
+    const bool add = w.AddDistanceChk->isChecked();
+    const int channels = w.ChannelCount;
+    const bool second = w.SwitchEnabled != 0;
+    const std::array<float, 310>& geo = w.Workspace; // coordinates 124..189 as accepted
+    e.Text = "Distance;Depth;Rho 1;M 1;Rho 2;M 2;Rho 3;M 3;Rho 4;M 4;Rho 5;M 5;Rho 6;M 6;Rho 7;M 7;Rho 8;M 8;Rho 9;M 9;"
+             "Rho 10;M 10;C1;C2;P1;P2;P3;P4;P5;P6;P7;P8;P9;P10;P11;Latitude;Longitude;In+;In-;V1+;V1-;V2+;V2-;V3+;V3-;"
+             "V4+;V4-;V5+;V5-;V6+;V6-;V7+;V7-;V8+;V8-;V9+;V9-;V10+;V10-\r\n";
+
+    float refLat = 0, refLon = 0, lastStored = 0, lastGoodDepth = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        // Readings into the window's map, as the instrument sent them.
+        const TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, cycle);
+        std::array<float, 310> W{};
+        for (int k = 0; k < 10; ++k) {
+            W[k] = r.PlusV[0][k];
+            W[11 + k] = r.MinusV[0][k];
+            if (ip) {
+                W[84 + k] = r.PlusIp[0][k];
+                W[94 + k] = r.MinusIp[0][k];
+            }
+            if (second) {
+                W[42 + k] = r.PlusV[1][k];
+                W[53 + k] = r.MinusV[1][k];
+                if (ip) {
+                    W[104 + k] = r.PlusIp[1][k];
+                    W[114 + k] = r.MinusIp[1][k];
+                }
+            }
+        }
+        W[10] = r.PlusI[0];
+        W[21] = r.MinusI[0];
+        if (second) {
+            W[52] = r.PlusI[1];
+            W[63] = r.MinusI[1];
+        }
+
+        // Position, trip, depth.
+        float lat = 0, lon = 0, alt = 0, trip = 0, depth = 0;
+        QByteArray gpsSentence, sounderSentence;
+        if (gps) {
+            gpsSentence = TTestInstrument::DefaultGpsSentence(cycle);
+            const auto g = fields(gpsSentence);
+            lat = static_cast<float>(g[2].toDouble() * (g[3].startsWith('N') ? 1.0 : -1.0));
+            lon = static_cast<float>(g[4].toDouble() * (g[5].startsWith('E') ? 1.0 : -1.0));
+            alt = static_cast<float>(g[9].toDouble());
+            const float latRad = radians(lat), lonRad = radians(lon);
+            if (refLat == 0 && refLon == 0) {
+                refLat = latRad;
+                refLon = lonRad;
+            }
+            const double dLat = (double(latRad) - refLat) * 0.5, dLon = (double(lonRad) - refLon) * 0.5;
+            const double a = std::sin(dLat) * std::sin(dLat) +
+                             std::cos(double(latRad)) * std::cos(double(refLat)) * std::sin(dLon) * std::sin(dLon);
+            trip = std::ceil(static_cast<float>(6378137.0 * 2 * std::atan2(std::sqrt(a), std::sqrt(1 - a))));
+        }
+        if (!gps && !sounder)
+            trip = static_cast<float>(cycle); // no sentences: the cycle count is the distance
+        if (sounder) {
+            sounderSentence = TTestInstrument::DefaultSounderSentence(cycle);
+            depth = static_cast<float>(fields(sounderSentence)[3].toDouble());
+            if (depth == 0) {
+                depth = lastGoodDepth;
+                lastGoodDepth = 0;
+            } else {
+                lastGoodDepth = depth;
+            }
+            depth = static_cast<float>(double(depth) - w.DepthOffset);
+        }
+        const float total = add ? trip : 0;
+        const bool stored = cycle == 0 || !add || std::fabs(double(total) - lastStored) >= w.MinDistance;
+        if (!stored)
+            continue;
+        lastStored = total;
+        if (!sounder)
+            depth = alt;
+        ++e.StoredCycles;
+
+        // Records.
+        std::array<DipoleRecord, 20> records{};
+        for (int c = 0; c < channels; ++c) {
+            DipoleRecord& d = records[c];
+            const bool s2 = c >= 10;
+            const float vPlus = s2 ? W[c + 32] : W[c], vMinus = s2 ? W[c + 43] : W[c + 11];
+            const float iPlus = s2 ? W[52] : W[10], iMinus = s2 ? W[63] : W[21];
+            const float ipPlus = s2 ? W[c + 94] : W[84 + c], ipMinus = s2 ? W[c + 104] : W[94 + c];
+            const int a = s2 ? 157 : 124, m = s2 ? c + 149 : 126 + c;
+            const int xs[4] = {a, a + 1, m, m + 1};
+            d.Kind = sounder ? 12 : 10;
+            d.Version = 3;
+            d.PulseTimeMs = static_cast<float>(w.RemoteTime * 10);
+            d.One = 1;
+            for (int i = 0; i < 4; ++i) {
+                d.X[i] = static_cast<float>(double(geo[xs[i]]) + total);
+                d.Y[i] = geo[xs[i] + 20];
+                d.Z[i] = sounder ? -depth : alt;
+            }
+            d.Vp = static_cast<float>((double(vPlus) - vMinus) / 2);
+            d.Sp = static_cast<float>(ip ? (double(ipPlus) + ipMinus) / 2 : (double(vPlus) + vMinus) / 2);
+            d.In = static_cast<float>(std::fabs(double(iPlus) - iMinus) / 2);
+            d.Rho = d.In > 0.001f ? static_cast<float>(double(w.GeometricFactors[c]) * d.Vp / d.In) : 0.0f;
+            d.M = ip && std::fabs(d.Vp) > 0.001f ? static_cast<float>((double(ipPlus) - ipMinus) * 500 / d.Vp) : 0.0f;
+            d.Channel = static_cast<uint8_t>(c % 10);
+            d.Latitude = lat;
+            d.Longitude = lon;
+            d.TxVoltage = w.RemoteTxVoltage;
+            d.DateTime = dateValues.at(static_cast<size_t>(e.StoredCycles - 1));
+            e.Bin.append(reinterpret_cast<const char*>(&d), sizeof d);
+        }
+
+        // Rows.
+        const int cr = gpsSentence.indexOf('\r');
+        const QByteArray gpsField = gpsSentence.size() > 5 && cr < 0 ? gpsSentence.left(80) : cr < 0 ? QByteArray() : gpsSentence.left(cr + 1);
+        const int star = sounderSentence.indexOf('*');
+        const QByteArray sounderField = star < 0 ? QByteArray() : sounderSentence.left(star + 1);
+        for (int row = 0; row < (channels > 10 ? 2 : 1); ++row) {
+            QString t = f("%.2f;", trip) + f("%.2f;", depth);
+            for (int k = 0; k < 10; ++k) {
+                const int c = 10 * row + k;
+                t += f("%.4f;", c < channels ? records[c].Rho : 0.0) + f("%.4f;", c < channels ? records[c].M : 0.0);
+            }
+            for (int i = 0; i < 13; ++i)
+                t += f("%.2f;", double(geo[(row ? 157 : 124) + i]) + total);
+            t += f("%.6f;", lat) + f("%.6f;", lon);
+            t += f("%.4f;", W[row ? 52 : 10]) + f("%.4f;", W[row ? 63 : 21]);
+            for (int k = 0; k < 10; ++k)
+                t += f("%.4f;", W[(row ? 42 : 0) + k]) + f("%.4f;", W[(row ? 53 : 11) + k]);
+            e.Text += t.toLatin1() + gpsField + ";" + sounderField + ";\r\n";
+        }
+    }
+    return e;
+}
+
+// The date values the binary file holds, one per stored cycle, each checked to lie within the
+// survey's time.
+std::vector<double> storedDates(const QByteArray& bin, int channels, double from, double to)
+{
+    std::vector<double> dates;
+    for (qsizetype at = 1029; at + 304 <= bin.size(); at += 304 * channels) {
+        double v = 0;
+        std::memcpy(&v, bin.constData() + at + 296, 8);
+        EXPECT_GE(v, from - 1e-6);
+        EXPECT_LE(v, to + 1e-6);
+        dates.push_back(v);
+    }
+    return dates;
+}
+
+void expectBinHeader(const QByteArray& bin)
+{
+    ASSERT_GE(bin.size(), 1029);
+    EXPECT_EQ(bin.left(5), QByteArray("\x02\x00\x00\x80\x09", 5));
+    EXPECT_TRUE(bin.mid(5).startsWith("Quorel file dated on ")) << bin.mid(5, 40).constData();
+    const QByteArray text = bin.mid(5, 1024);
+    const qsizetype end = text.indexOf('\0');
+    ASSERT_GT(end, 0);
+    EXPECT_EQ(text.mid(end), QByteArray(1024 - end, '\0'));
+}
+
+struct WholeSurvey {
+    const char* name;
+    SurveySetup setup;
+    bool range15;
+    uint8_t command;
+    int16_t switchWord;
+};
+
+class WholeSurveyTest : public SurveyTest {};
+
+// One survey per row, a few cycles each, GPS and sounder relayed where the row says.
+TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
+{
+    const WholeSurvey rows[] = {
+        {"10 channels, IP, GPS and sounder, distance added", {10, true, true, true, true, "0", "0.5"}, true, 47, 0},
+        {"12 channels, no IP, min distance 2 m", {12, false, true, true, true, "2", "0"}, true, 34, 29},
+        {"10 channels, IP on the 5 V range, GPS only, no distance", {10, true, true, false, false, "1", "0"}, false, 49, 0},
+        {"5 channels, no sentences, switch unit on", {5, false, false, false, true, "3", "0", 1}, false, 48, 29},
+    };
+    for (const WholeSurvey& row : rows) {
+        SCOPED_TRACE(row.name);
+        DropWindow();
+        serve();
+        TMainFrm& w = start(row.setup);
+        w.EnableControls(w.RangePanel, true);
+        (row.range15 ? w.Range15Rb : w.Range5Rb)->setChecked(true);
+        const QString file = dir.File(QString("survey %1").arg(row.command));
+        const QDateTime before = QDateTime::currentDateTime();
+        run({startWith(file), stopAfter(6)});
+        powerOn();
+        const QDateTime after = QDateTime::currentDateTime();
+
+        // The instrument was programmed from the window and stopped.
+        const auto program = instrument->Program();
+        EXPECT_EQ(program.Command, row.command);
+        EXPECT_EQ(program.SwitchWord, row.switchWord);
+        EXPECT_FLOAT_EQ(program.TxVoltage, 24.0f);
+        EXPECT_EQ(program.PulseTime, 15);
+        EXPECT_TRUE(instrument->WaitForEvent("stop", 2000));
+        const int cycles = instrument->Cycles();
+        ASSERT_GE(cycles, 6);
+        EXPECT_EQ(w.Survey.CycleIndex, cycles);
+        EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+        EXPECT_EQ(w.AcquisitionFileName, file + ".txt");
+
+        const QByteArray bin = fileBytes(file + ".bin");
+        expectBinHeader(bin);
+        const std::vector<double> dates = storedDates(bin, w.ChannelCount, days(before), days(after));
+        const Expected e = expectFiles(this, w, row.name, cycles, 10, dates);
+        ASSERT_GT(e.StoredCycles, 1);
+        EXPECT_EQ(static_cast<int>(dates.size()), e.StoredCycles);
+        ASSERT_EQ(bin.size(), 1029 + e.Bin.size() + 1);
+        for (qsizetype at = 0; at < e.Bin.size(); at += 304)
+            ASSERT_EQ(bin.mid(1029 + at, 304).toHex(' '), e.Bin.mid(at, 304).toHex(' ')) << "record " << at / 304;
+        EXPECT_EQ(bin.back(), '\0');
+        const QByteArray text = fileBytes(file + ".txt");
+        const QList<QByteArray> lines = text.split('\n'), expectedLines = e.Text.split('\n');
+        ASSERT_EQ(lines.size(), expectedLines.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].toStdString(), expectedLines[i].toStdString()) << "line " << i;
+        // The window wrote its values back into the setup file at Start.
+        EXPECT_TRUE(fileBytes(setupPath).contains("AcquisitionFile=" + (file + ".txt").toLocal8Bit()));
+        EXPECT_TRUE(fileBytes(setupPath).contains("GraphPoints=100"));
+        EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join(" | ").toStdString();
+    }
+}
+
+} // namespace
