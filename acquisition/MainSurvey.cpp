@@ -296,7 +296,9 @@ void TMainFrm::ProgramInstrument()
     AcquisitionBaseName = WithoutExtension(AcquisitionFileName);
     surveyCaption_ = MainGB->text();
     FileProblem.clear();
-    SetFileProblem(WriteTextHeader(AcquisitionFileName));
+    const QString headerProblem = WriteTextHeader(AcquisitionFileName);
+    textHeaderPending_ = !headerProblem.isEmpty();
+    SetFileProblem(headerProblem);
 
     const bool range15 = Range15Rb->isChecked();
     const bool ip = IpDataChk->isChecked();
@@ -518,6 +520,14 @@ void TMainFrm::StoreCycle()
     MarkImg->hide();
     TApplication::ProcessMessages();
 
+    if (textHeaderPending_) {
+        // The text file could not be made at Start: it gets its header before its first row.
+        const QString headerProblem = WriteTextHeader(AcquisitionFileName);
+        SetFileProblem(headerProblem);
+        if (!headerProblem.isEmpty())
+            return;
+        textHeaderPending_ = false;
+    }
     TextRowContext row;
     row.Trip = track.Trip;
     row.SounderDepth = SounderDepth;
@@ -531,6 +541,7 @@ void TMainFrm::StoreCycle()
 
 void TMainFrm::StopSequence()
 {
+    SetFileProblem(QString()); // the connection line as it was before the survey
     try {
         ActivePort->PutCom(0);
         SounderLblx->hide();

@@ -25,7 +25,6 @@ struct SurveySetup {
     QString DepthOffset = "0";
     int RelayboxEnabled = 0;
     int DelayTime = 0;
-    QString Extra; // more lines for "Parameters"
 };
 
 
@@ -62,7 +61,6 @@ protected:
                  .arg(s.MinDistance, s.DepthOffset).arg(s.DelayTime);
         for (int k = 2; k <= 11; ++k) // P12 to P21 continue the cable every 2 m
             t += QString("ComSpacing2%1=%2\r\n").arg(k).arg(2 * (k + 10) + 2);
-        t += s.Extra;
         t += QString("[Relaybox]\r\nRelyaboxEnabled=%1\r\n").arg(s.RelayboxEnabled);
         t += QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(Port);
         return t;

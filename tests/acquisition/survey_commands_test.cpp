@@ -43,6 +43,27 @@ TEST(PulseTime, EditTextToInstrumentUnits)
     EXPECT_EQ(Acquisition::WithoutExtension("/data/run.1.bin"), "/data/run.1");
 }
 
+TEST_F(SurveyTest, WindowParsersReadOnlyTheBytesReceived)
+{
+    TMainFrm& w = start();
+    char gga[] = "$GPGGA,123519,4807.038,S,01131.000,W,1,08,0.9,545.4,M,46.9,M,,*47";
+    float lon = 1, lat = 1, lonRad = 1, latRad = 1, alt = 1;
+    w.ParseGpsPosition(gga, static_cast<uint32_t>(std::strlen(gga)), lon, lat, lonRad, latRad, alt);
+    EXPECT_FLOAT_EQ(lat, -4807.038f);
+    EXPECT_NEAR(latRad, -0.8398054f, 1e-6);
+    EXPECT_FLOAT_EQ(lon, -1131.0f);
+    EXPECT_FLOAT_EQ(alt, 545.4f);
+    // Cut before the altitude: nothing past the length is read, although the bytes are there.
+    w.ParseGpsPosition(gga, 40, lon, lat, lonRad, latRad, alt);
+    EXPECT_FLOAT_EQ(alt, 0.0f);
+    char dbt[] = "$SDDBT,41.0,f,12.50,M,6.8,F*00";
+    float depth = -1;
+    w.ParseSounderDepth(dbt, static_cast<uint32_t>(std::strlen(dbt)), depth);
+    EXPECT_FLOAT_EQ(depth, 12.5f);
+    w.ParseSounderDepth(dbt, 16, depth); // "12" of "12.50"
+    EXPECT_FLOAT_EQ(depth, 12.0f);
+}
+
 TEST_F(SurveyTest, StopThenNewSurveyStartsAgainFromTheStatus)
 {
     serve();

@@ -29,7 +29,7 @@ using Instrument::TTestInstrument;
 
 namespace {
 
-// --- What the files must hold, computed here from the instrument's bytes and the Parts' rules.
+// --- What the files must hold, computed here from the instrument's bytes and the file formats' rules.
 
 float radians(float ddmm)
 {
@@ -62,10 +62,8 @@ struct Expected {
 };
 
 // The survey the window ran: its settings, its geometry as accepted at Start, and n cycles.
-Expected expectFiles(const SurveyTest* /*unused*/, const TMainFrm& w, const QString& setupNote, int cycles,
-                     uint32_t instrumentChannels, const std::vector<double>& dateValues)
+Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels, const std::vector<double>& dateValues)
 {
-    Q_UNUSED(setupNote);
     Expected e;
     const bool ip = w.IpDataChk->isChecked(), gps = w.GpsConnectedCB->isChecked(), sounder = w.SounderCB->isChecked();
     const bool add = w.AddDistanceChk->isChecked();
@@ -274,7 +272,7 @@ TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
         const QByteArray bin = fileBytes(file + ".bin");
         expectBinHeader(bin);
         const std::vector<double> dates = storedDates(bin, w.ChannelCount, days(before), days(after));
-        const Expected e = expectFiles(this, w, row.name, cycles, 10, dates);
+        const Expected e = expectFiles(w, cycles, 10, dates);
         ASSERT_GT(e.StoredCycles, 1);
         EXPECT_EQ(static_cast<int>(dates.size()), e.StoredCycles);
         ASSERT_EQ(bin.size(), 1029 + e.Bin.size() + 1);

@@ -1,0 +1,256 @@
+// A survey keeps going, or ends cleanly, through what happens on a boat: a line that goes
+// away, a garbled line, an instrument that reports another channel count, an acquisition
+// folder that cannot be written, a full disk.
+#include "SurveyFixture.h"
+#include "acquisition/Main.h"
+#include "instrument/InstrumentCodec.h"
+#include "link/Portcom.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+using Acquisition::TMainFrm;
+using Instrument::TCycleReadings;
+using Instrument::TFault;
+using Instrument::TFaultKind;
+using Instrument::TInstrumentSetup;
+using Instrument::TPoint;
+using Instrument::TTestInstrument;
+
+namespace {
+
+class ReliabilityTest : public SurveyTest {
+protected:
+    // Every file on disk is whole: the binary file is its header, whole records and the final
+    // zero byte; every text line is a whole row. Gives the number of stored cycles.
+    int expectWholeFiles(const QString& base, int channels)
+    {
+        const QByteArray bin = fileBytes(base + ".bin");
+        EXPECT_GE(bin.size(), 1029);
+        if (bin.size() == 1029)
+            return 0;
+        EXPECT_EQ((bin.size() - 1030) % (304 * channels), 0) << bin.size();
+        EXPECT_EQ(bin.back(), '\0');
+        const int stored = static_cast<int>((bin.size() - 1030) / (304 * channels));
+        const QList<QByteArray> lines = fileBytes(base + ".txt").split('\n');
+        const int rows = channels > 10 ? 2 : 1;
+        EXPECT_EQ(lines.size(), 1 + rows * stored + 1) << "header, the rows of each stored cycle, nothing after";
+        for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+            EXPECT_EQ(lines[i].count(';'), 61) << "row " << i;
+        return stored;
+    }
+    void expectDisconnected(const TMainFrm& w, bool byPower = true)
+    {
+        EXPECT_LE(ActivePort->GetState(), 0);
+        EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
+        EXPECT_FALSE(w.ConnectGb->isHidden());
+        EXPECT_TRUE(w.NewSurveyBtn->isHidden());
+        EXPECT_EQ(w.MainGB->text(), "");
+        if (byPower) { // closing the window ends the program: the Power command just returns
+            EXPECT_EQ(w.PowerOnOffBtn->property("Tag").toInt(), 0);
+        }
+    }
+    // The last record of channel 1 holds the readings that the instrument sent for `cycle`.
+    void expectLastRecordFromCycle(const QString& base, int channels, int cycle, uint32_t instrumentChannels)
+    {
+        const QByteArray bin = fileBytes(base + ".bin");
+        ASSERT_GT(bin.size(), 1029 + 304 * channels);
+        DipoleRecord d;
+        std::memcpy(&d, bin.constData() + bin.size() - 1 - 304 * channels, sizeof d);
+        const TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, cycle);
+        EXPECT_FLOAT_EQ(d.Vp, static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2));
+        EXPECT_FLOAT_EQ(d.In, static_cast<float>((double(r.PlusI[0]) - r.MinusI[0]) / 2));
+    }
+};
+
+// The cable is pulled in the middle of a cycle (the instrument sent the sentences, then
+// nothing): Power off or closing the window ends the survey within that cycle.
+TEST_F(ReliabilityTest, LineDroppedInACycleThenPowerOffOrClose)
+{
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "window closed" : "Power off");
+        DropWindow();
+        serve();
+        instrument->AddFault({TFaultKind::DropLine, TPoint::Readings, 3, 1});
+        TMainFrm& w = start();
+        const QString base = dir.File(closeWindow ? "closed" : "powered");
+        QElapsedTimer clock;
+        run({startWith(base), {[this] { return instrument->Count("hangup") > 0; }, [&] {
+                 clock.start();
+                 if (closeWindow)
+                     w.close();
+                 else
+                     w.PowerAction->trigger();
+             }}});
+        powerOn();
+        ASSERT_TRUE(clock.isValid());
+        EXPECT_LT(clock.elapsed(), 10000);
+        expectDisconnected(w, !closeWindow);
+        EXPECT_EQ(instrument->Cycles(), 4);
+        // Cycle 3 lost its sentences with the line: it may be stored with the readings before.
+        const int stored = expectWholeFiles(base, 10);
+        EXPECT_GE(stored, 3);
+        EXPECT_LE(stored, 4);
+        if (closeWindow) {
+            EXPECT_EQ(Remembered(), setupPath);
+        }
+        // Power On works again once the instrument is back.
+        if (!closeWindow) {
+            serve(); // the instrument switched on again, on a new terminal
+            delete ActivePort;
+            ActivePort = new TPortCOM(&w);
+            run({{[this] { return waitingForStart(); }, [&] { w.PowerAction->trigger(); }}});
+            powerOn();
+            EXPECT_TRUE(instrument->WaitForEvent("escape", 3000));
+            expectDisconnected(w);
+        }
+    }
+}
+
+TEST_F(ReliabilityTest, LineDroppedWhileWaitingForStartThenPowerOff)
+{
+    serve();
+    TMainFrm& w = start();
+    run({{[this] { return waitingForStart(); }, [this] { instrument->DropLine(); }},
+         {[] { return true; }, [&] { w.PowerAction->trigger(); }}});
+    powerOn();
+    expectDisconnected(w);
+    EXPECT_EQ(instrument->Cycles(), 0);
+}
+
+// Noise before a sentence and a length word that does not match its sentence: the cycles
+// concerned are given up or hold wrong readings, the link finds its step again, and the
+// electrode coordinates are never overwritten.
+TEST_F(ReliabilityTest, NoiseAndAWrongLengthDoNotStopTheSurvey)
+{
+    serve();
+    instrument->AddFault({TFaultKind::Noise, TPoint::Gps, 2, 1, -1, QByteArray("\x07\x07\x07", 3)});
+    const QByteArray shortLength = Instrument::Le32(10) + "$SDDBT,41.0,f,12.50,M,6.8,F*00\r\n";
+    instrument->AddFault({TFaultKind::Garbage, TPoint::Sounder, 5, 1, -1, shortLength});
+    TMainFrm& w = start();
+    const QString base = dir.File("noisy");
+    run({startWith(base), stopAfter(10)});
+    powerOn();
+    const int cycles = instrument->Cycles();
+    ASSERT_GE(cycles, 10);
+    EXPECT_GE(expectWholeFiles(base, 10), 1);
+    for (int k = 0; k < 13; ++k)
+        EXPECT_EQ(w.Workspace[124 + k], k == 0 ? 0.0f : 2.0f * k) << k;
+    expectLastRecordFromCycle(base, 10, cycles - 1, 10);
+}
+
+// An instrument whose status reports another channel count: every block is read whole, only the
+// Workspace map's places are written.
+TEST_F(ReliabilityTest, OtherChannelCountsKeepTheWorkspaceAndTheLinkInStep)
+{
+    for (const uint32_t n : {12u, 8u, 0u}) {
+        SCOPED_TRACE(n);
+        DropWindow();
+        TInstrumentSetup setup;
+        setup.Channels = n;
+        serve(setup);
+        SurveySetup s;
+        s.Channels = 12;
+        s.Ip = true;
+        TMainFrm& w = start(s);
+        const QString base = dir.File(QString("n%1").arg(n));
+        run({startWith(base), stopAfter(4)});
+        powerOn();
+        const int cycles = instrument->Cycles();
+        ASSERT_GE(cycles, 4);
+        EXPECT_EQ(instrument->Program().SwitchWord, 29);
+        for (int k = 0; k < 13; ++k)
+            EXPECT_EQ(w.Workspace[124 + k], k == 0 ? 0.0f : 2.0f * k) << k;
+        EXPECT_EQ(w.Workspace[157], 0.0f);
+        EXPECT_EQ(w.Workspace[169], 44.0f);
+        const TCycleReadings r = TTestInstrument::DefaultReadings({}, n, cycles - 1);
+        EXPECT_EQ(w.Workspace[10], r.PlusI[0]);
+        EXPECT_EQ(w.Workspace[21], r.MinusI[0]);
+        EXPECT_EQ(w.Workspace[52], r.PlusI[1]);
+        EXPECT_EQ(w.Workspace[63], r.MinusI[1]);
+        for (uint32_t k = 0; k < std::min(n, 10u); ++k) {
+            EXPECT_EQ(w.Workspace[k], r.PlusV[0][k]);
+            EXPECT_EQ(w.Workspace[11 + k], r.MinusV[0][k]);
+            EXPECT_EQ(w.Workspace[114 + k], r.MinusIp[1][k]);
+        }
+        EXPECT_EQ(expectWholeFiles(base, 12), cycles);
+        if (n > 0)
+            expectLastRecordFromCycle(base, 12, cycles - 1, n);
+    }
+}
+
+// The acquisition folder cannot be written: the connection line says so (no box), the cycles
+// go on, and once the folder can be written the files are made and filled.
+TEST_F(ReliabilityTest, UnwritableFolderIsShownAndTriedAgainEachCycle)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString blocked = WriteFile("blocked", "a file where the folder should be");
+    const QString base = blocked + "/survey";
+    int fixedAt = 0;
+    run({startWith(base),
+         {[this] { return cycles() >= 3; }, [&] {
+              EXPECT_TRUE(w.MainGB->text().startsWith("Connected to ")) << w.MainGB->text().toStdString();
+              EXPECT_NE(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+              EXPECT_FALSE(w.FileProblem.isEmpty());
+              QFile::remove(blocked);
+              QDir().mkpath(blocked);
+              fixedAt = cycles();
+          }},
+         {[&] { return fixedAt > 0 && cycles() >= fixedAt + 3; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+    EXPECT_TRUE(w.FileProblem.isEmpty());
+    EXPECT_GE(expectWholeFiles(base, 10), 2);
+    EXPECT_EQ(dialogs.Messages().size(), 1) << dialogs.Messages().join(" | ").toStdString(); // the connect prompt only
+}
+
+// The disk fills (a file-size limit): the cycles that do not fit are lost whole, what was stored
+// stays as it was, and storing goes on once there is room again.
+TEST_F(ReliabilityTest, FullDiskKeepsWhatWasStored)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString base = dir.File("full");
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QByteArray storedBefore;
+    int fullAt = 0, problemsSeen = 0;
+    run({startWith(base),
+         {[this] { return cycles() >= 3; }, [&] {
+              storedBefore = fileBytes(base + ".bin");
+              struct rlimit limit = saved;
+              limit.rlim_cur = static_cast<rlim_t>(storedBefore.size() + 100); // not one more cycle
+              setrlimit(RLIMIT_FSIZE, &limit);
+              fullAt = cycles();
+          }},
+         {[&] { return cycles() >= fullAt + 4; }, [&] {
+              problemsSeen = w.FileProblem.isEmpty() ? 0 : 1;
+              const QByteArray now = fileBytes(base + ".bin");
+              EXPECT_GE(now.size(), storedBefore.size() - 1);
+              EXPECT_LE(now.size(), storedBefore.size() + 100);
+              setrlimit(RLIMIT_FSIZE, &saved);
+              fullAt = cycles();
+          }},
+         {[&] { return cycles() >= fullAt + 3; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(problemsSeen, 1);
+    EXPECT_TRUE(w.FileProblem.isEmpty());
+    const QByteArray after = fileBytes(base + ".bin");
+    ASSERT_GT(after.size(), storedBefore.size());
+    EXPECT_EQ(after.left(storedBefore.size() - 1), storedBefore.left(storedBefore.size() - 1));
+    expectWholeFiles(base, 10);
+}
+
+} // namespace
