@@ -1,8 +1,12 @@
 #include "Pesgvcl.h"
 #include "graph/engine/EngineProperties.h"
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
-#include <QPicture>
+#include <QRegion>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <cstring>
 
 namespace {
 constexpr std::int32_t kObjectKind = 304;
@@ -19,6 +23,18 @@ PESGraph::PESGraph(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setMinimumSize(kMinSize, kMinSize);
+    setMouseTracking(true); // every move reaches the engine, pressed or not
+    vertBar_ = new QScrollBar(Qt::Vertical, this);
+    horzBar_ = new QScrollBar(Qt::Horizontal, this);
+    for (QScrollBar* bar : {vertBar_, horzBar_}) {
+        bar->setRange(0, 0);
+        bar->hide();
+        const bool vertical = bar == vertBar_;
+        connect(bar, &QScrollBar::actionTriggered, this, [this, vertical](int action) { OwnBarAction(vertical, action); });
+        connect(bar, &QScrollBar::sliderReleased, this, [this, vertical] {
+            OwnBarAction(vertical, -1);
+        });
+    }
     window_ = RegisterWindow(this);
     PaintRect = TRect{0, 0, 300, 300};
     hObject = GraphEngine().Create(kObjectKind, 0, &PaintRect, 0, kWindowlessId);
@@ -144,8 +160,16 @@ void PESGraph::resizeEvent(QResizeEvent* ev)
     QWidget::resizeEvent(ev);
 }
 
+void PESGraph::PlaceScrollBars()
+{
+    const int extent = vertBar_->sizeHint().width();
+    vertBar_->setGeometry(width() - extent, 0, extent, height() - (horzBar_->isVisible() ? extent : 0));
+    horzBar_->setGeometry(0, height() - extent, width() - (vertBar_->isVisible() ? extent : 0), extent);
+}
+
 void PESGraph::WMSize()
 {
+    PlaceScrollBars();
     if (hObject == 0)
         return;
     const QRect r = frameGeometry();
@@ -205,12 +229,7 @@ void PESGraph::PaintImage(QPainter& dc)
     auto playImage = [this](QPainter& target) {
         if (!ImageMetafile)
             return;
-        const QRect frame = ImageMetafile->boundingRect();
-        target.save();
-        if (frame.width() > 0 && frame.height() > 0)
-            target.scale(double(PaintRect.Right) / frame.width(), double(PaintRect.Bottom) / frame.height());
-        target.drawPicture(0, 0, *ImageMetafile);
-        target.restore();
+        target.drawImage(QRect(0, 0, PaintRect.Right, PaintRect.Bottom), *ImageMetafile);
     };
 
     QImage ownBitmap;
@@ -261,7 +280,390 @@ void PESGraph::PaintImage(QPainter& dc)
     e.FinalPaint(h, &dc, 0);
 }
 
-std::intptr_t PESGraph::WindowProc(std::uint32_t, std::uintptr_t, std::intptr_t)
+namespace {
+
+std::uintptr_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
 {
+    std::uintptr_t w = 0;
+    if (buttons & Qt::LeftButton) w |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) w |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) w |= MK_MBUTTON;
+    if (mods & Qt::ShiftModifier) w |= MK_SHIFT;
+    if (mods & Qt::ControlModifier) w |= MK_CONTROL;
+    return w;
+}
+
+std::intptr_t PointParam(const QPoint& p)
+{
+    return std::intptr_t(std::uint32_t(std::uint16_t(p.x())) | std::uint32_t(std::uint16_t(p.y())) << 16);
+}
+
+// The virtual-key code of a Qt key; 0 for keys that have none here.
+int VirtualKey(int key)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 0x70 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return 0x09;
+    case Qt::Key_Return: case Qt::Key_Enter: return 0x0D;
+    case Qt::Key_Shift: return 0x10;
+    case Qt::Key_Control: return 0x11;
+    case Qt::Key_Alt: return 0x12;
+    case Qt::Key_Escape: return 0x1B;
+    case Qt::Key_Space: return 0x20;
+    case Qt::Key_PageUp: return 0x21;
+    case Qt::Key_PageDown: return 0x22;
+    case Qt::Key_End: return 0x23;
+    case Qt::Key_Home: return 0x24;
+    case Qt::Key_Left: return 0x25;
+    case Qt::Key_Up: return 0x26;
+    case Qt::Key_Right: return 0x27;
+    case Qt::Key_Down: return 0x28;
+    case Qt::Key_Insert: return 0x2D;
+    case Qt::Key_Delete: return 0x2E;
+    default: return 0;
+    }
+}
+
+std::uint16_t LoWord(std::uintptr_t w) { return std::uint16_t(w & 0xFFFF); }
+std::uint16_t HiWord(std::uintptr_t w) { return std::uint16_t(w >> 16 & 0xFFFF); }
+
+} // namespace
+
+void PESGraph::Forward(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    GraphEngine().SendMessage(hObject, msg, wParam, lParam);
+}
+
+void PESGraph::mouseMoveEvent(QMouseEvent* e)
+{
+    const std::uintptr_t w = KeyState(e->buttons(), e->modifiers());
+    const std::intptr_t l = PointParam(e->position().toPoint());
+    LastMessage = {WM_MOUSEMOVE, w, l, 0};
+    // Only a move that changed the key state or the place costs the engine anything.
+    if (!designing_ && hObject != 0 && (w != LastMouseWParam || l != LastMouseLParam)) {
+        Forward(WM_MOUSEMOVE, w, l);
+        LastMouseWParam = w;
+        LastMouseLParam = l;
+    }
+    if (OnMouseMove)
+        OnMouseMove(this, e->modifiers(), int(e->position().x()), int(e->position().y()));
+    QWidget::mouseMoveEvent(e);
+}
+
+void PESGraph::InheritedMouseDown(QMouseEvent* e, bool dblClick)
+{
+    if (dblClick) {
+        if (OnDblClick)
+            OnDblClick(this);
+    } else {
+        clickPending_ = e->button() == Qt::LeftButton;
+    }
+    if (OnMouseDown)
+        OnMouseDown(this, e->button(), e->modifiers(), int(e->position().x()), int(e->position().y()));
+}
+
+void PESGraph::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || designing_ || hObject == 0) {
+        // No engine object: nothing is forwarded and no record is read.
+        InheritedMouseDown(e, false);
+        return;
+    }
+    const std::uintptr_t w = KeyState(e->buttons(), e->modifiers());
+    const std::intptr_t l = PointParam(e->position().toPoint());
+    LastMessage = {WM_LBUTTONDOWN, w, l, 0};
+    Forward(WM_LBUTTONDOWN, w, l);
+    HotSpotDispatch(0, e);
+}
+
+void PESGraph::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || designing_ || hObject == 0) {
+        InheritedMouseDown(e, true);
+        return;
+    }
+    const std::uintptr_t w = KeyState(e->buttons(), e->modifiers());
+    const std::intptr_t l = PointParam(e->position().toPoint());
+    LastMessage = {WM_LBUTTONDBLCLK, w, l, 0};
+    Forward(WM_LBUTTONDBLCLK, w, l);
+    HotSpotDispatch(1, e);
+}
+
+void PESGraph::mouseReleaseEvent(QMouseEvent* e)
+{
+    const std::uintptr_t w = KeyState(e->buttons(), e->modifiers());
+    const std::intptr_t l = PointParam(e->position().toPoint());
+    if (!designing_ && hObject != 0) {
+        if (e->button() == Qt::LeftButton) {
+            LastMessage = {WM_LBUTTONUP, w, l, 0};
+            Forward(WM_LBUTTONUP, w, l);
+        } else if (e->button() == Qt::RightButton) {
+            // The engine takes its menu on the press, which it receives at the release.
+            LastMessage = {WM_RBUTTONUP, w, l, 0};
+            Forward(WM_RBUTTONDOWN, w, l);
+        }
+    }
+    if (OnMouseUp)
+        OnMouseUp(this, e->button(), e->modifiers(), int(e->position().x()), int(e->position().y()));
+    if (e->button() == Qt::LeftButton && clickPending_ && rect().contains(e->position().toPoint()) && OnClick)
+        OnClick(this);
+    if (e->button() == Qt::LeftButton)
+        clickPending_ = false;
+}
+
+void PESGraph::HotSpotDispatch(int dbl, QMouseEvent* e)
+{
+    if (LastMessage.WParam & (MK_RBUTTON | MK_SHIFT | MK_CONTROL | MK_MBUTTON)) {
+        InheritedMouseDown(e, dbl);
+        return;
+    }
+    IGraphEngine& engine = GraphEngine();
+    THotSpotRecord hs{};
+    engine.GetV(hObject, PEP_HOTSPOT, &hs);
+    const int first = hs.First, second = hs.Second;
+    switch (hs.Type) {
+    case 1: if (OnSubsetHotSpot) OnSubsetHotSpot(this, dbl, first); return;
+    case 3: {
+        TGraphPointRecord gp{};
+        engine.GetV(hObject, PEP_GRAPHPOINT, &gp);
+        if (OnGraphHotSpot) OnGraphHotSpot(this, dbl, gp.Axis, gp.X, gp.Y);
+        return;
+    }
+    case 5: if (OnDataHotSpot) OnDataHotSpot(this, dbl, first, second); return;
+    case 6: if (OnGraphAnnotHotSpot) OnGraphAnnotHotSpot(this, dbl, first); return;
+    case 7: if (OnXAxisAnnotHotSpot) OnXAxisAnnotHotSpot(this, dbl, first); return;
+    case 8: if (OnYAxisAnnotHotSpot) OnYAxisAnnotHotSpot(this, dbl, first); return;
+    case 9: if (OnHorzLineAnnotHotSpot) OnHorzLineAnnotHotSpot(this, dbl, first); return;
+    case 10: if (OnVertLineAnnotHotSpot) OnVertLineAnnotHotSpot(this, dbl, first); return;
+    case 11: if (OnMainTitle) OnMainTitle(this, dbl); return;
+    case 12: if (OnSubTitle) OnSubTitle(this, dbl); return;
+    case 13: if (OnMultiSubTitle) OnMultiSubTitle(this, dbl, first, second); return;
+    case 14: if (OnMultiBottomTitle) OnMultiBottomTitle(this, dbl, first, second); return;
+    case 15: if (OnYAxisLabel) OnYAxisLabel(this, dbl, first, second); return;
+    case 16: if (OnXAxisLabel) OnXAxisLabel(this, dbl, first); return;
+    case 17:
+    case 18:
+        if (hs.Type == 17 ? bool(OnYAxis) : bool(OnXAxis)) {
+            TPoint pixel{};
+            engine.GetV(hObject, PEP_HOTSPOTPIXEL, &pixel);
+            std::int32_t axis = hs.Type == 17 ? first : 0;
+            double x = 0, y = 0;
+            engine.ConvPixelToGraph(hObject, &axis, &pixel.X, &pixel.Y, &x, &y, hs.Type == 17 ? second : 0,
+                                    hs.Type == 18 ? first : 0, 0);
+            if (hs.Type == 17)
+                OnYAxis(this, dbl, first, second, y);
+            else
+                OnXAxis(this, dbl, first, x);
+        }
+        return;
+    case 19: case 20: case 21: case 22: {
+        double number = 0;
+        engine.GetVCell(hObject, PEP::GridHotSpotValue, second, &number);
+        static constexpr int kType[] = {1, 2, 0, 3};
+        if (OnGridNumber) OnGridNumber(this, dbl, kType[hs.Type - 19], first, number);
+        return;
+    }
+    default:
+        if (hs.Type >= 23 && hs.Type <= 42) {
+            if (OnTableAnnotation) OnTableAnnotation(this, dbl, hs.Type - 23, first, second);
+            return;
+        }
+        InheritedMouseDown(e, dbl); // no hot spot, or one the control does not know
+        return;
+    }
+}
+
+void PESGraph::keyPressEvent(QKeyEvent* e)
+{
+    int key = VirtualKey(e->key());
+    if (OnKeyDown)
+        OnKeyDown(this, key, e->modifiers());
+    if (!designing_ && hObject != 0) {
+        LastMessage = {WM_KEYDOWN, std::uintptr_t(key), 1, 0};
+        Forward(WM_KEYDOWN, std::uintptr_t(key), 1);
+    }
+}
+
+void PESGraph::keyReleaseEvent(QKeyEvent* e)
+{
+    int key = VirtualKey(e->key());
+    if (OnKeyUp)
+        OnKeyUp(this, key, e->modifiers());
+    if (!designing_ && hObject != 0) {
+        const std::intptr_t l = std::intptr_t(0xC0000001u);
+        LastMessage = {WM_KEYUP, std::uintptr_t(key), l, 0};
+        Forward(WM_KEYUP, std::uintptr_t(key), l);
+    }
+}
+
+void PESGraph::wheelEvent(QWheelEvent* e)
+{
+    if (hObject == 0) {
+        QWidget::wheelEvent(e);
+        return;
+    }
+    if (isVisible()) {
+        setFocus(Qt::MouseFocusReason);
+        repaint();
+    }
+    const std::uintptr_t w = KeyState(e->buttons(), e->modifiers())
+                             | std::uintptr_t(std::uint16_t(std::int16_t(e->angleDelta().y()))) << 16;
+    LastMessage = {WM_MOUSEWHEEL, w, 0, 0};
+    Forward(WM_MOUSEWHEEL, w, 0); // the pointer's place is not passed on
+    e->accept();
+}
+
+void PESGraph::FocusChanged()
+{
+    // Only the ring where the focus frame goes is repainted.
+    const QRect outer = rect();
+    update(QRegion(outer).xored(QRegion(outer.adjusted(2, 2, -2, -2))));
+}
+
+void PESGraph::focusInEvent(QFocusEvent* e)
+{
+    FocusChanged();
+    QWidget::focusInEvent(e);
+    if (OnEnter)
+        OnEnter(this);
+}
+
+void PESGraph::focusOutEvent(QFocusEvent* e)
+{
+    FocusChanged();
+    QWidget::focusOutEvent(e);
+    if (OnExit)
+        OnExit(this);
+}
+
+void PESGraph::OwnBarAction(bool vertical, int action)
+{
+    QScrollBar* bar = vertical ? vertBar_ : horzBar_;
+    std::uint32_t code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    case -1: code = SB_THUMBPOSITION; break; // the thumb let go
+    default: return;
+    }
+    const std::uintptr_t w = code | std::uintptr_t(std::uint16_t(bar->sliderPosition())) << 16;
+    WMScroll(vertical, w, 0);
+}
+
+void PESGraph::WMScroll(bool vertical, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (isVisible()) {
+        setFocus(Qt::OtherFocusReason);
+        repaint();
+    }
+    LastMessage = {vertical ? WM_VSCROLL : WM_HSCROLL, wParam, lParam, 0};
+    const std::uint16_t pos = HiWord(wParam), code = LoWord(wParam);
+    if (hObject != 0 && lParam == hObject) {
+        // The engine's view scrolled: the control's bar follows and the program hears of it.
+        if (code == SB_ENDSCROLL)
+            return;
+        QScrollBar* bar = vertical ? vertBar_ : horzBar_;
+        bar->setValue(pos);
+        repaint();
+        int copy = pos;
+        const TScrollEvent& handler = vertical ? OnVertScroll : OnHorzScroll;
+        if (handler)
+            handler(this, TScrollCode(wParam & 0xFF), copy);
+    } else if (hObject != 0) {
+        Forward(vertical ? WM_VSCROLL : WM_HSCROLL, std::uintptr_t(code) | std::uintptr_t(pos) << 16, 0);
+    }
+}
+
+void PESGraph::MirrorScrollBar(bool vertical)
+{
+    IGraphEngine& e = GraphEngine();
+    const int which = vertical ? SB_VERT : SB_HORZ;
+    QScrollBar* bar = vertical ? vertBar_ : horzBar_;
+    ScrollMin = 0;
+    ScrollMax = 0;
+    e.GetScrollRange(hObject, which, &ScrollMin, &ScrollMax);
+    if (ScrollMin == 1) {
+        bar->setRange(ScrollMin, ScrollMax);
+        ScrollPos = e.GetScrollPos(hObject, which);
+        bar->setValue(ScrollPos);
+        bar->show();
+    } else {
+        bar->setRange(0, 0);
+        bar->setValue(0);
+        bar->hide();
+    }
+}
+
+void PESGraph::WMCommand(std::uintptr_t wParam, std::intptr_t lParam)
+{
+    // Notifications of our own engine object only; with none, nothing is read or raised.
+    if (hObject == 0 || lParam != hObject)
+        return;
+    LastMessage = {WM_COMMAND, wParam, lParam, 0};
+    auto raise = [this](const TNotifyEvent& handler) {
+        if (handler)
+            handler(this);
+    };
+    IGraphEngine& e = GraphEngine();
+    switch (HiWord(wParam)) {
+    case PEWN_CURSORMOVED: raise(OnCursorMoved); break;
+    case PEWN_PARAMUPDATE:
+        MirrorScrollBar(true);
+        MirrorScrollBar(false);
+        PlaceScrollBars();
+        raise(OnParamUpdate);
+        break;
+    case PEWN_ZOOMIN: raise(OnZoomIn); break;
+    case PEWN_ZOOMOUT: raise(OnZoomOut); break;
+    case PEWN_PRECURSORMOVE: raise(OnPreCursorMove); break;
+    case PEWN_CUSTOMIZEDLG: raise(OnCustomizeDlg); break;
+    case PEWN_POPUPMENU: raise(OnPopupMenu); break;
+    case PEWN_CUSTOMGRIDNUMBERS:
+        if (OnCustomGridnumbers) {
+            TGridNumberRecord record{};
+            e.GetV(hObject, PEP_GRIDNUMBER, &record);
+            std::string text(record.Text, strnlen(record.Text, sizeof record.Text));
+            OnCustomGridnumbers(this, record.AxisType, record.AxisIndex, record.Number, text);
+            // The record keeps 47 bytes and its zero, whatever the handler made of the text.
+            std::memset(record.Text, 0, sizeof record.Text);
+            std::memcpy(record.Text, text.data(), std::min<std::size_t>(text.size(), sizeof record.Text - 1));
+            e.SetV(hObject, PEP_GRIDNUMBER, &record, 1);
+        }
+        break;
+    case PEWN_CUSTOMMENU:
+        if (OnCustomMenu)
+            OnCustomMenu(this, e.GetInt(hObject, PEP_MENUINDEX), e.GetInt(hObject, PEP_SUBMENUINDEX));
+        break;
+    case PEWN_PREHSCROLL: raise(OnPreHScroll); break;
+    case PEWN_PREVSCROLL: raise(OnPreVScroll); break;
+    default: break;
+    }
+}
+
+std::intptr_t PESGraph::WindowProc(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    switch (msg) {
+    case WM_COMMAND: WMCommand(wParam, lParam); break;
+    case WM_VSCROLL: WMScroll(true, wParam, lParam); break;
+    case WM_HSCROLL: WMScroll(false, wParam, lParam); break;
+    case PEWM_INVALIDATERECT:
+        if (lParam == 0) {
+            update();
+        } else {
+            const TRect* r = reinterpret_cast<const TRect*>(lParam);
+            PaintRect = *r;
+            update(QRect(r->Left, r->Top, r->Width(), r->Height()));
+        }
+        break;
+    default: break;
+    }
     return 0;
 }

@@ -2,6 +2,10 @@
 #include "graph/PesgvclProperties.h"
 #include <QPoint>
 #include <QWidget>
+#include <functional>
+#include <string>
+
+class QScrollBar;
 
 // The actions that writing PEactions performs.
 enum ePEactions : std::uint8_t {
@@ -10,6 +14,36 @@ enum ePEactions : std::uint8_t {
     sgMetaToClip, sgMetaToFile, sgBmpToClip, sgBmpToFile, sgOleToClip, sgReinitCustoms, sgPrintGraph,
     sgUndoZoom, sgReset, sgJpegToClip, sgJpegToFile, sgPngToClip, sgPngToFile,
 };
+
+enum TScrollCode : std::uint8_t {
+    scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll,
+};
+
+// The control's events. Sender is the control; DblClick is 0 for a press and 1 for a double click.
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+using TScrollEvent = std::function<void(QObject* Sender, TScrollCode ScrollCode, int& ScrollPos)>;
+using TPreHScroll = TNotifyEvent;
+using TPreVScroll = TNotifyEvent;
+using TSubsetHotSpot = std::function<void(QObject* Sender, int DblClick, int SubsetIndex)>;
+using TDataHotSpot = std::function<void(QObject* Sender, int DblClick, int SubsetIndex, int PointIndex)>;
+using TGraphHotSpot = std::function<void(QObject* Sender, int DblClick, int AxisIndex, double Xval, double Yval)>;
+using TAnnotHotSpot = std::function<void(QObject* Sender, int DblClick, int nIndex)>;
+using TTitle = std::function<void(QObject* Sender, int DblClick)>;
+using TMultiTitle = std::function<void(QObject* Sender, int DblClick, int nIndex, int nJustification)>;
+using TYAxisLabel = std::function<void(QObject* Sender, int DblClick, int nAxis, int nRight)>;
+using TXAxisLabelEvent = std::function<void(QObject* Sender, int DblClick, int nTop)>;
+using TYAxis = std::function<void(QObject* Sender, int DblClick, int nAxis, int nRight, double Yval)>;
+using TXAxis = std::function<void(QObject* Sender, int DblClick, int nTop, double Xval)>;
+using TGridNumber2 = std::function<void(QObject* Sender, int DblClick, int nType, int nAxis, double dNumber)>;
+using TTableAnnotation = std::function<void(QObject* Sender, int DblClick, int nIndex, int nRow, int nColumn)>;
+// The text of a grid number, which the handler may change; the engine keeps at most 47 bytes.
+using TCustomGridNumbers = std::function<void(QObject* Sender, int nAxisType, int nAxisIndex, double dNumber,
+                                              std::string& szData)>;
+using TCustomMenu = std::function<void(QObject* Sender, int MenuIndex, int SubmenuIndex)>;
+// The class library's standard mouse and key events; Key is a virtual-key code the handler may change.
+using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TKeyEvent = std::function<void(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift)>;
 
 // The windowed graph control that hosts one object of the graph engine. The object keeps the
 // graph's settings and data; the control paints the engine's image and offers the accessors of
@@ -51,11 +85,54 @@ public:
     // while it holds an engine object.
     int WMGetDlgCode() const;
 
+    // Events raised from the engine's notifications and hot spots; one without a handler is not raised.
+    TNotifyEvent OnParamUpdate;
+    TScrollEvent OnVertScroll, OnHorzScroll;
+    TNotifyEvent OnCursorMoved, OnZoomIn, OnZoomOut;
+    TSubsetHotSpot OnSubsetHotSpot;
+    TDataHotSpot OnDataHotSpot;
+    TGraphHotSpot OnGraphHotSpot;
+    TAnnotHotSpot OnGraphAnnotHotSpot, OnXAxisAnnotHotSpot, OnYAxisAnnotHotSpot, OnHorzLineAnnotHotSpot,
+        OnVertLineAnnotHotSpot;
+    TNotifyEvent OnPreCursorMove, OnCustomizeDlg, OnPopupMenu;
+    TTitle OnMainTitle, OnSubTitle;
+    TMultiTitle OnMultiSubTitle, OnMultiBottomTitle;
+    TYAxisLabel OnYAxisLabel;
+    TXAxisLabelEvent OnXAxisLabel;
+    TYAxis OnYAxis;
+    TXAxis OnXAxis;
+    TCustomGridNumbers OnCustomGridnumbers;
+    TTableAnnotation OnTableAnnotation;
+    TCustomMenu OnCustomMenu;
+    TPreHScroll OnPreHScroll;
+    TPreVScroll OnPreVScroll;
+    TGridNumber2 OnGridNumber;
+    // Standard events of the class library, raised by the base handling.
+    TNotifyEvent OnClick, OnDblClick, OnEnter, OnExit;
+    TMouseEvent OnMouseDown, OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+    TKeyEvent OnKeyDown, OnKeyUp;
+
+    // The control's own scroll bars, which follow the engine's.
+    QScrollBar* VertScrollBar() const { return vertBar_; }
+    QScrollBar* HorzScrollBar() const { return horzBar_; }
+    // Messages that the control's window receives, as the engine sends them.
+    std::intptr_t Perform(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) { return WindowProc(msg, wParam, lParam); }
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     TEngineHandle EngineHandle() const override { return hObject; }
 
 private:
@@ -68,9 +145,25 @@ private:
     // not fit is refused rather than cut, which would name another file.
     bool FileNameToBuffer();
 
+    struct TMessage {
+        std::uint32_t Msg = 0;
+        std::uintptr_t WParam = 0;
+        std::intptr_t LParam = 0;
+        std::intptr_t Result = 0;
+    };
+    void Forward(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void HotSpotDispatch(int dblClick, QMouseEvent* event);
+    void InheritedMouseDown(QMouseEvent* event, bool dblClick);
+    void WMScroll(bool vertical, std::uintptr_t wParam, std::intptr_t lParam);
+    void WMCommand(std::uintptr_t wParam, std::intptr_t lParam);
+    void MirrorScrollBar(bool vertical);
+    void PlaceScrollBars();
+    void FocusChanged();
+    void OwnBarAction(bool vertical, int action);
+
     TRect PaintRect;
     TEngineHandle hObject = 0;
-    const QPicture* ImageMetafile = nullptr;
+    const QImage* ImageMetafile = nullptr;
     std::int32_t ImageChanged = 0;
     std::int32_t PrepareImagesFlag = 0;
     std::int32_t CacheBmpFlag = 0;
@@ -80,7 +173,15 @@ private:
     std::int32_t PEnarg1 = 0, PEnarg2 = 0;
     QString PEstrarg1;
 
+    TMessage LastMessage;
+    std::uintptr_t LastMouseWParam = 0;
+    std::intptr_t LastMouseLParam = 0;
+    std::int32_t ScrollMin = 0, ScrollMax = 0, ScrollPos = 0;
+
     ePEactions peActions_ = sgReinitAndReset;
+    QScrollBar* vertBar_ = nullptr;
+    QScrollBar* horzBar_ = nullptr;
+    bool clickPending_ = false;
     TWindowHandle window_ = 0;
     bool designing_ = false;
     bool painting_ = false;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 class QPainter;
-class QPicture;
+class QImage;
 
 // Handles of engine objects. An object's handle is also the handle of its (hidden) window, so the
 // control sends its window messages with the same value. 0 means no object.
@@ -35,8 +35,9 @@ public:
     virtual void Destroy(TEngineHandle h) = 0;                                       // 20
     virtual void Reinitialize(TEngineHandle h) = 0;                                  // 33
     virtual void ResetImage(TEngineHandle h, std::int32_t a, std::int32_t b) = 0;    // 24
-    // 23: the current image, owned by the engine; null when there is none.
-    virtual const QPicture* GetMeta(TEngineHandle h) = 0;
+    // 23: the current image, owned by the engine; null when there is none. Our engine gives a
+    // bitmap of the object's window size, which callers scale to theirs.
+    virtual const QImage* GetMeta(TEngineHandle h) = 0;
     // 71: makes the memory drawing surface ready for the image (cleared to the desk colour).
     virtual void PrepareMemDC(TEngineHandle h, QPainter* paintDC, QPainter* memDC, const TRect* rect) = 0;
     // 41: rebuilds the cached bitmap (properties 2575, 2580) from the current image.
@@ -89,7 +90,12 @@ public:
     virtual void ShowWindow(TEngineHandle h, bool visible) = 0;
     virtual void MoveWindow(TEngineHandle h, std::int32_t x, std::int32_t y, std::int32_t width,
                             std::int32_t height, bool repaint) = 0;
+    // The window's own scroll bar (SB_HORZ or SB_VERT): its range and position.
+    virtual void GetScrollRange(TEngineHandle h, int bar, std::int32_t* min, std::int32_t* max) = 0;
+    virtual std::int32_t GetScrollPos(TEngineHandle h, int bar) = 0;
 };
+
+enum : int { SB_HORZ = 0, SB_VERT = 1 };
 
 // The engine that every graph control talks to: our own unless a test installed another.
 IGraphEngine& GraphEngine();
@@ -107,6 +113,39 @@ enum : std::uint32_t {
 };
 // The engine's own command that undoes a zoom.
 constexpr std::uint32_t PECMD_UNDOZOOM = 53053;
+// Notification codes, in the high word of a WM_COMMAND's wParam whose lParam is the object.
+enum : std::uint16_t {
+    PEWN_CURSORMOVED = 3953, PEWN_PARAMUPDATE = 3961, PEWN_ZOOMIN = 3966, PEWN_ZOOMOUT = 3967,
+    PEWN_PRECURSORMOVE = 3973, PEWN_CUSTOMIZEDLG = 3974, PEWN_POPUPMENU = 3975,
+    PEWN_CUSTOMGRIDNUMBERS = 3979, PEWN_CUSTOMMENU = 3980, PEWN_PREHSCROLL = 3981, PEWN_PREVSCROLL = 3982,
+};
+// Key states of mouse messages.
+enum : std::uint32_t { MK_LBUTTON = 0x01, MK_RBUTTON = 0x02, MK_SHIFT = 0x04, MK_CONTROL = 0x08, MK_MBUTTON = 0x10 };
+// Scroll codes of WM_HSCROLL and WM_VSCROLL (TScrollCode).
+enum : std::uint32_t {
+    SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4,
+    SB_THUMBTRACK = 5, SB_TOP = 6, SB_BOTTOM = 7, SB_ENDSCROLL = 8,
+};
+
+// The records that pass whole (little-endian, as the engine lays them out).
+struct THotSpotRecord {
+    std::int32_t Rect[4];      // the hot spot's area in pixels
+    std::int32_t Type;         // 0: none
+    std::int32_t First, Second;
+};
+static_assert(sizeof(THotSpotRecord) == 28);
+struct TGraphPointRecord {
+    std::int32_t Axis;
+    std::int32_t Reserved;
+    double X, Y;
+};
+static_assert(sizeof(TGraphPointRecord) == 24);
+struct TGridNumberRecord {
+    std::int32_t AxisType, AxisIndex;
+    double Number;
+    char Text[48];
+};
+static_assert(sizeof(TGridNumberRecord) == 64);
 
 // A window that receives messages by handle: the controls register their windows here so that the
 // engine can notify them.
@@ -121,7 +160,6 @@ void UnregisterWindow(TWindowHandle window);
 std::intptr_t SendMessageTo(TWindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Bitmaps that the engine lends by handle (its cached bitmap).
-class QImage;
 std::int32_t RegisterBitmap(QImage* image);
 void ReleaseBitmap(std::int32_t handle);
 QImage* BitmapFromHandle(std::int32_t handle);

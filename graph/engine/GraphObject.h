@@ -2,7 +2,7 @@
 #include "EngineProperties.h"
 #include "GraphEngine.h"
 #include <QImage>
-#include <QPicture>
+#include <QPoint>
 #include <map>
 #include <string>
 #include <tuple>
@@ -53,13 +53,22 @@ public:
     void AppendPoint(float x, float y);
 
     std::int32_t Kind;
+    TEngineHandle Handle = 0;
     TRect Rect;
     bool Visible = true;
-    QPicture Image;
-    bool HasImage = false;
+    QImage Image; // null until first built
     TGraphLayout Layout;
     QImage Cache;
     std::int32_t CacheHandle = 0;
+
+    // What the user is doing with the graph: a zoom frame being drawn, the zoom and its scroll bars.
+    struct TInteraction {
+        bool Dragging = false;
+        QPoint DragStart, DragNow;
+        TGraphLayout Full;               // the axes before the first zoom
+        bool HorzBar = false, VertBar = false;
+        std::int32_t HorzPos = 1, VertPos = 1;
+    } Ui;
 
 private:
     static bool ValidIndex(std::int32_t i);

@@ -149,9 +149,48 @@ void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
     }
 }
 
-// Fills the band index of every pixel of the plotting area covered by the data: each cell of
-// the grid (two neighbouring points of two neighbouring subsets) is cut into two triangles, in
-// which the value is interpolated linearly.
+// Floor and ceiling of values well inside the int range, without a library call per pixel.
+int IFloor(double x)
+{
+    const int i = int(x);
+    return i - (x < i);
+}
+int ICeil(double x)
+{
+    const int i = int(x);
+    return i + (x > i);
+}
+
+// Keeps of each pixel column the first, lowest, highest and last point, in their order.
+std::vector<QPointF> Decimate(const std::vector<QPointF>& pts)
+{
+    std::vector<QPointF> out;
+    out.reserve(pts.size() / 2);
+    std::size_t i = 0;
+    while (i < pts.size()) {
+        const double column = std::floor(pts[i].x());
+        std::size_t j = i, lo = i, hi = i;
+        while (j < pts.size() && std::floor(pts[j].x()) == column) {
+            if (pts[j].y() < pts[lo].y()) lo = j;
+            if (pts[j].y() > pts[hi].y()) hi = j;
+            ++j;
+        }
+        out.push_back(pts[i]);
+        for (std::size_t k : {std::min(lo, hi), std::max(lo, hi)})
+            if (k != i && k != j - 1 && (out.empty() || out.back() != pts[k]))
+                out.push_back(pts[k]);
+        if (j - 1 != i)
+            out.push_back(pts[j - 1]);
+        i = j;
+    }
+    return out;
+}
+
+// Fills the band index of every pixel of the plotting area covered by the data. Subsets are
+// taken in the order of their height, and each pair of neighbours makes a strip. A pixel row
+// crosses the strip's edges (from a point of one subset to the same point of the other) where the
+// values are interpolated; between two crossings the value runs linearly along the row. A point
+// that is missing leaves its neighbouring cells empty.
 void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls& nulls,
                  const std::function<QPointF(double, double)>& toPixel, double yLo, double yHi,
                  int w, int h, std::vector<std::int16_t>& out)
@@ -161,50 +200,89 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
     if (P < 2 || S < 1)
         return;
     struct V { double x, y, z; bool ok; };
-    auto vertex = [&](int s, int p, int rowOverride) {
-        const double x = o.X(s, p), z = o.Z(s, p);
-        double y = o.Y(s, p);
-        const bool ok = !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z);
-        if (rowOverride >= 0)
-            y = rowOverride == 0 ? yLo : yHi; // one subset spans the whole height
-        const QPointF px = toPixel(x, y);
-        return V{px.x(), px.y(), z, ok};
-    };
-    auto triangle = [&](const V& a, const V& b, const V& c) {
-        if (!a.ok || !b.ok || !c.ok)
-            return;
-        const double area = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
-        if (std::abs(area) < 1e-12)
-            return;
-        const int x0 = std::max(0, int(std::floor(std::min({a.x, b.x, c.x}))));
-        const int x1 = std::min(w - 1, int(std::ceil(std::max({a.x, b.x, c.x}))));
-        const int y0 = std::max(0, int(std::floor(std::min({a.y, b.y, c.y}))));
-        const int y1 = std::min(h - 1, int(std::ceil(std::max({a.y, b.y, c.y}))));
-        const double inv = 1.0 / area;
-        const double eps = -1e-9;
+    std::vector<V> v(std::size_t(S) * P);
+    std::vector<std::pair<double, int>> order;
+    for (int s = 0; s < S; ++s) {
+        double sumY = 0;
+        for (int p = 0; p < P; ++p) {
+            const double x = o.X(s, p), y = o.Y(s, p), z = o.Z(s, p);
+            const QPointF px = toPixel(x, y);
+            v[std::size_t(s) * P + p] = {px.x(), px.y(), z, !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z)};
+            sumY += px.y();
+        }
+        order.emplace_back(sumY / P, s);
+    }
+    std::stable_sort(order.begin(), order.end());
+    // One subset spans the whole height.
+    std::vector<V> top, bottom;
+    if (S == 1) {
+        top = bottom = v;
+        const double yTop = toPixel(0, yHi).y(), yBottom = toPixel(0, yLo).y();
+        for (auto& t : top) t.y = yTop;
+        for (auto& b : bottom) b.y = yBottom;
+    }
+    const double invWidth = 1.0 / bands.Width, maxBand = bands.Count - 1;
+    std::vector<double> cx(static_cast<std::size_t>(P)), cz(static_cast<std::size_t>(P));
+    std::vector<char> cok(static_cast<std::size_t>(P));
+    struct TEdge { double Lo, Hi, Y0, X0, Z0, Mx, Mz; };
+    std::vector<TEdge> edges(static_cast<std::size_t>(P));
+    const int strips = S == 1 ? 1 : S - 1;
+    for (int k = 0; k < strips; ++k) {
+        const V* A = S == 1 ? top.data() : &v[std::size_t(order[k].second) * P];
+        const V* B = S == 1 ? bottom.data() : &v[std::size_t(order[k + 1].second) * P];
+        // Each edge as a line in the pixel row: x and value grow linearly with the row's y.
+        double yMin = std::numeric_limits<double>::infinity(), yMax = -yMin;
+        for (int p = 0; p < P; ++p) {
+            const V& a = A[p];
+            const V& b = B[p];
+            const double dy = b.y - a.y;
+            TEdge& e = edges[std::size_t(p)];
+            e.Lo = 1;
+            e.Hi = 0; // empty unless a proper edge
+            if (!a.ok || !b.ok || dy == 0)
+                continue;
+            e.Lo = std::min(a.y, b.y);
+            e.Hi = std::max(a.y, b.y);
+            e.Y0 = a.y;
+            e.X0 = a.x;
+            e.Z0 = a.z;
+            e.Mx = (b.x - a.x) / dy;
+            e.Mz = (b.z - a.z) / dy;
+            yMin = std::min(yMin, e.Lo);
+            yMax = std::max(yMax, e.Hi);
+        }
+        if (yMin > yMax)
+            continue;
+        const int y0 = std::max(0, IFloor(yMin)), y1 = std::min(h - 1, ICeil(yMax));
         for (int py = y0; py <= y1; ++py) {
             const double cy = py + 0.5;
-            std::int16_t* row = out.data() + std::size_t(py) * w;
-            for (int px = x0; px <= x1; ++px) {
-                const double cx = px + 0.5;
-                const double wa = ((b.x - cx) * (c.y - cy) - (c.x - cx) * (b.y - cy)) * inv;
-                const double wb = ((c.x - cx) * (a.y - cy) - (a.x - cx) * (c.y - cy)) * inv;
-                const double wc = 1.0 - wa - wb;
-                if (wa < eps || wb < eps || wc < eps)
-                    continue;
-                row[px] = std::int16_t(bands.Band(wa * a.z + wb * b.z + wc * c.z));
+            for (int p = 0; p < P; ++p) {
+                const TEdge& e = edges[std::size_t(p)];
+                cok[p] = cy >= e.Lo && cy <= e.Hi;
+                cx[p] = e.X0 + (cy - e.Y0) * e.Mx;
+                cz[p] = e.Z0 + (cy - e.Y0) * e.Mz;
             }
-        }
-    };
-    const bool single = S == 1;
-    const int rows = single ? 1 : S - 1;
-    for (int s = 0; s < rows; ++s) {
-        for (int p = 0; p + 1 < P; ++p) {
-            const V a = vertex(s, p, single ? 0 : -1), b = vertex(s, p + 1, single ? 0 : -1);
-            const V c = vertex(single ? s : s + 1, p + 1, single ? 1 : -1);
-            const V d = vertex(single ? s : s + 1, p, single ? 1 : -1);
-            triangle(a, b, c);
-            triangle(a, c, d);
+            std::int16_t* row = out.data() + std::size_t(py) * w;
+            for (int p = 0; p + 1 < P; ++p) {
+                if (!cok[p] || !cok[p + 1])
+                    continue;
+                double x0 = cx[p], x1 = cx[p + 1], z0 = cz[p], z1 = cz[p + 1];
+                if (x1 < x0) {
+                    std::swap(x0, x1);
+                    std::swap(z0, z1);
+                }
+                if (x1 < 0 || x0 > w)
+                    continue;
+                const int first = std::max(0, ICeil(x0 - 0.5)), last = std::min(w - 1, IFloor(x1 - 0.5));
+                if (first > last)
+                    continue;
+                const double dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
+                double z = z0 + (first + 0.5 - x0) * dz;
+                for (int px = first; px <= last; ++px, z += dz) {
+                    const double k = (z - bands.Base) * invWidth;
+                    row[px] = std::int16_t(k <= 0 ? 0 : k >= maxBand ? maxBand : IFloor(k));
+                }
+            }
         }
     }
 }
@@ -252,7 +330,8 @@ TContourBands ContourBandsOf(const TGraphObject& o)
 // value v as the depth -v. The survey hands its depths as negative heights, so the water surface
 // (0) stays at the top of the profile and deeper rows of the pseudo-section lie lower, while the
 // axis shows the depths as positive numbers.
-void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGraphLayout& layout)
+void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGraphLayout& layout,
+                 const TGridLabelFn& customLabel)
 {
     layout = TGraphLayout{};
     const QRect all(0, 0, width, height);
@@ -407,6 +486,23 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         xAxis.Step = o.Double(PEP::ManualXAxisLine);
         xAxis.TickStep = o.Double(PEP::ManualXAxisTick);
     }
+    // A zoom shows its window of both axes.
+    if (o.Int(PEP::ZoomMode)) {
+        const double x0 = o.Double(PEP::ZoomMinX), x1 = o.Double(PEP::ZoomMaxX);
+        const double y0 = o.Double(PEP::ZoomMinY), y1 = o.Double(PEP::ZoomMaxY);
+        if (x1 > x0 && std::isfinite(x0) && std::isfinite(x1)) {
+            xAxis.Min = x0;
+            xAxis.Max = x1;
+            xAxis.Step = NiceStep(x1 - x0, std::max(1.0, plot.width() / 70.0));
+            xAxis.TickStep = 0;
+        }
+        if (y1 > y0 && std::isfinite(y0) && std::isfinite(y1)) {
+            yAxis.Min = y0;
+            yAxis.Max = y1;
+            yAxis.Step = NiceStep(y1 - y0, std::max(1.0, plot.height() / 40.0));
+            yAxis.TickStep = 0;
+        }
+    }
 
     const double L = plot.left(), T = plot.top(), W = plot.width(), H = plot.height();
     const double xSpan = xAxis.Max - xAxis.Min, ySpan = yAxis.Max - yAxis.Min;
@@ -488,19 +584,26 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
                 }
                 runs.back().push_back(toPixel(x, y));
             }
+            // A one-pixel cosmetic pen keeps the rasteriser on its fast antialiased path.
             p.setRenderHint(QPainter::Antialiasing, true);
-            p.setPen(QPen(c, 1.5));
+            QPen pen(c, 1);
+            pen.setCosmetic(true);
+            p.setPen(pen);
             p.setBrush(Qt::NoBrush);
             for (const auto& run : runs) {
                 if (run.empty())
                     continue;
                 if (line && run.size() > 1) {
-                    if (spline) {
+                    // More points than pixels look the same as their extremes per pixel column,
+                    // and a curve through them the same as straight lines.
+                    const std::vector<QPointF> shown = run.size() > std::size_t(2 * plot.width()) ? Decimate(run) : run;
+                    const bool dense = shown.size() > std::size_t(plot.width() / 3);
+                    if (spline && !dense) {
                         QPainterPath path;
-                        AddSpline(path, run);
+                        AddSpline(path, shown);
                         p.drawPath(path);
                     } else {
-                        p.drawPolyline(run.data(), int(run.size()));
+                        p.drawPolyline(shown.data(), int(shown.size()));
                     }
                 }
                 if (points || run.size() == 1) {
@@ -542,18 +645,28 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
         }
     }
+    const bool customY = customLabel && o.Int(PEP::CustomGridNumbersY);
+    const bool customX = customLabel && o.Int(PEP::CustomGridNumbersX);
+    auto yLabel = [&](double v) {
+        const QString s = yAxis.Label(v, yAxis.Decimals());
+        return customY ? customLabel(0, v, s) : s;
+    };
+    auto xLabel = [&](double v) {
+        const QString s = xAxis.Label(v, xAxis.Decimals());
+        return customX ? customLabel(2, v, s) : s;
+    };
     p.setPen(text);
     p.setFont(numberFont);
     if (yNumbers)
         for (double v : yAxis.Grid()) {
             const int py = int(std::lround(toPixel(0, v).y()));
             p.drawText(QRect(plot.left() - 4 - yNumW, py - numberFm.height() / 2, yNumW, numberFm.height()),
-                       Qt::AlignRight | Qt::AlignVCenter, yAxis.Label(v, yAxis.Decimals()));
+                       Qt::AlignRight | Qt::AlignVCenter, yLabel(v));
         }
     if (xNumbers) {
         int lastRight = std::numeric_limits<int>::min();
         for (double v : xAxis.Grid()) {
-            const QString s = xAxis.Label(v, xAxis.Decimals());
+            const QString s = xLabel(v);
             const int tw = numberFm.horizontalAdvance(s);
             const int px = int(std::lround(toPixel(v, 0).x())) - tw / 2;
             if (px < lastRight + 4)

@@ -1,11 +1,17 @@
 #pragma once
 #include "GraphObject.h"
+#include <functional>
 
 class QPainter;
 
+// The text of a grid number as the program wants it (axis type 0 for the Y axis, 2 for the X axis).
+using TGridLabelFn = std::function<QString(int axisType, double value, const QString& text)>;
+
 // Draws the object's graph at the given size with the painter's origin at its top-left corner, and
-// tells where the plotting area and the axes went.
-void RenderGraph(const TGraphObject& object, QPainter& painter, int width, int height, TGraphLayout& layout);
+// tells where the plotting area and the axes went. Grid numbers of the axes whose custom numbers
+// are asked for pass through customLabel when one is given.
+void RenderGraph(const TGraphObject& object, QPainter& painter, int width, int height, TGraphLayout& layout,
+                 const TGridLabelFn& customLabel = {});
 
 // The Qt colour of an engine colour value 0x00BBGGRR.
 QColor EngineColor(std::uint32_t colorRef);

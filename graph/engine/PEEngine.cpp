@@ -41,8 +41,7 @@ TEngineHandle TPEEngine::Create(std::int32_t kindOrSource, std::int32_t, const T
         // A copy starts with the source's properties and data, never with its image or bitmap.
         o = std::make_unique<TGraphObject>(*source);
         o->Rect = r;
-        o->Image = QPicture();
-        o->HasImage = false;
+        o->Image = QImage();
         o->Layout = TGraphLayout{};
         o->Cache = QImage();
         o->CacheHandle = 0;
@@ -54,6 +53,7 @@ TEngineHandle TPEEngine::Create(std::int32_t kindOrSource, std::int32_t, const T
     std::int32_t notify = parent;
     o->WriteScalar(*FindEngineProperty(PEP_NOTIFYWINDOW), &notify);
     const TEngineHandle h = ++next_;
+    o->Handle = h;
     objects_[h] = std::move(o);
     return h;
 }
@@ -65,6 +65,8 @@ void TPEEngine::Destroy(TEngineHandle h)
         return;
     if (it->second->CacheHandle)
         ReleaseBitmap(it->second->CacheHandle);
+    if (drawing_ > 0)
+        destroyed_.push_back(std::move(it->second));
     objects_.erase(it);
 }
 
@@ -73,14 +75,39 @@ void TPEEngine::Reinitialize(TEngineHandle) {}
 void TPEEngine::Rebuild(TGraphObject& o)
 {
     const int w = std::max(1, o.Rect.Width()), h = std::max(1, o.Rect.Height());
-    QPicture picture;
+    if (o.Image.size() != QSize(w, h))
+        o.Image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    // Custom grid numbers: the control's window is asked for each text through the record.
+    const TEngineHandle handle = o.Handle;
+    const TGridLabelFn custom = [this, handle](int axisType, double value, const QString& text) {
+        TGraphObject* obj = Object(handle);
+        if (!obj)
+            return text;
+        TGridNumberRecord r{axisType, 0, value, {}};
+        const QByteArray bytes = text.toUtf8().left(int(sizeof r.Text) - 1);
+        std::memcpy(r.Text, bytes.constData(), std::size_t(bytes.size()));
+        obj->WriteScalar(*FindEngineProperty(PEP_GRIDNUMBER), &r);
+        Notify(handle, PEWN_CUSTOMGRIDNUMBERS);
+        if (!(obj = Object(handle)))
+            return text;
+        obj->ReadScalar(*FindEngineProperty(PEP_GRIDNUMBER), &r);
+        return QString::fromUtf8(r.Text, qsizetype(strnlen(r.Text, sizeof r.Text)));
+    };
     {
-        QPainter p(&picture);
-        RenderGraph(o, p, w, h, o.Layout);
+        struct TDrawing {
+            TPEEngine& e;
+            explicit TDrawing(TPEEngine& engine) : e(engine) { ++e.drawing_; }
+            ~TDrawing()
+            {
+                if (--e.drawing_ == 0)
+                    e.destroyed_.clear();
+            }
+        } drawing(*this);
+        QPainter p(&o.Image);
+        RenderGraph(o, p, w, h, o.Layout, custom);
     }
-    picture.setBoundingRect(QRect(0, 0, w, h));
-    o.Image = picture;
-    o.HasImage = true;
+    if (!Object(handle))
+        return;
     const std::int32_t one = 1;
     o.WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
 }
@@ -91,10 +118,10 @@ void TPEEngine::ResetImage(TEngineHandle h, std::int32_t, std::int32_t)
         Rebuild(*o);
 }
 
-const QPicture* TPEEngine::GetMeta(TEngineHandle h)
+const QImage* TPEEngine::GetMeta(TEngineHandle h)
 {
     TGraphObject* o = Object(h);
-    return o && o->HasImage ? &o->Image : nullptr;
+    return o && !o->Image.isNull() ? &o->Image : nullptr;
 }
 
 void TPEEngine::PrepareMemDC(TEngineHandle h, QPainter*, QPainter* memDC, const TRect* rect)
@@ -114,9 +141,9 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
     const int w = std::max(1, o->Rect.Width()), hgt = std::max(1, o->Rect.Height());
     o->Cache = QImage(w, hgt, QImage::Format_RGB32);
     o->Cache.fill(EngineColor(std::uint32_t(o->Int(PEP::DeskColor))));
-    if (o->HasImage) {
+    if (!o->Image.isNull()) {
         QPainter p(&o->Cache);
-        p.drawPicture(0, 0, o->Image);
+        p.drawImage(QRect(0, 0, w, hgt), o->Image);
     }
     if (!o->CacheHandle)
         o->CacheHandle = RegisterBitmap(&o->Cache);
@@ -124,7 +151,6 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
         o->WriteScalar(*FindEngineProperty(id), &o->CacheHandle);
 }
 
-void TPEEngine::FinalPaint(TEngineHandle, QPainter*, std::int32_t) {}
 
 void TPEEngine::SetV(TEngineHandle h, std::int32_t id, const void* value, std::int32_t)
 {
@@ -331,11 +357,6 @@ void TPEEngine::PrintGraph(TEngineHandle h, std::int32_t, std::int32_t, std::int
         Print(*o, QString(), orientation);
 }
 
-std::intptr_t TPEEngine::SendMessage(TEngineHandle, std::uint32_t, std::uintptr_t, std::intptr_t)
-{
-    return 0;
-}
-
 void TPEEngine::ShowWindow(TEngineHandle h, bool visible)
 {
     if (TGraphObject* o = Object(h))
@@ -351,6 +372,6 @@ void TPEEngine::MoveWindow(TEngineHandle h, std::int32_t x, std::int32_t y, std:
     const bool resized = width != o->Rect.Width() || height != o->Rect.Height();
     o->Rect = TRect{x, y, x + width, y + height};
     // The image follows the window's size, so that a repaint never stretches an old one.
-    if (resized && o->HasImage)
+    if (resized && !o->Image.isNull())
         Rebuild(*o);
 }

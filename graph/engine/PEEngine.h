@@ -3,6 +3,7 @@
 #include "GraphObject.h"
 #include <map>
 #include <memory>
+#include <vector>
 
 // Our graph engine: objects that keep every property by id and draw their graph with QPainter
 // into a picture, which stands in for a metafile.
@@ -13,7 +14,7 @@ public:
     void Destroy(TEngineHandle h) override;
     void Reinitialize(TEngineHandle h) override;
     void ResetImage(TEngineHandle h, std::int32_t a, std::int32_t b) override;
-    const QPicture* GetMeta(TEngineHandle h) override;
+    const QImage* GetMeta(TEngineHandle h) override;
     void PrepareMemDC(TEngineHandle h, QPainter* paintDC, QPainter* memDC, const TRect* rect) override;
     void ResetCacheBmp(TEngineHandle h) override;
     void FinalPaint(TEngineHandle h, QPainter* paintDC, std::int32_t reserved) override;
@@ -56,6 +57,8 @@ public:
     void ShowWindow(TEngineHandle h, bool visible) override;
     void MoveWindow(TEngineHandle h, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                     bool repaint) override;
+    void GetScrollRange(TEngineHandle h, int bar, std::int32_t* min, std::int32_t* max) override;
+    std::int32_t GetScrollPos(TEngineHandle h, int bar) override;
 
     // The object behind a handle, null for none (tests and the benchmark look inside).
     TGraphObject* Object(TEngineHandle h);
@@ -68,8 +71,18 @@ private:
     bool SaveImage(TEngineHandle h, const TActionPair* size, const char* fileName, const char* format);
     void ToClipboard(TEngineHandle h, const TActionPair* size);
     void Print(TGraphObject& o, const QString& printerName, std::int32_t orientation);
+    void Notify(TEngineHandle h, std::uint16_t code);
+    void Repaint(TEngineHandle h);
+    void Press(TEngineHandle h, TGraphObject& o, std::uintptr_t keys, QPoint at, bool dblClick);
+    void EndZoomFrame(TEngineHandle h, TGraphObject& o);
+    void UndoZoom(TEngineHandle h, TGraphObject& o);
+    void Scroll(TEngineHandle h, TGraphObject& o, bool vertical, std::uint32_t code, std::int32_t pos);
+    void ApplyScroll(TGraphObject& o);
 
     std::map<TEngineHandle, std::unique_ptr<TGraphObject>> objects_;
+    // Objects destroyed by a handler while an image was being drawn go when the drawing ends.
+    std::vector<std::unique_ptr<TGraphObject>> destroyed_;
+    int drawing_ = 0;
     TEngineHandle next_ = 0x10000;
 };
 

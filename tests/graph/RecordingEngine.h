@@ -1,6 +1,7 @@
 #pragma once
 #include "graph/engine/EngineProperties.h"
 #include "graph/engine/PEEngine.h"
+#include "support/TestApp.h"
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -23,7 +24,11 @@ class TRecordingEngine : public TPEEngine {
 public:
     std::vector<TEngineCall> Calls;
     bool FailCreateFromObject = false; // the re-creation as a child window fails
+    bool FailCreate = false;           // no object at all
     bool ThrowOnGetMeta = false;       // a paint that fails half way
+    bool PassMessages = true;          // false: window messages are only written down
+    bool ScriptedScroll = false;       // the engine window's scroll bars as the test sets them
+    std::int32_t ScrollRange[2][2] = {}, ScrollPosition[2] = {};
 
     std::vector<int> Ordinals() const
     {
@@ -48,7 +53,7 @@ public:
         if (rect)
             c.Args.insert(c.Args.end(), {rect->Left, rect->Top, rect->Right, rect->Bottom});
         Calls.push_back(c);
-        if (FailCreateFromObject && Object(kindOrSource))
+        if (FailCreate || (FailCreateFromObject && Object(kindOrSource)))
             return 0;
         return TPEEngine::Create(kindOrSource, reserved, rect, parent, controlId);
     }
@@ -59,7 +64,7 @@ public:
         Push(24, h, {a, b});
         TPEEngine::ResetImage(h, a, b);
     }
-    const QPicture* GetMeta(TEngineHandle h) override
+    const QImage* GetMeta(TEngineHandle h) override
     {
         Push(23, h);
         if (ThrowOnGetMeta)
@@ -165,11 +170,34 @@ public:
     void PngToClip(TEngineHandle h, const TActionPair* p) override { PushPair(70, h, p); }
 
     // Window calls get numbers of their own above the engine's.
-    static constexpr int SendMessageCall = 1000, ShowWindowCall = 1001, MoveWindowCall = 1002;
+    static constexpr int SendMessageCall = 1000, ShowWindowCall = 1001, MoveWindowCall = 1002,
+                         ScrollRangeCall = 1003, ScrollPosCall = 1004;
     std::intptr_t SendMessage(TEngineHandle h, std::uint32_t m, std::uintptr_t w, std::intptr_t l) override
     {
         Push(SendMessageCall, h, {std::int64_t(m), std::int64_t(w), std::int64_t(l)});
-        return TPEEngine::SendMessage(h, m, w, l);
+        return PassMessages ? TPEEngine::SendMessage(h, m, w, l) : 0;
+    }
+    void GetScrollRange(TEngineHandle h, int bar, std::int32_t* min, std::int32_t* max) override
+    {
+        Push(ScrollRangeCall, h, {bar});
+        if (!ScriptedScroll)
+            return TPEEngine::GetScrollRange(h, bar, min, max);
+        *min = ScrollRange[bar][0];
+        *max = ScrollRange[bar][1];
+    }
+    std::int32_t GetScrollPos(TEngineHandle h, int bar) override
+    {
+        Push(ScrollPosCall, h, {bar});
+        return ScriptedScroll ? ScrollPosition[bar] : TPEEngine::GetScrollPos(h, bar);
+    }
+    // The window messages the engine received, as (message, wParam, lParam).
+    std::vector<std::vector<std::int64_t>> Messages() const
+    {
+        std::vector<std::vector<std::int64_t>> out;
+        for (const auto& c : Calls)
+            if (c.Ordinal == SendMessageCall)
+                out.push_back(c.Args);
+        return out;
     }
     void ShowWindow(TEngineHandle h, bool v) override { Push(ShowWindowCall, h, {v}); TPEEngine::ShowWindow(h, v); }
     void MoveWindow(TEngineHandle h, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t hh, bool r) override
@@ -228,6 +256,11 @@ private:
         const auto* b = static_cast<const std::uint8_t*>(v);
         c.Bytes.assign(b, b + n);
     }
+};
+
+// The application, made before any widget member of a fixture.
+struct TQtApp {
+    TQtApp() { TestApp(); }
 };
 
 // Installs an engine for the life of a test.

@@ -12,7 +12,7 @@ namespace {
 
 class ControlTest : public ::testing::Test {
 protected:
-    void SetUp() override { TestApp(); }
+    TQtApp app;
     TRecordingEngine engine;
     TEngineScope scope{engine};
 };
@@ -160,8 +160,9 @@ TEST_F(ControlTest, ActionsReachTheEngineAsTheTableSays)
         const TEngineCall& last = engine.Calls.back();
         EXPECT_EQ(last.Handle, g.GethObject());
         EXPECT_EQ(last.Args, c.Args);
-        if (c.FileName)
+        if (c.FileName) {
             EXPECT_EQ(last.Text, (dir + "/graph.img").toStdString());
+        }
     }
     QDir(dir).removeRecursively();
 
@@ -242,7 +243,6 @@ class PaintTest : public ControlTest {
 protected:
     void SetUp() override
     {
-        ControlTest::SetUp();
         g = new PESGraph(&host);
         g->resize(100, 80);
         host.resize(120, 100);

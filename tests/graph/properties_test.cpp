@@ -139,10 +139,6 @@ const std::vector<TCase>& Catalogue()
     return cases;
 }
 
-struct TAppFirst {
-    TAppFirst() { TestApp(); }
-};
-
 class PropertyTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -153,7 +149,7 @@ protected:
         g.SetTAColumns(3);
         engine.Clear();
     }
-    TAppFirst app;
+    TQtApp app;
     TRecordingEngine engine;
     TEngineScope scope{engine};
     PESGraph g;
@@ -176,8 +172,9 @@ TEST_F(PropertyTest, CatalogueHasEveryPropertyOnce)
         const bool ro = c.Shape == RO || c.Shape == RO2;
         readOnly += ro;
         accessors += ro ? 1 : 2;
-        if (c.Access == PUBLISHED)
+        if (c.Access == PUBLISHED) {
             EXPECT_EQ(c.Shape, S) << c.Name;
+        }
     }
     EXPECT_EQ(ids.size(), 490u);
     EXPECT_EQ(names.size(), 490u);
@@ -241,8 +238,9 @@ TEST_F(PropertyTest, RedrawMarksFollowTheCatalogueWhileDesigning)
         c.Set(designed);
         const bool redrew = engine.Calls.size() == 3 && engine.Calls[1].Ordinal == 33 && engine.Calls[2].Ordinal == 24;
         EXPECT_EQ(redrew, c.Redraw);
-        if (!c.Redraw)
+        if (!c.Redraw) {
             EXPECT_EQ(engine.Calls.size(), 1u);
+        }
     }
 }
 

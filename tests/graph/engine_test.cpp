@@ -1,0 +1,266 @@
+#include "RecordingEngine.h"
+#include "graph/Pesgvcl.h"
+#include "support/TestApp.h"
+#include <QPainter>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr TColor kRed = TColor(0x0000FF), kGreen = TColor(0x00FF00), kBlue = TColor(0xFF0000);
+
+// A graph drawn by our engine at a chosen size, looked at pixel by pixel through the picture that
+// the control plays, at points placed by the axes the engine chose.
+class EngineDrawingTest : public ::testing::Test {
+protected:
+    EngineDrawingTest()
+    {
+        g.SetBorderTypes(sgNoBorder);
+        g.SetGridLineControl(sgNoGrid);
+        g.SetNullDataValueX(-999999);
+        g.SetNullDataValueY(-999999);
+        g.SetShowLegend(false);
+    }
+    void Draw(int width = 300, int height = 200)
+    {
+        TPEEngine& e = OwnGraphEngine();
+        const TEngineHandle h = g.GethObject();
+        e.MoveWindow(h, 0, 0, width, height, false);
+        g.SetPEactions(sgReinitAndReset);
+        image = QImage(width, height, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter p(&image);
+        p.drawImage(0, 0, *e.GetMeta(h));
+        layout = e.Object(h)->Layout;
+        ASSERT_TRUE(layout.Valid);
+    }
+    QPoint At(double x, double y) const
+    {
+        const double px = layout.Left + (x - layout.XMin) / (layout.XMax - layout.XMin) * (layout.Right - layout.Left);
+        const double py = layout.Top + (layout.YMax - y) / (layout.YMax - layout.YMin) * (layout.Bottom - layout.Top);
+        return QPoint(int(std::floor(px)), int(std::floor(py)));
+    }
+    QRgb Pixel(double x, double y) const { return image.pixel(At(x, y)); }
+    static bool Bluish(QRgb c) { return qBlue(c) > 150 && qRed(c) < 130 && qGreen(c) < 130; }
+    // Whether a bluish pixel lies within 2 pixels of the point.
+    bool LineNear(double x, double y) const
+    {
+        const QPoint c = At(x, y);
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+                if (image.rect().contains(c + QPoint(dx, dy)) && Bluish(image.pixel(c + QPoint(dx, dy))))
+                    return true;
+        return false;
+    }
+    void Profile(std::initializer_list<std::pair<float, float>> points)
+    {
+        g.SetSubsets(1);
+        g.SetPoints(std::int32_t(points.size()));
+        g.SetSubsetColors(0, kBlue);
+        int p = 0;
+        for (const auto& [x, y] : points) {
+            g.SetXData(0, p, x);
+            g.SetYData(0, p++, y);
+        }
+    }
+
+    TQtApp app;
+    PESGraph g;
+    QImage image;
+    TGraphLayout layout;
+};
+
+// Two channels at depths 1 and 5 m (written as heights -1 and -5), two columns, values 5 and 15
+// in bands 10 wide: the upper row is in the first band's colour, the lower row in the second's.
+class ContourTest : public EngineDrawingTest {
+protected:
+    ContourTest()
+    {
+        g.SetSubsets(2);
+        g.SetPoints(2);
+        for (int s = 0; s < 2; ++s)
+            for (int p = 0; p < 2; ++p) {
+                g.SetXData(s, p, p * 10.0f);
+                g.SetYData(s, p, s == 0 ? -1.0f : -5.0f);
+                g.SetZData(s, p, s == 0 ? 5.0f : 15.0f);
+            }
+        g.SetPlottingMethod(sgContourColors);
+        g.SetManualZAxisLine(10);
+        g.SetInvertedYAxis(true);
+        g.SetSubsetColors(0, kRed);
+        g.SetSubsetColors(1, kGreen);
+    }
+};
+
+TEST_F(ContourTest, BandsTakeTheirColoursAndDepthGrowsDownward)
+{
+    Draw();
+    EXPECT_LT(At(5, -1).y(), At(5, -5).y());
+    EXPECT_EQ(Pixel(5, -1.3), qRgb(255, 0, 0));
+    EXPECT_EQ(Pixel(1, -2.5), qRgb(255, 0, 0));   // value 8.75
+    EXPECT_EQ(Pixel(9, -3.5), qRgb(0, 255, 0));   // value 12.5
+    EXPECT_EQ(Pixel(5, -4.7), qRgb(0, 255, 0));
+}
+
+TEST_F(ContourTest, ACellWithANullCornerStaysEmpty)
+{
+    g.SetZData(1, 1, -999999.0f);
+    g.SetGraphBackColor(clWhite);
+    Draw();
+    EXPECT_EQ(Pixel(5, -4.7), qRgb(255, 255, 255));
+}
+
+TEST_F(ContourTest, LegendShowsTheBandsHighestFirst)
+{
+    g.SetShowLegend(true);
+    g.SetLegendLocation(sgLegendLeft);
+    Draw();
+    int redRow = -1, greenRow = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < int(layout.Left) - 4; ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (c == qRgb(255, 0, 0) && redRow < 0) redRow = y;
+            if (c == qRgb(0, 255, 0) && greenRow < 0) greenRow = y;
+        }
+    ASSERT_GE(redRow, 0);
+    ASSERT_GE(greenRow, 0);
+    EXPECT_LT(greenRow, redRow);
+}
+
+TEST_F(ContourTest, OneChannelFillsTheHeight)
+{
+    g.SetSubsets(1);
+    Draw();
+    EXPECT_EQ(image.pixel(At(5, -1).x(), int(layout.Top) + 2), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(At(5, -1).x(), int(layout.Bottom) - 2), qRgb(255, 0, 0));
+}
+
+TEST_F(EngineDrawingTest, InvertedAxisKeepsTheSurfaceOnTopOfTheDepthProfile)
+{
+    // Depths 2, 8 and 2 m handed as heights, on an inverted axis.
+    Profile({{0, -2}, {5, -8}, {10, -2}});
+    g.SetPlottingMethod(sgLine);
+    g.SetInvertedYAxis(true);
+    Draw();
+    EXPECT_GT(At(5, -8).y(), At(0, -2).y() + 50);
+    EXPECT_TRUE(LineNear(5, -8));
+    EXPECT_TRUE(LineNear(2.5, -5));
+    EXPECT_FALSE(LineNear(5, -2));
+}
+
+TEST_F(EngineDrawingTest, SplineRunsThroughThePoints)
+{
+    Profile({{0, 3}, {4, 7}, {8, 1}, {12, 6}});
+    g.SetPlottingMethod(sgSpline);
+    Draw();
+    for (auto [x, y] : {std::pair{0.0, 3.0}, {4, 7}, {8, 1}, {12, 6}})
+        EXPECT_TRUE(LineNear(x, y)) << x;
+}
+
+TEST_F(EngineDrawingTest, PointsEqualToTheNullValueAreSkipped)
+{
+    g.SetNullDataValueY(0);
+    Profile({{0, -5}, {5, 0}, {10, -5}});
+    g.SetPlottingMethod(sgLine);
+    Draw();
+    EXPECT_LT(layout.YMax, 0); // the null point does not stretch the axis
+    EXPECT_TRUE(LineNear(5, -5));
+
+    g.SetNullDataGaps(true);
+    Draw();
+    EXPECT_FALSE(LineNear(5, -5));
+    EXPECT_TRUE(LineNear(0, -5));
+}
+
+TEST_F(EngineDrawingTest, PixelsConvertBackToGraphValues)
+{
+    Profile({{0, 10}, {100, 20}});
+    Draw();
+    const QPoint p = At(40, 12);
+    std::int32_t axis = 0, x = p.x(), y = p.y();
+    double gx = 0, gy = 0;
+    OwnGraphEngine().ConvPixelToGraph(g.GethObject(), &axis, &x, &y, &gx, &gy, 0, 0, 0);
+    EXPECT_NEAR(gx, 40, 1);
+    EXPECT_NEAR(gy, 12, 0.2);
+}
+
+TEST_F(EngineDrawingTest, ProfileWritesAppendTheNewestPoint)
+{
+    Profile({{1, 10}, {2, 20}, {3, 30}});
+    TPEEngine& e = OwnGraphEngine();
+    const float x = 4, y = 40;
+    e.SetV(g.GethObject(), 3658, &x, 1);
+    EXPECT_EQ(g.GetXData(0, 2), 3.0f); // the distance alone adds nothing
+    e.SetV(g.GethObject(), 3276, &y, 1);
+    EXPECT_EQ(g.GetXData(0, 0), 2.0f);
+    EXPECT_EQ(g.GetYData(0, 0), 20.0f);
+    EXPECT_EQ(g.GetXData(0, 2), 4.0f);
+    EXPECT_EQ(g.GetYData(0, 2), 40.0f);
+    EXPECT_EQ(g.GetPoints(), 3);
+}
+
+TEST(EngineHandles, NoObjectMeansNothingHappens)
+{
+    TestApp();
+    TPEEngine& e = OwnGraphEngine();
+    for (TEngineHandle h : {0, 12345, -1}) {
+        double d = 7;
+        char text[256] = "kept";
+        e.GetV(h, PEP::ManualMinY, &d);
+        e.GetSz(h, PEP::MainTitle, text);
+        e.SetInt(h, PEP::Subsets, 3);
+        e.SetSz(h, PEP::MainTitle, "x");
+        e.ResetImage(h, 0, 0);
+        e.ResetCacheBmp(h);
+        e.Destroy(h);
+        EXPECT_EQ(e.GetInt(h, PEP::Subsets), 0);
+        EXPECT_EQ(e.GetMeta(h), nullptr);
+        EXPECT_EQ(d, 7);
+        EXPECT_STREQ(text, "kept");
+    }
+
+    // A control whose engine gave it no object stays usable and quiet.
+    TRecordingEngine failing;
+    failing.FailCreate = true;
+    TEngineScope scope(failing);
+    QWidget host;
+    auto* g = new PESGraph(&host);
+    g->resize(80, 60);
+    host.show();
+    EXPECT_EQ(g->GethObject(), 0);
+    g->SetMainTitle("nothing");
+    EXPECT_EQ(g->GetMainTitle(), "nothing"); // the engine wrote nothing: the buffer as it was
+    for (int a = 0; a <= 24; ++a)
+        g->SetPEactions(ePEactions(a));
+    EXPECT_FALSE(g->grab().isNull());
+    EXPECT_EQ(failing.ObjectCount(), 0u);
+}
+
+TEST(EngineObjects, ACopyTakesThePropertiesAndDataButNotTheImage)
+{
+    TestApp();
+    TPEEngine e;
+    const TRect r{0, 0, 200, 100};
+    const TEngineHandle a = e.Create(304, 0, &r, 0, 1);
+    e.SetSz(a, PEP::MainTitle, "copied");
+    e.SetInt(a, PEP::Points, 4);
+    const float v = 2.5f;
+    e.SetVCellEx(a, PEP::YData, 0, 3, &v);
+    e.ResetImage(a, 0, 0);
+    const TEngineHandle b = e.Create(a, 0, &r, 0, 2);
+    ASSERT_NE(b, 0);
+    ASSERT_NE(b, a);
+    char text[256] = {};
+    e.GetSz(b, PEP::MainTitle, text);
+    EXPECT_STREQ(text, "copied");
+    float got = 0;
+    e.GetVCellEx(b, PEP::YData, 0, 3, &got);
+    EXPECT_EQ(got, 2.5f);
+    EXPECT_EQ(e.GetMeta(b), nullptr);
+    EXPECT_NE(e.GetMeta(a), nullptr); // the source stays as it was
+    e.Destroy(a);
+    e.Destroy(b);
+    EXPECT_EQ(e.ObjectCount(), 0u);
+}
+
+} // namespace
