@@ -392,8 +392,8 @@ TEST_F(LiveSurveyTest, SmallSurveyWritesTheGraphsInOrder)
     serve();
     SurveySetup s;
     s.Channels = 2;
-    s.Extra = "GraphPoints=3\r\n";
     TMainFrm& w = start(s);
+    w.SetupIni->WriteInteger("Parameters", "GraphPoints", 3);
     engine.Clear(); // the design values of the window's start-up
     run({startWith(dir.File("small")), stopAfter(4)});
     powerOn();
