@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "GraphDesign.h"
 #include "link/Portcom.h"
 #include "link/Portusb.h"
 #include "link/Portvirt.h"
@@ -33,6 +34,8 @@ TMainFrm::TMainFrm(QWidget* owner) : QWidget(owner)
 {
     MainFrm = this;
     BuildLayout();
+    LoadPseudoSectionDesign(*PESGraph1);
+    LoadProfileDesign(*PESGraph2);
     // DipoleRecords are zero from their construction.
     AcquisitionFileName = TApplication::ExeDir() + "Quorel.txt";
     HelpFile = TApplication::ExeDir() + "Quorel.chm";

@@ -258,6 +258,8 @@ public:
         BinaryFileState Files; // RecordsInFile, HeaderSize, FileIndex
         int32_t GraphPoints = 100;
         float RhoMax = -9999999.0f, RhoMin = 9999999.0f, RhoUnitFactor = 1;
+        std::array<float, 20> GraphValues{};    // per channel: the stored cycle's section value
+        std::array<float, 20> GraphPositions{}; // per channel: that column's position
         QString BinFileName;
         SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
     };
@@ -272,6 +274,8 @@ public:
     void CycleDisplay();
     void GraphUpdate(int channel);
     void GraphUpdateEnd();
+    // Builds the 51 colours of the pseudo-section from the track bars and redraws it.
+    void ApplyColourScale();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

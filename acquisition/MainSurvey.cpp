@@ -271,6 +271,10 @@ void TMainFrm::AcceptWindowValues()
         ChannelEdt->setText("10");
         ChannelCount = 10;
     }
+    // Channels above the count keep no factor of an earlier survey: their labels are shown too.
+    GeometricFactors.fill(0);
+    MeasurePoints.fill(0);
+    PointDepths.fill(0);
     ComputeCableDistances();
     if (ChannelCount > 10)
         ComputeCable2Distances();
@@ -326,8 +330,7 @@ void TMainFrm::ProgramInstrument()
     SwitchRB->setChecked(SwitchEnabled != 0);
     PanelV11_20->hide();
     PanelP11_22->hide();
-    // The value displays of the channels in use, once the switch unit is known: with more than
-    // ten channels the second cable set's displays are shown.
+    // After the switch-unit rule, which would otherwise hide channels 11 to 20 again.
     DipoleDisplayLayout();
     uint8_t word[2];
     if (SwitchEnabled != 0) {
@@ -669,80 +672,6 @@ int32_t TMainFrm::ParseSounderDepth(char* buffer, uint32_t length, float& depth)
     const SounderReading r = ParseSounderSentence(buffer, length);
     depth = r.Depth;
     return r.End;
-}
-
-// --- value displays and graphs. The survey calls these where the displays follow it; the
-// graphs themselves are drawn by the graph control once it is fed here.
-
-void TMainFrm::DisplayReset()
-{
-    DistanceLblx->setText(FormatFloat("#.00", 0));
-    NewRefLblx->setText(FormatFloat("#.00", 0));
-    const double current = std::fabs(double(Workspace[10]) - double(Workspace[21])) / 2;
-    InLblx->setText(FormatFloat(ModelTagFound ? "0" : "#.00", current));
-    for (TStaticText* v : VLblx)
-        v->setText(FormatFloat("#.00", 0));
-}
-
-void TMainFrm::DipoleDisplayLayout()
-{
-    for (int k = 2; k <= 10; ++k)
-        VLblx[static_cast<size_t>(k - 1)]->setVisible(ChannelCount >= k);
-    SwitchRB->setChecked(SwitchEnabled != 0);
-    PanelV11_20->hide();
-    PanelP11_22->hide();
-    if (SwitchEnabled != 0 && ChannelCount > 10) {
-        PanelV11_20->show();
-        PanelP11_22->show();
-        for (int k = 12; k <= 20; ++k)
-            VLblx[static_cast<size_t>(k - 1)]->setVisible(ChannelCount >= k);
-    }
-}
-
-void TMainFrm::GraphSetUp()
-{
-    Survey.GraphPoints = SetupIni ? SetupIni->ReadInteger(Setup::Parameters, "GraphPoints", 100) : 100;
-    if (SetupIni)
-        SetupIni->WriteInteger(Setup::Parameters, "GraphPoints", Survey.GraphPoints);
-    Survey.RhoMax = -9999999.0f;
-    Survey.RhoMin = 9999999.0f;
-}
-
-void TMainFrm::CycleDisplay()
-{
-    const double current = std::fabs(double(Workspace[10]) - double(Workspace[21])) / 2;
-    InLblx->setText(FormatFloat(ModelTagFound ? "0" : "#.00", current));
-    const auto showSet = [this](int first, int currentPlus, int offset) {
-        const float d = std::fabs(Workspace[currentPlus] - Workspace[currentPlus + 11]);
-        for (int k = 0; k < 10; ++k) {
-            const double vp = double(Workspace[first + k]) - double(Workspace[first + k + 11]);
-            double shown = 0;
-            if (DisplayRho == 0)
-                shown = vp / 2;
-            else if (d > 0.001f)
-                shown = vp * GeometricFactors[static_cast<size_t>(offset + k)] / d;
-            VLblx[static_cast<size_t>(offset + k)]->setText(FormatFloat("#.00", shown));
-        }
-    };
-    showSet(0, 10, 0);
-    showSet(42, 52, 10);
-    DistanceLblx->setText(FormatFloat("#.00", Survey.Track.Trip));
-    NewRefLblx->setText(FormatFloat("#.00", Survey.Track.TotalDistance));
-}
-
-void TMainFrm::GraphUpdate(int) {}
-
-void TMainFrm::GraphUpdateEnd()
-{
-    if (!VisibleRB->isChecked())
-        return;
-    if (AcquisitionMode & 0xA0) {
-        SounderLblx->setText(FormatFloat("#.0", SounderDepth));
-        SounderLblx->show();
-    } else {
-        AltitudeLblx->setText(FormatFloat("#.0", Survey.Track.GpsAltitude));
-        AltitudeLblx->setVisible(GpsConnectedCB->isChecked());
-    }
 }
 
 } // namespace Acquisition
