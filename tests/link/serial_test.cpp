@@ -57,6 +57,23 @@ TEST(SerialOpen, CancelledPromptOrMissingDevice)
     EXPECT_EQ(link.Port.Configured, 0);
 }
 
+TEST(SerialOpen, PortCodeZeroIsRefusedBeforeAnythingIsOpened)
+{
+    // 0 is the closed link state, never a port: even a device named for it stays untouched.
+    SerialLink link;
+    qputenv("QUOREL_COM0", link.Instrument.DevicePath().toLocal8Bit());
+    for (const int code : {0, -3}) {
+        EXPECT_EQ(link.Port.Open(code, 9600, 0, {}, false, {}), 0);
+        EXPECT_TRUE(link.Dialogs.Calls.empty()) << "no connect prompt for code " << code;
+        EXPECT_FALSE(link.Port.Control()->IsOpen());
+        EXPECT_EQ(link.Port.GetState(), 0);
+        EXPECT_EQ(link.Port.Configured, 0);
+        EXPECT_FALSE(link.Port.GetDtr());
+    }
+    qunsetenv("QUOREL_COM0");
+    EXPECT_EQ(link.Open(), TestComPort); // the object is still good for a real port
+}
+
 TEST(SerialOpen, ModemDialling)
 {
     struct Case { QString Config; QList<QByteArray> Lines; };

@@ -74,6 +74,16 @@ TEST(UsbOpen, AFailedOpenTouchesNoLine)
     EXPECT_EQ(link.Port.Configured, 0);
 }
 
+TEST(UsbOpen, PortCodeZeroIsRefusedBeforeAnythingIsOpened)
+{
+    UsbLink link;
+    EXPECT_EQ(link.Port.Open(0, 9600, 0, {}, false, {}), 0);
+    EXPECT_TRUE(link.Dialogs.Calls.empty());
+    EXPECT_TRUE(link.Driver.Calls.isEmpty()) << link.Driver.Calls.join("; ").toStdString();
+    EXPECT_EQ(link.Driver.OpenHandles(), 0);
+    EXPECT_EQ(link.Port.GetState(), 0);
+}
+
 TEST(UsbRaw, WriteByteFailsUnlessOneByteWasWritten)
 {
     UsbLink link;
