@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -86,6 +87,10 @@ struct TInstrumentSetup {
     int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
     bool Modem = false;                     // first answers as a dial-up modem until CONNECT
     int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
+    // The event log and the logs of bytes received and sent keep the latest this many, so the
+    // instrument can serve for hours.
+    size_t EventLogLimit = 20000;
+    qsizetype ByteLogLimit = 1 << 20;
     // Measurements of a cycle (cycle counts from 0); empty gives the default readings.
     std::function<TCycleReadings(const TSurveyProgram&, int cycle)> Readings;
     // Relayed sentences of a cycle; empty gives a GGA and a DBT sentence.
@@ -94,8 +99,8 @@ struct TInstrumentSetup {
 
 // What the instrument received and did, in order. Names: "sync", "identified",
 // "command <n>", "refused <n>", "bad complement", "escape", "block start", "frame <n>",
-// "block end <n>", "program <command>", "trigger <mode>", "stop", "garbled <host speed>",
-// "modem" (Bytes: the line), "hangup".
+// "block end <n>", "block abandoned <n>", "program <command>", "trigger <mode>", "stop",
+// "garbled <host speed>", "modem" (Bytes: the line), "hangup".
 struct TInstrumentEvent {
     QString What;
     int Value = -1;
@@ -145,6 +150,7 @@ private:
     void run();
     void modem();
     void handshake();
+    void commandPair(int c, int complement);
     void identification();
     void command(uint8_t command);
     void program(uint8_t command);
@@ -161,6 +167,11 @@ private:
     TPtyWire wire_;
     Mode mode_ = Mode::Idle;
     bool dropped_ = false;
+    // A synchronisation answered as an identification probe may yet be followed by its
+    // command, late because of the host's byte delay; the window then grows past that delay.
+    bool probeGuessed_ = false;
+    std::chrono::steady_clock::time_point syncAt_;
+    int identificationWindowMs_ = 250;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
