@@ -299,9 +299,7 @@ void TTestInstrument::run()
             if (complement >= 0 && DecodeCommand(static_cast<uint8_t>(b), static_cast<uint8_t>(complement))) {
                 const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(
                                       std::chrono::steady_clock::now() - syncAt_).count();
-                if (late < MaxIdentificationWindowMs)
-                    identificationWindowMs_ = static_cast<int>(std::min<long long>(
-                        MaxIdentificationWindowMs, std::max<long long>(identificationWindowMs_, late + setup_.IdentificationWindowMs)));
+                widenProbeWindow(late);
                 commandPair(b, complement);
                 continue;
             }
@@ -320,7 +318,10 @@ void TTestInstrument::run()
                 cycle(static_cast<uint8_t>(b));
             }
         }
-        // Anything else between exchanges (the host's 0 before identifying) is ignored.
+        // Anything else between exchanges is ignored. The host's 0 before it identifies the
+        // instrument is followed by the probe one byte delay later: the time is kept.
+        if (mode_ == Mode::Idle && b == 0x00)
+            zeroAt_ = std::chrono::steady_clock::now();
     }
 }
 
@@ -356,6 +357,12 @@ void TTestInstrument::handshake()
     event("sync");
     answer(TPoint::Sync, QByteArray(1, static_cast<char>(Sync)));
     syncAt_ = std::chrono::steady_clock::now();
+    if (zeroAt_) {
+        // The gap since the host's 0 shows its byte delay: a command would come after it.
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(syncAt_ - *zeroAt_).count();
+        zeroAt_.reset();
+        widenProbeWindow(gap);
+    }
     for (;;) {
         const int c = read(identificationWindowMs_);
         if (c == -2)
@@ -380,6 +387,14 @@ void TTestInstrument::handshake()
         commandPair(c, complement);
         return;
     }
+}
+
+// A command may come delayMs after its synchronisation: a probe is told by a longer silence.
+void TTestInstrument::widenProbeWindow(long long delayMs)
+{
+    if (delayMs < MaxIdentificationWindowMs)
+        identificationWindowMs_ = static_cast<int>(std::min<long long>(
+            MaxIdentificationWindowMs, std::max<long long>(identificationWindowMs_, delayMs + setup_.IdentificationWindowMs)));
 }
 
 // A command and its complement, checked: accepted, refused, or answered 0xFF (the host then

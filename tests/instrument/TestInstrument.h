@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -151,6 +152,7 @@ private:
     void modem();
     void handshake();
     void commandPair(int c, int complement);
+    void widenProbeWindow(long long delayMs);
     void identification();
     void command(uint8_t command);
     void program(uint8_t command);
@@ -172,6 +174,7 @@ private:
     bool probeGuessed_ = false;
     std::chrono::steady_clock::time_point syncAt_;
     int identificationWindowMs_ = 250;
+    std::optional<std::chrono::steady_clock::time_point> zeroAt_;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -85,6 +85,22 @@ TEST(InstrumentRecovery, ProbesAndHandshakesAreToldApartWhateverTheByteDelay)
     }
 }
 
+TEST(InstrumentRecovery, TheZeroBeforeTheFirstProbeShowsTheByteDelay)
+{
+    // As a connection starts: 0, the probe, then the status command, all paced by the delay.
+    SerialLink link;
+    link.Dialogs.AnswerMessage(IDOK);
+    ASSERT_EQ(link.Port.Open(TestComPort, 9600, 300, {}, false, {}), TestComPort);
+    link.Port.PutCom(0);
+    QString name, speed;
+    ASSERT_TRUE(link.Port.Identify(name, speed));
+    uint8_t capability[4];
+    link.Port.GetBlock(capability, 4);
+    EXPECT_TRUE(link.Port.PromptSetCmd(30, 1000));
+    EXPECT_EQ(link.Instrument.Count("command 30"), 1);
+    EXPECT_EQ(link.Instrument.Count("identified"), 1) << "the first handshake is not taken for a probe";
+}
+
 TEST(InstrumentRecovery, LogsKeepTheLatestEntries)
 {
     TInstrumentSetup setup;
