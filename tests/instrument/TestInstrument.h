@@ -87,7 +87,9 @@ struct TInstrumentSetup {
     int FrameSize = 528;                    // data bytes per frame, at most 528
     int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
     bool Modem = false;                     // first answers as a dial-up modem until CONNECT
-    int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
+    // After 0x40, silence this long means a probe; the instrument widens it past the host's byte
+    // delay once it has seen that delay.
+    int IdentificationWindowMs = 250;
     // The event log and the logs of bytes received and sent keep the latest this many, so the
     // instrument can serve for hours.
     size_t EventLogLimit = 20000;
