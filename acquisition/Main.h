@@ -241,6 +241,7 @@ private:
     int PowerTag() const;
     void SetPowerTag(int tag);
     bool ChooseSetupFile();
+    int lastUsbCount_ = -1;
     int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)
 };
 

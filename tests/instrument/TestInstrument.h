@@ -87,13 +87,12 @@ struct TInstrumentSetup {
     int FrameSize = 528;                    // data bytes per frame, at most 528
     int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
     bool Modem = false;                     // first answers as a dial-up modem until CONNECT
-    // After 0x40, silence this long means a probe; the instrument widens it past the host's byte
-    // delay once it has seen that delay.
-    int IdentificationWindowMs = 250;
     // The event log and the logs of bytes received and sent keep the latest this many, so the
     // instrument can serve for hours.
     size_t EventLogLimit = 20000;
     qsizetype ByteLogLimit = 1 << 20;
+    // The probe window is widened past the host's byte delay once the instrument has seen it.
+    int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
     // Measurements of a cycle (cycle counts from 0); empty gives the default readings.
     std::function<TCycleReadings(const TSurveyProgram&, int cycle)> Readings;
     // Relayed sentences of a cycle; empty gives a GGA and a DBT sentence.
