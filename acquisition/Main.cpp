@@ -6,6 +6,7 @@
 #include "link/Portvirt.h"
 #include "platform/Application.h"
 #include "platform/CommandLine.h"
+#include "platform/DeviceMonitor.h"
 #include "platform/Dialogs.h"
 #include "platform/MinimizeName.h"
 #include "platform/Registry.h"
@@ -56,17 +57,9 @@ TMainFrm::TMainFrm(QWidget* owner) : QWidget(owner)
     std::fill(Workspace.begin() + 124, Workspace.begin() + 190, 0.0f);
 
     // The picture follows USB devices being plugged in or removed.
-    auto* devicePoll = new QTimer(this);
-    devicePoll->setObjectName("DevicePoll");
-    devicePoll->setInterval(2000);
-    connect(devicePoll, &QTimer::timeout, this, [this] {
-        const int count = UsbDeviceCount();
-        if (count != lastUsbCount_) {
-            lastUsbCount_ = count;
-            MainWindowProc(WM_DEVICECHANGE);
-        }
-    });
-    devicePoll->start();
+    auto* devices = new TDeviceMonitor(UsbDeviceCount, this);
+    devices->setObjectName("DeviceMonitor");
+    connect(devices, &TDeviceMonitor::Changed, this, [this] { MainWindowProc(WM_DEVICECHANGE); });
 }
 
 TMainFrm::~TMainFrm()

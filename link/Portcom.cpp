@@ -60,6 +60,9 @@ void TPortCOM::Close()
 int TPortCOM::Open(int port, int speed, int delayMs, const QString& modemConfig, bool waitDsr,
                    const QString& dialNumber)
 {
+    // A code below 1 is a link state (0 closed, -1 opening), never a port: nothing is opened.
+    if (port < 1)
+        return 0;
     if (Configured != 1) {
         ByteDelay = delayMs;
         if (Port) {

@@ -44,6 +44,9 @@ void TPortUSB::Close()
 
 int TPortUSB::Open(int port, int speed, int delayMs, const QString&, bool, const QString&)
 {
+    // A code below 1 is a link state (0 closed, -1 opening), never a port: nothing is opened.
+    if (port < 1)
+        return 0;
     TFtd2xx& d = Ftd2xx();
     ByteDelay = delayMs;
     OpenSpeed = speed;

@@ -3,7 +3,6 @@
 #include "PortCtl.h"
 
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -14,8 +13,47 @@ TFakeFtd2xx::TFakeFtd2xx(const QString& devicePath) : DevicePath(devicePath) {}
 
 TFakeFtd2xx::~TFakeFtd2xx()
 {
+    if (rx_)
+        rx_->Stop();
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+void TFakeFtd2xx::log(const QString& call)
+{
+    Calls << call;
+    if (CallLogLimit > 0 && Calls.size() > CallLogLimit)
+        Calls.remove(0, Calls.size() - CallLogLimit);
+}
+
+// What the terminal holds now is what reached the adapter since the last fetch; beyond the
+// chip's buffer it was lost.
+bool TFakeFtd2xx::fetch(std::vector<uint8_t>& out)
+{
+    size_t got = 0;
+    for (;;) {
+        uint8_t chunk[4096];
+        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return true; // nothing more, or hung up: the device itself did not fail
+        for (ssize_t i = 0; i < n; ++i, ++got) {
+            if (ChipBuffer == 0 || got < ChipBuffer)
+                out.push_back(chunk[i]);
+            else
+                ++lost_;
+        }
+    }
+}
+
+void TFakeFtd2xx::await(int ms)
+{
+    pollfd p{fd_, POLLIN, 0};
+    const int r = ::poll(&p, 1, ms);
+    // A hung-up terminal polls ready at once: sleep instead, so the reader does not spin.
+    if (r > 0 && !(p.revents & POLLIN))
+        ::poll(nullptr, 0, ms);
 }
 
 QStringList TFakeFtd2xx::CallsOf(const QString& prefix) const
@@ -60,6 +98,9 @@ FT_STATUS TFakeFtd2xx::FT_Open(int deviceNumber, FT_HANDLE* handle)
         return FT_DEVICE_NOT_FOUND;
     SetTermiosRaw(fd_, 8, 0, 1, false, false);
     tcflush(fd_, TCIOFLUSH);
+    rx_ = std::make_unique<TFtdiReceiver>(
+        TFtdiReceiver::Device{[this](std::vector<uint8_t>& out) { return fetch(out); }, [this](int ms) { await(ms); }},
+        BackgroundReader);
     token_ = nextToken_++;
     *handle = reinterpret_cast<FT_HANDLE>(token_);
     return FT_OK;
@@ -70,6 +111,8 @@ FT_STATUS TFakeFtd2xx::FT_Close(FT_HANDLE handle)
     if (!valid(handle, "FT_Close"))
         return FT_INVALID_HANDLE;
     log("FT_Close");
+    rx_->Stop();
+    rx_.reset();
     ::close(fd_);
     fd_ = -1;
     token_ = 0;
@@ -81,36 +124,10 @@ FT_STATUS TFakeFtd2xx::FT_Read(FT_HANDLE handle, void* buffer, DWORD count, DWOR
     *read = 0;
     if (!valid(handle, "FT_Read"))
         return FT_INVALID_HANDLE;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
-    auto* out = static_cast<uint8_t*>(buffer);
-    bool hungUp = false;
-    while (*read < count) {
-        const ssize_t n = ::read(fd_, out + *read, count - *read);
-        if (n > 0) {
-            *read += static_cast<DWORD>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            break;
-        if (hungUp) {
-            // Unplugged: a hung-up terminal polls readable at once, so the timeout runs asleep.
-            ::poll(nullptr, 0, static_cast<int>(left));
-            break;
-        }
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(left));
-        if (r == 0)
-            break;
-        if (r > 0 && (!(p.revents & POLLIN) || (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
-            hungUp = true; // one more read takes what may still be waiting
-    }
+    const FT_STATUS status = rx_->Read(static_cast<uint8_t*>(buffer), count, readTimeoutMs_, read);
     if (*read > 0 || LogPolls)
         log(QStringLiteral("FT_Read %1 %2").arg(count).arg(*read));
-    return FT_OK;
+    return status;
 }
 
 FT_STATUS TFakeFtd2xx::FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written)
@@ -138,7 +155,7 @@ FT_STATUS TFakeFtd2xx::FT_SetBaudRate(FT_HANDLE handle, ULONG baud)
     log(QStringLiteral("FT_SetBaudRate %1").arg(baud));
     // The test instrument reads the speed of its terminal; 0 is kept as no change.
     if (baud != 0)
-        SetTermiosSpeed(fd_, static_cast<int>(baud));
+        rx_->Locked([&] { return SetTermiosSpeed(fd_, static_cast<int>(baud)); });
     return FT_OK;
 }
 
@@ -187,7 +204,7 @@ FT_STATUS TFakeFtd2xx::FT_Purge(FT_HANDLE handle, ULONG mask)
         return FT_INVALID_HANDLE;
     log(QStringLiteral("FT_Purge %1").arg(mask));
     if (mask & FT_PURGE_RX)
-        tcflush(fd_, TCIFLUSH);
+        rx_->Purge([this] { tcflush(fd_, TCIFLUSH); });
     if (mask & FT_PURGE_TX)
         tcflush(fd_, TCOFLUSH);
     return FT_OK;
@@ -208,9 +225,7 @@ FT_STATUS TFakeFtd2xx::FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes)
     *rxBytes = 0;
     if (!valid(handle, "FT_GetQueueStatus"))
         return FT_INVALID_HANDLE;
-    int waiting = 0;
-    if (ioctl(fd_, FIONREAD, &waiting) == 0 && waiting > 0)
-        *rxBytes = static_cast<DWORD>(waiting);
+    *rxBytes = rx_->Waiting();
     if (LogPolls)
         log(QStringLiteral("FT_GetQueueStatus %1").arg(*rxBytes));
     return FT_OK;
@@ -221,9 +236,8 @@ FT_STATUS TFakeFtd2xx::FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txB
     *rxBytes = *txBytes = *eventStatus = 0;
     if (!valid(handle, "FT_GetStatus"))
         return FT_INVALID_HANDLE;
+    *rxBytes = rx_->Waiting();
     int waiting = 0;
-    if (ioctl(fd_, FIONREAD, &waiting) == 0 && waiting > 0)
-        *rxBytes = static_cast<DWORD>(waiting);
     if (ioctl(fd_, TIOCOUTQ, &waiting) == 0 && waiting > 0)
         *txBytes = static_cast<DWORD>(waiting);
     if (LogPolls)

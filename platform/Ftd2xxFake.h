@@ -1,14 +1,19 @@
 #pragma once
 #include "Ftd2xx.h"
+#include "Ftd2xxReceiver.h"
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <memory>
 #include <vector>
 
 // A driver table without a device: the "device" is a terminal (the pseudo-terminal of the
 // test instrument), so the bytes travel exactly as they would over the USB-serial adapter.
-// Every call is logged with its arguments; the queries that polling loops repeat
-// (FT_GetQueueStatus, FT_GetStatus, reads that got nothing) only when LogPolls is set.
+// Reception runs as in the real driver: a reader thread fills the receive queue (see
+// TFtdiReceiver). Every call is logged with its arguments; the queries that polling loops
+// repeat (FT_GetQueueStatus, FT_GetStatus, reads that got nothing) only when LogPolls is set.
+// The log keeps the last CallLogLimit calls, so a driver can serve a survey for hours.
 class TFakeFtd2xx : public TFtd2xx {
 public:
     explicit TFakeFtd2xx(const QString& devicePath);
@@ -24,8 +29,15 @@ public:
     bool ShortWrites = false;      // FT_Write reports success with 0 bytes written
     ULONG ModemStatus = FT_MODEM_STATUS_DSR;
     bool LogPolls = false;
+    // Reception, set before FT_Open. ChipBuffer (0: no limit) is the adapter's own buffer:
+    // whatever the terminal holds beyond it when the driver next fetches has overflowed it and
+    // is lost. BackgroundReader false fetches only while the program calls in.
+    size_t ChipBuffer = 0;
+    bool BackgroundReader = true;
+    size_t LostBytes() const { return lost_; }
 
     QStringList Calls;
+    qsizetype CallLogLimit = 20000;
     int OpenHandles() const { return fd_ >= 0 ? 1 : 0; }
 
     FT_STATUS FT_ListDevices(void* arg1, void* arg2, DWORD flags) override;
@@ -52,11 +64,15 @@ public:
 
 private:
     bool valid(FT_HANDLE handle, const char* call);
-    void log(const QString& call) { Calls << call; }
+    void log(const QString& call);
+    bool fetch(std::vector<uint8_t>& out);
+    void await(int ms);
 
     int fd_ = -1;
     uintptr_t token_ = 0; // handle given out for the open device
     uintptr_t nextToken_ = 0x1000;
     ULONG readTimeoutMs_ = 0;
     size_t listCalls_ = 0;
+    std::unique_ptr<TFtdiReceiver> rx_;
+    std::atomic<size_t> lost_{0};
 };

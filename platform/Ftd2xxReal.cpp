@@ -1,7 +1,10 @@
 #include "Ftd2xxReal.h"
 
+#include "Ftd2xxReceiver.h"
+
 #include <chrono>
 #include <libftdi1/ftdi.h>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -9,11 +12,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One opened device. libftdi has no receive queue count, so bytes already fetched from the
-// device wait here until they are read.
+// One opened device; its receiver's reader thread keeps fetching what the adapter receives.
 struct Device {
     ftdi_context* ctx = nullptr;
-    std::vector<uint8_t> rx;
+    std::unique_ptr<TFtdiReceiver> rx;
     ULONG readTimeoutMs = 0;
 };
 
@@ -55,8 +57,22 @@ public:
             return n > 0 ? FT_DEVICE_NOT_OPENED : FT_DEVICE_NOT_FOUND;
         }
         ftdi_set_latency_timer(ctx, 2);
+        // A read with nothing to take returns after the adapter's latency; the timeout only
+        // bounds how long the reader holds the device when the adapter stops answering.
+        ctx->usb_read_timeout = 100;
         auto* dev = new Device;
         dev->ctx = ctx;
+        dev->rx = std::make_unique<TFtdiReceiver>(
+            TFtdiReceiver::Device{
+                [ctx](std::vector<uint8_t>& out) {
+                    unsigned char chunk[4096];
+                    const int n = ftdi_read_data(ctx, chunk, sizeof chunk);
+                    if (n > 0)
+                        out.insert(out.end(), chunk, chunk + n);
+                    return n >= 0;
+                },
+                [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
+            true);
         *handle = dev;
         return FT_OK;
     }
@@ -66,6 +82,7 @@ public:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
+        dev->rx->Stop();
         ftdi_usb_close(dev->ctx);
         ftdi_free(dev->ctx);
         delete dev;
@@ -78,23 +95,7 @@ public:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(dev->readTimeoutMs);
-        auto* out = static_cast<uint8_t*>(buffer);
-        for (;;) {
-            const DWORD take = std::min<DWORD>(count - *read, static_cast<DWORD>(dev->rx.size()));
-            std::copy_n(dev->rx.begin(), take, out + *read);
-            dev->rx.erase(dev->rx.begin(), dev->rx.begin() + take);
-            *read += take;
-            if (*read == count)
-                return FT_OK;
-            if (fetch(dev) < 0)
-                return FT_IO_ERROR;
-            if (dev->rx.empty()) {
-                if (Clock::now() >= deadline)
-                    return FT_OK;
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        }
+        return dev->rx->Read(static_cast<uint8_t*>(buffer), count, dev->readTimeoutMs, read);
     }
 
     FT_STATUS FT_Write(FT_HANDLE handle, const void* buffer, DWORD count, DWORD* written) override
@@ -103,7 +104,9 @@ public:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
-        const int n = ftdi_write_data(dev->ctx, static_cast<const unsigned char*>(buffer), static_cast<int>(count));
+        const int n = dev->rx->Locked([&] {
+            return ftdi_write_data(dev->ctx, static_cast<const unsigned char*>(buffer), static_cast<int>(count));
+        });
         if (n < 0)
             return FT_IO_ERROR;
         *written = static_cast<DWORD>(n);
@@ -145,7 +148,7 @@ public:
         if (!dev)
             return FT_INVALID_HANDLE;
         unsigned short s = 0;
-        if (ftdi_poll_modem_status(dev->ctx, &s) < 0)
+        if (dev->rx->Locked([&] { return ftdi_poll_modem_status(dev->ctx, &s); }) < 0)
             return FT_IO_ERROR;
         *status = s & 0xFF; // CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80 as the driver gives them
         return FT_OK;
@@ -157,12 +160,10 @@ public:
         if (!dev)
             return FT_INVALID_HANDLE;
         int r = 0;
-        if (mask & FT_PURGE_RX) {
-            dev->rx.clear();
-            r |= ftdi_tciflush(dev->ctx);
-        }
+        if (mask & FT_PURGE_RX)
+            dev->rx->Purge([&] { r |= ftdi_tciflush(dev->ctx); });
         if (mask & FT_PURGE_TX)
-            r |= ftdi_tcoflush(dev->ctx);
+            r |= dev->rx->Locked([&] { return ftdi_tcoflush(dev->ctx); });
         return r < 0 ? FT_IO_ERROR : FT_OK;
     }
 
@@ -181,9 +182,7 @@ public:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
-        if (fetch(dev) < 0)
-            return FT_IO_ERROR;
-        *rxBytes = static_cast<DWORD>(dev->rx.size());
+        *rxBytes = dev->rx->Waiting();
         return FT_OK;
     }
 
@@ -205,17 +204,7 @@ private:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
-        return call(dev->ctx) < 0 ? FT_IO_ERROR : FT_OK;
-    }
-
-    // Moves what the device has received into the queue; the count moved, -1 on error.
-    static int fetch(Device* dev)
-    {
-        unsigned char chunk[512];
-        const int n = ftdi_read_data(dev->ctx, chunk, sizeof chunk);
-        if (n > 0)
-            dev->rx.insert(dev->rx.end(), chunk, chunk + n);
-        return n;
+        return dev->rx->Locked([&] { return call(dev->ctx); }) < 0 ? FT_IO_ERROR : FT_OK;
     }
 };
 

@@ -4,56 +4,85 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringList>
+#include <QStringDecoder>
+#include <vector>
 
 namespace {
 
-// The file's lines without their ends (CR LF, or a bare LF written by hand).
-QStringList readLines(const QString& path, bool* exists = nullptr)
+// One line of the file: its bytes without the line end, and the end it had (CR LF, a bare LF
+// written by hand, or nothing on a last line). Lines are kept as bytes so that a rewrite gives
+// back every line it does not change exactly as it was, whatever code page wrote it.
+struct Line {
+    QByteArray Text;
+    QByteArray End;
+};
+
+std::vector<Line> splitLines(const QByteArray& bytes)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (exists)
-            *exists = false;
-        return {};
+    std::vector<Line> lines;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', pos);
+        const qsizetype stop = lf < 0 ? bytes.size() : lf;
+        Line line{bytes.mid(pos, stop - pos), lf < 0 ? QByteArray() : QByteArray("\n")};
+        if (line.Text.endsWith('\r')) {
+            line.Text.chop(1);
+            line.End.prepend('\r');
+        }
+        lines.push_back(std::move(line));
+        pos = stop + 1;
     }
-    if (exists)
-        *exists = true;
-    const QString text = QString::fromLocal8Bit(f.readAll());
-    QStringList lines = text.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    for (QString& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
     return lines;
 }
 
-// "[Name]" with blanks around: the section's name, else a null string.
-QString sectionName(const QString& line)
+// The file's lines; exists tells whether it could be read.
+std::vector<Line> readLines(const QString& path, bool* exists = nullptr)
 {
-    const QString t = line.trimmed();
+    QFile f(path);
+    const bool opened = f.open(QIODevice::ReadOnly);
+    if (exists)
+        *exists = opened;
+    return opened ? splitLines(f.readAll()) : std::vector<Line>{};
+}
+
+// Names are compared on their ASCII letters only, as the private-profile functions do in the
+// code pages they serve; any other byte must be the same byte.
+bool same(const QByteArray& a, const QByteArray& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+QByteArray encode(const QString& text) { return text.toLocal8Bit(); }
+
+// A value in the user's code page; bytes that are not valid there (a file from a Windows
+// editor) are read as Latin-1 rather than replaced.
+QString decode(const QByteArray& bytes)
+{
+    QStringDecoder local(QStringDecoder::System, QStringDecoder::Flag::Stateless);
+    const QString text = local(bytes);
+    return local.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+// "[Name]" with blanks around: the section's name, else a null array.
+QByteArray sectionName(const QByteArray& line)
+{
+    const QByteArray t = line.trimmed();
     if (t.size() >= 2 && t.front() == '[') {
         const qsizetype close = t.indexOf(']');
         if (close > 0)
             return t.mid(1, close - 1).trimmed();
     }
-    return QString();
+    return QByteArray();
 }
 
-// "key = value": the key (trimmed), else a null string.
-QString keyName(const QString& line)
+// "key = value": the key (trimmed), else a null array.
+QByteArray keyName(const QByteArray& line)
 {
     const qsizetype eq = line.indexOf('=');
     if (eq <= 0)
-        return QString();
-    const QString key = line.left(eq).trimmed();
-    return key.isEmpty() ? QString() : key;
+        return QByteArray();
+    const QByteArray key = line.left(eq).trimmed();
+    return key.isEmpty() ? QByteArray() : key;
 }
 
-bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
-
-QString unquote(QString v)
+QByteArray unquote(QByteArray v)
 {
     v = v.trimmed();
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -61,41 +90,81 @@ QString unquote(QString v)
     return v;
 }
 
+// Where a section and a key lie. Only the first section of a name counts: a later one of the
+// same name is neither read nor written, so what is written is what is read back.
+struct Place {
+    qsizetype Section = -1;      // line of "[Section]"
+    qsizetype LastInSection = -1; // last line of the section that is not blank
+    qsizetype Key = -1;
+};
+
+Place find(const std::vector<Line>& lines, const QByteArray& section, const QByteArray& ident)
+{
+    Place at;
+    for (qsizetype i = 0; i < static_cast<qsizetype>(lines.size()); ++i) {
+        const QByteArray& text = lines[i].Text;
+        const QByteArray sec = sectionName(text);
+        if (!sec.isNull()) {
+            if (at.Section >= 0)
+                break;
+            if (same(sec, section))
+                at.Section = at.LastInSection = i;
+            continue;
+        }
+        if (at.Section < 0)
+            continue;
+        if (!text.trimmed().isEmpty())
+            at.LastInSection = i;
+        const QByteArray key = keyName(text);
+        if (!ident.isNull() && !key.isNull() && same(key, ident)) {
+            at.Key = i;
+            break;
+        }
+    }
+    return at;
+}
+
 [[noreturn]] void writeError(const QString& path)
 {
     throw EIniFileException(QString("Impossible d'écrire dans %1").arg(path));
+}
+
+// Replaces the file's content: through a temporary file and a rename when one can be made
+// beside it; else (a writable file in a folder that is not) in place.
+bool store(const QString& path, const QByteArray& data)
+{
+    {
+        QSaveFile out(path);
+        if (out.open(QIODevice::WriteOnly)) {
+            // Data that cannot be written is an error; only the rename may fall back.
+            if (out.write(data) != data.size() || !out.flush())
+                return false;
+            if (out.commit())
+                return true;
+        }
+    }
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadWrite))
+        return false;
+    return file.resize(0) && file.write(data) == data.size() && file.flush();
 }
 
 } // namespace
 
 bool TIniFile::ReadValue(const QString& section, const QString& ident, QString& value) const
 {
-    bool inSection = false;
-    for (const QString& line : readLines(FileName)) {
-        const QString sec = sectionName(line);
-        if (!sec.isNull()) {
-            inSection = same(sec, section);
-            continue;
-        }
-        if (!inSection)
-            continue;
-        const QString key = keyName(line);
-        if (!key.isNull() && same(key, ident)) {
-            value = unquote(line.mid(line.indexOf('=') + 1)).left(IniMaxValueLength);
-            return true;
-        }
-    }
-    return false;
+    const std::vector<Line> lines = readLines(FileName);
+    const Place at = find(lines, encode(section), encode(ident));
+    if (at.Key < 0)
+        return false;
+    const QByteArray& text = lines[at.Key].Text;
+    value = decode(unquote(text.mid(text.indexOf('=') + 1))).left(IniMaxValueLength);
+    return true;
 }
 
 bool TIniFile::SectionExists(const QString& section) const
 {
-    for (const QString& line : readLines(FileName)) {
-        const QString sec = sectionName(line);
-        if (!sec.isNull() && same(sec, section))
-            return true;
-    }
-    return false;
+    return find(readLines(FileName), encode(section), QByteArray()).Section >= 0;
 }
 
 QString TIniFile::ReadString(const QString& section, const QString& ident, const QString& def) const
@@ -129,48 +198,30 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
         writeError(FileName);
 
     bool exists = false;
-    QStringList lines = readLines(FileName, &exists);
+    std::vector<Line> lines = readLines(FileName, &exists);
     if (!exists && QFile::exists(FileName))
         writeError(FileName); // present but unreadable: never replace it blindly
 
-    qsizetype sectionLine = -1, lastInSection = -1, keyLine = -1;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString sec = sectionName(lines[i]);
-        if (!sec.isNull()) {
-            if (sectionLine >= 0)
-                break;
-            if (same(sec, section)) {
-                sectionLine = i;
-                lastInSection = i;
-            }
-            continue;
-        }
-        if (sectionLine < 0)
-            continue;
-        if (!lines[i].trimmed().isEmpty())
-            lastInSection = i;
-        const QString key = keyName(lines[i]);
-        if (!key.isNull() && same(key, ident)) {
-            keyLine = i;
-            break;
-        }
-    }
-
-    if (keyLine >= 0)
-        lines[keyLine] = keyName(lines[keyLine]) + "=" + value;
-    else if (sectionLine >= 0)
-        lines.insert(lastInSection + 1, ident + "=" + value);
-    else {
-        lines << "[" + section + "]" << ident + "=" + value;
+    const QByteArray sectionBytes = encode(section), identBytes = encode(ident), valueBytes = encode(value);
+    const Place at = find(lines, sectionBytes, identBytes);
+    const QByteArray crlf("\r\n");
+    if (at.Key >= 0) {
+        Line& line = lines[at.Key];
+        line.Text = keyName(line.Text) + "=" + valueBytes;
+    } else if (at.Section >= 0) {
+        lines.insert(lines.begin() + at.LastInSection + 1, Line{identBytes + "=" + valueBytes, crlf});
+    } else {
+        lines.push_back(Line{"[" + sectionBytes + "]", crlf});
+        lines.push_back(Line{identBytes + "=" + valueBytes, crlf});
     }
 
     QByteArray data;
-    for (const QString& line : lines) {
-        data += line.toLocal8Bit();
-        data += "\r\n";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        data += lines[i].Text;
+        // A last line without an end gets one when a line now follows it.
+        data += lines[i].End.isEmpty() && i + 1 < lines.size() ? crlf : lines[i].End;
     }
-    QSaveFile out(FileName);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit())
+    if (!store(FileName, data))
         writeError(FileName);
 }
 

@@ -6,10 +6,14 @@
 
 // A setup file read and written key by key with the private-profile rules: every call opens
 // the file by its path, does its work and closes it; nothing is cached between calls.
-// Names match without regard to case; values are trimmed and lose one pair of enclosing
-// quotes; texts are cut at 2047 characters; lines end in CR LF. A write replaces a key in
-// place, adds a new key at the end of its section and a new section at the end of the file,
-// and every rewrite goes through a temporary file and a rename.
+// The file is 8-bit text: lines are handled as bytes, and a write changes only the bytes of
+// the line it writes (or adds), so lines in any code page survive it. Names match on their
+// ASCII letters without regard to case; of two sections of one name only the first is read
+// and written. Values are trimmed and lose one pair of enclosing quotes; texts are cut at
+// 2047 characters; values are read in the user's code page, or as Latin-1 where they are not
+// valid in it. New lines end in CR LF. A write replaces a key in place, adds a new key at the
+// end of its section and a new section at the end of the file; the rewrite goes through a
+// temporary file and a rename, or, when none can be made beside the file, in place.
 class TIniFile {
 public:
     explicit TIniFile(const QString& fileName) : FileName(fileName) {}

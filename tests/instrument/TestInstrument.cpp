@@ -14,8 +14,17 @@ constexpr uint8_t Escape = 27;
 constexpr uint8_t Status = 30;
 constexpr uint8_t Garbled = 0xE6; // what a byte sent at the wrong speed looks like here
 constexpr int HostByteMs = 2000;   // bytes of one host write arrive well within this
+// The host waits 15 s for each byte of the identification lines: a probe is answered sooner.
+constexpr int MaxIdentificationWindowMs = 10000;
 
 bool isMeasurement(uint8_t c) { return c == 34 || c == 47 || c == 48 || c == 49; }
+
+// Keeps the latest limit bytes of a log, trimmed a quarter at a time.
+void trimLog(QByteArray& log, qsizetype limit)
+{
+    if (limit > 0 && log.size() > limit + limit / 4)
+        log.remove(0, log.size() - limit);
+}
 
 bool generic(TFaultKind kind)
 {
@@ -31,6 +40,7 @@ TTestInstrument::TTestInstrument(TInstrumentSetup setup) : setup_(std::move(setu
         setup_.Status = DefaultStatus(setup_.Channels);
     if (setup_.FrameSize < 1 || setup_.FrameSize > 528)
         setup_.FrameSize = 528;
+    identificationWindowMs_ = setup_.IdentificationWindowMs;
     if (wire_.Ok())
         thread_ = std::thread([this] { run(); });
 }
@@ -153,6 +163,9 @@ void TTestInstrument::event(const QString& what, int value, const QByteArray& by
     {
         std::lock_guard lock(mutex_);
         events_.push_back(e);
+        // Trimmed a quarter at a time, so that trimming stays rare.
+        if (setup_.EventLogLimit > 0 && events_.size() > setup_.EventLogLimit + setup_.EventLogLimit / 4)
+            events_.erase(events_.begin(), events_.end() - static_cast<std::ptrdiff_t>(setup_.EventLogLimit));
         notify = onEvent_;
     }
     changed_.notify_all();
@@ -182,6 +195,7 @@ int TTestInstrument::read(int timeoutMs)
     if (b >= 0) {
         std::lock_guard lock(mutex_);
         received_ += static_cast<char>(b);
+        trimLog(received_, setup_.ByteLogLimit);
     }
     return b;
 }
@@ -230,6 +244,7 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
     {
         std::lock_guard lock(mutex_);
         sent_ += out;
+        trimLog(sent_, setup_.ByteLogLimit);
     }
     return wire_.Write(out);
 }
@@ -239,6 +254,7 @@ void TTestInstrument::SendNow(const QByteArray& bytes)
     {
         std::lock_guard lock(mutex_);
         sent_ += bytes;
+        trimLog(sent_, setup_.ByteLogLimit);
     }
     wire_.Write(bytes);
 }
@@ -260,6 +276,20 @@ void TTestInstrument::run()
             handshake();
             continue;
         }
+        if (probeGuessed_) {
+            // The synchronisation was taken for a probe, but its command follows: the host's
+            // byte delay is longer than the window. The lines sent meanwhile were cleared by the
+            // host before it sent the command.
+            probeGuessed_ = false;
+            const int complement = read(HostByteMs);
+            if (complement >= 0 && DecodeCommand(static_cast<uint8_t>(b), static_cast<uint8_t>(complement))) {
+                const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - syncAt_).count();
+                widenProbeWindow(late);
+                commandPair(b, complement);
+                continue;
+            }
+        }
         if (mode_ == Mode::Block && b == 0x00) {
             block();
             mode_ = Mode::Idle;
@@ -274,7 +304,10 @@ void TTestInstrument::run()
                 cycle(static_cast<uint8_t>(b));
             }
         }
-        // Anything else between exchanges (the host's 0 before identifying) is ignored.
+        // Anything else between exchanges is ignored. The host's 0 before it identifies the
+        // instrument is followed by the probe one byte delay later: the time is kept.
+        if (mode_ == Mode::Idle && b == 0x00)
+            zeroAt_ = std::chrono::steady_clock::now();
     }
 }
 
@@ -306,19 +339,29 @@ void TTestInstrument::modem()
 // means an identification probe.
 void TTestInstrument::handshake()
 {
+    probeGuessed_ = false;
     event("sync");
     answer(TPoint::Sync, QByteArray(1, static_cast<char>(Sync)));
+    syncAt_ = std::chrono::steady_clock::now();
+    if (zeroAt_) {
+        // The gap since the host's 0 shows its byte delay: a command would come after it.
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(syncAt_ - *zeroAt_).count();
+        zeroAt_.reset();
+        widenProbeWindow(gap);
+    }
     for (;;) {
-        const int c = read(setup_.IdentificationWindowMs);
+        const int c = read(identificationWindowMs_);
         if (c == -2)
             return;
         if (c == -1) {
             identification();
+            probeGuessed_ = true;
             return;
         }
         if (c == Sync) {
             event("sync");
             answer(TPoint::Sync, QByteArray(1, static_cast<char>(Sync)));
+            syncAt_ = std::chrono::steady_clock::now();
             continue;
         }
         const int complement = read(HostByteMs);
@@ -327,14 +370,31 @@ void TTestInstrument::handshake()
             answer(TPoint::Command, QByteArray(1, static_cast<char>(0xFF)));
             continue;
         }
-        event("command", c);
-        if (take(TFaultKind::ReplyFF, c)) {
-            answer(TPoint::Command, QByteArray(1, static_cast<char>(0xFF)));
-            continue; // the host sends the command again, without a new synchronisation
-        }
-        command(static_cast<uint8_t>(c));
+        commandPair(c, complement);
         return;
     }
+}
+
+// A command may come delayMs after its synchronisation: a probe is told by a longer silence.
+void TTestInstrument::widenProbeWindow(long long delayMs)
+{
+    if (delayMs < MaxIdentificationWindowMs)
+        identificationWindowMs_ = static_cast<int>(std::min<long long>(
+            MaxIdentificationWindowMs, std::max<long long>(identificationWindowMs_, delayMs + setup_.IdentificationWindowMs)));
+}
+
+// A command and its complement, checked: accepted, refused, or answered 0xFF (the host then
+// sends the command again, without a new synchronisation).
+void TTestInstrument::commandPair(int c, int)
+{
+    event("command", c);
+    if (take(TFaultKind::ReplyFF, c)) {
+        answer(TPoint::Command, QByteArray(1, static_cast<char>(0xFF)));
+        probeGuessed_ = true; // the repeated command comes without a synchronisation
+        syncAt_ = std::chrono::steady_clock::now();
+        return;
+    }
+    command(static_cast<uint8_t>(c));
 }
 
 void TTestInstrument::identification()
@@ -422,6 +482,12 @@ void TTestInstrument::block()
         if (high < 0)
             return;
         const auto n = static_cast<uint16_t>(low | (high << 8));
+        if (n < 1 || n > 127) {
+            // No frame request: the host gave up the download (a synchronisation, a command);
+            // an instrument goes back to waiting for commands.
+            event("block abandoned", n);
+            return;
+        }
         if (sent && n == next(current)) {
             pos += sentLength; // the previous frame was accepted
             sent = false;

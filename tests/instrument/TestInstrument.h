@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -90,6 +91,11 @@ struct TInstrumentSetup {
     std::optional<TTransmitter> Transmitter;
     int AnswerOnlyAtSpeed = 0;              // e.g. 38400: at any other speed every byte is garbled
     bool Modem = false;                     // first answers as a dial-up modem until CONNECT
+    // The event log and the logs of bytes received and sent keep the latest this many, so the
+    // instrument can serve for hours.
+    size_t EventLogLimit = 20000;
+    qsizetype ByteLogLimit = 1 << 20;
+    // The probe window is widened past the host's byte delay once the instrument has seen it.
     int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
     int CycleMs = 0;                        // time a cycle takes before it answers; 0 at once
     // Measurements of a cycle (cycle counts from 0); empty gives the survey line's readings.
@@ -100,8 +106,8 @@ struct TInstrumentSetup {
 
 // What the instrument received and did, in order. Names: "sync", "identified",
 // "command <n>", "refused <n>", "bad complement", "escape", "block start", "frame <n>",
-// "block end <n>", "program <command>", "trigger <mode>", "stop", "garbled <host speed>",
-// "modem" (Bytes: the line), "hangup".
+// "block end <n>", "block abandoned <n>", "program <command>", "trigger <mode>", "stop",
+// "garbled <host speed>", "modem" (Bytes: the line), "hangup".
 struct TInstrumentEvent {
     QString What;
     int Value = -1;
@@ -154,6 +160,8 @@ private:
     void run();
     void modem();
     void handshake();
+    void commandPair(int c, int complement);
+    void widenProbeWindow(long long delayMs);
     void identification();
     void command(uint8_t command);
     void program(uint8_t command);
@@ -170,6 +178,12 @@ private:
     TPtyWire wire_;
     Mode mode_ = Mode::Idle;
     bool dropped_ = false;
+    // A synchronisation answered as an identification probe may yet be followed by its
+    // command, late because of the host's byte delay; the window then grows past that delay.
+    bool probeGuessed_ = false;
+    std::chrono::steady_clock::time_point syncAt_;
+    int identificationWindowMs_ = 250;
+    std::optional<std::chrono::steady_clock::time_point> zeroAt_;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -57,6 +57,23 @@ TEST(SerialOpen, CancelledPromptOrMissingDevice)
     EXPECT_EQ(link.Port.Configured, 0);
 }
 
+TEST(SerialOpen, PortCodeZeroIsRefusedBeforeAnythingIsOpened)
+{
+    // 0 is the closed link state, never a port: even a device named for it stays untouched.
+    SerialLink link;
+    qputenv("QUOREL_COM0", link.Instrument.DevicePath().toLocal8Bit());
+    for (const int code : {0, -3}) {
+        EXPECT_EQ(link.Port.Open(code, 9600, 0, {}, false, {}), 0);
+        EXPECT_TRUE(link.Dialogs.Calls.empty()) << "no connect prompt for code " << code;
+        EXPECT_FALSE(link.Port.Control()->IsOpen());
+        EXPECT_EQ(link.Port.GetState(), 0);
+        EXPECT_EQ(link.Port.Configured, 0);
+        EXPECT_FALSE(link.Port.GetDtr());
+    }
+    qunsetenv("QUOREL_COM0");
+    EXPECT_EQ(link.Open(), TestComPort); // the object is still good for a real port
+}
+
 TEST(SerialOpen, ModemDialling)
 {
     struct Case { QString Config; QList<QByteArray> Lines; };
@@ -132,6 +149,10 @@ struct BlockCase {
     std::vector<TFault> Faults;
     QStringList Events; // the instrument's, from the block start
     int Expected;       // bytes in Buffer: -1 = the whole block
+    // Noise before the start echo makes the host start again, once or more often depending on
+    // when the rest of the echo reaches it: then Events shows the usual course, and only a
+    // restart and the frame are checked.
+    bool RestartsVary = false;
 };
 
 TEST(SerialBlock, Downloads)
@@ -153,7 +174,7 @@ TEST(SerialBlock, Downloads)
         {"no total: one frame", 100, 528, {{TFaultKind::Silence, TPoint::BlockTotal, 0, 1}},
          {"block start", "frame 1", "block end 2"}, -1},
         {"noise before the start echo", 100, 528, {{TFaultKind::Noise, TPoint::BlockStart, 0, 1, -1, "\x55"}},
-         {"block start", "block start", "frame 1", "block end 2"}, -1},
+         {"block start", "block start", "frame 1", "block end 2"}, -1, true},
     };
     for (const BlockCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -172,7 +193,12 @@ TEST(SerialBlock, Downloads)
         EXPECT_TRUE(*link.Port.Buffer == expected);
         QStringList events = link.Instrument.EventNames();
         events = events.mid(events.indexOf("block start"));
-        EXPECT_EQ(events, c.Events);
+        if (c.RestartsVary) {
+            EXPECT_GE(events.count("block start"), 2);
+            EXPECT_TRUE(events.contains("frame 1")) << events.join(", ").toStdString();
+        } else {
+            EXPECT_EQ(events, c.Events);
+        }
         if (c.Events.last().startsWith("block end")) {
             EXPECT_TRUE(link.Port.WaitPrompt());
         }

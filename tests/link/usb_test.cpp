@@ -3,6 +3,9 @@
 
 #include "platform/Application.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace Instrument;
 
 namespace {
@@ -72,6 +75,16 @@ TEST(UsbOpen, AFailedOpenTouchesNoLine)
     EXPECT_EQ(link.Port.GetState(), -1);
     EXPECT_EQ(link.Port.GetHandle(), nullptr);
     EXPECT_EQ(link.Port.Configured, 0);
+}
+
+TEST(UsbOpen, PortCodeZeroIsRefusedBeforeAnythingIsOpened)
+{
+    UsbLink link;
+    EXPECT_EQ(link.Port.Open(0, 9600, 0, {}, false, {}), 0);
+    EXPECT_TRUE(link.Dialogs.Calls.empty());
+    EXPECT_TRUE(link.Driver.Calls.isEmpty()) << link.Driver.Calls.join("; ").toStdString();
+    EXPECT_EQ(link.Driver.OpenHandles(), 0);
+    EXPECT_EQ(link.Port.GetState(), 0);
 }
 
 TEST(UsbRaw, WriteByteFailsUnlessOneByteWasWritten)
@@ -264,6 +277,47 @@ TEST(UsbWaits, ClosingTheLinkDuringThePromptWaitRaises)
     }
     EXPECT_EQ(link.Port.GetState(), 0);
     EXPECT_EQ(withoutReads(link.Driver.Calls).filter("FT_Close").size(), 1);
+}
+
+TEST(UsbReception, BytesArrivingWhileTheProgramIsBusyAreKept)
+{
+    // The adapter holds 256 bytes; 1000 arrive in bursts while the program is busy elsewhere
+    // (a byte-delay sleep, a modal dialog) and makes no driver call. Bursts stay within the
+    // chip's buffer: the terminal delivers each at once, where a line would trickle it in.
+    const QByteArray block = PatternBlock(1000);
+    for (const bool background : {false, true}) {
+        SCOPED_TRACE(background ? "reader thread" : "fetching only when called");
+        UsbLink link;
+        link.Driver.ChipBuffer = 256;
+        link.Driver.BackgroundReader = background;
+        ASSERT_EQ(link.Open(), 99);
+        for (int i = 0; i < 5; ++i) {
+            link.Instrument.SendNow(block.mid(i * 200, 200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        QByteArray got(1000, 0);
+        const int n = link.Port.ReadBuffer(reinterpret_cast<uint8_t*>(got.data()), 1000, 300);
+        if (background) {
+            EXPECT_EQ(n, 1000);
+            EXPECT_EQ(got, block);
+            EXPECT_EQ(link.Driver.LostBytes(), 0u);
+        } else {
+            EXPECT_EQ(n, 256);
+            EXPECT_EQ(link.Driver.LostBytes(), 744u);
+        }
+        link.Port.Close();
+        EXPECT_EQ(link.Driver.OpenHandles(), 0);
+    }
+}
+
+TEST(UsbReception, TheCallLogKeepsTheLastCalls)
+{
+    UsbLink link;
+    link.Driver.CallLogLimit = 5;
+    ASSERT_EQ(link.Open(), 99);
+    for (int i = 0; i < 20; ++i)
+        link.Port.SetDtr(i % 2 == 0);
+    EXPECT_EQ(link.Driver.Calls, QStringList({"FT_ClrDtr", "FT_SetDtr", "FT_ClrDtr", "FT_SetDtr", "FT_ClrDtr"}));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +16,13 @@ QByteArray readAll(const QString& path)
 }
 
 QString data(const char* name) { return QString(QUOREL_TEST_DATA) + "/" + name; }
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
 
 class IniFileTest : public ::testing::Test {
 protected:
@@ -141,6 +149,82 @@ TEST_F(IniFileTest, UnwritableFileRaisesTheWriteError)
         FAIL() << "write into a missing folder succeeded";
     } catch (const EIniFileException& e) {
         EXPECT_EQ(e.Message, "Impossible d'écrire dans " + path);
+    }
+}
+
+TEST_F(IniFileTest, AWriteLeavesEveryOtherLineByteForByte)
+{
+    // Written by the Windows editor: Latin-1 bytes in a path and a comment, a line ended by a
+    // bare LF, blanks around "=", and a last line without an end.
+    const QByteArray latin = "; donn\xE9" "es du bateau\r\n"
+                             "[Parameters]\r\n"
+                             "AcquisitionFile=C:\\Relev\xE9s\\lac.txt\r\n"
+                             "Channel = 8\n"
+                             "RemoteTime=25\r\n"
+                             "[Communication]\r\n"
+                             "Port=1";
+    const QString path = dir.File("latin.ini");
+    writeBytes(path, latin);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Parameters", "AcquisitionFile", ""), QString::fromLatin1("C:\\Relev\xE9s\\lac.txt"));
+    ini.WriteInteger("Parameters", "RemoteTime", 30);
+    QByteArray expected = latin;
+    expected.replace("RemoteTime=25", "RemoteTime=30");
+    EXPECT_EQ(readAll(path), expected);
+    ini.WriteInteger("Communication", "Speed", 9600); // after a last line without an end
+    EXPECT_EQ(readAll(path), expected + "\r\nSpeed=9600\r\n");
+    // A value written in the user's code page reads back as written.
+    ini.WriteString("Parameters", "AcquisitionFile", QString::fromUtf8("/home/r\u00E9a/lac.txt"));
+    EXPECT_EQ(ini.ReadString("Parameters", "AcquisitionFile", ""), QString::fromUtf8("/home/r\u00E9a/lac.txt"));
+    EXPECT_TRUE(readAll(path).startsWith("; donn\xE9" "es du bateau\r\n"));
+}
+
+TEST_F(IniFileTest, NamesMatchOnTheirAsciiLetters)
+{
+    const QString path = dir.File("names.ini");
+    writeBytes(path, "[Caf\xE9]\r\nK\xE9y=1\r\n[PARAMETERS]\r\nremotetime=25\r\n");
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteTime", 0), 25);
+    EXPECT_EQ(ini.ReadInteger("parameters", "REMOTETIME", 0), 25);
+    ini.WriteInteger("Parameters", "REMOTETIME", 30);
+    EXPECT_EQ(readAll(path), QByteArray("[Caf\xE9]\r\nK\xE9y=1\r\n[PARAMETERS]\r\nremotetime=30\r\n"));
+}
+
+TEST_F(IniFileTest, ASectionNamedTwiceIsReadAndWrittenInItsFirstPlace)
+{
+    const QString path = dir.File("twice.ini");
+    writeBytes(path, "[Parameters]\r\nChannel=8\r\n[Other]\r\nX=1\r\n[parameters]\r\nRemoteTime=40\r\nChannel=12\r\n");
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Parameters", "Channel", 10), 8);
+    EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteTime", 25), 25) << "the second copy is not read";
+    ini.WriteInteger("Parameters", "RemoteTime", 30);
+    EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteTime", 25), 30);
+    EXPECT_EQ(readAll(path), QByteArray("[Parameters]\r\nChannel=8\r\nRemoteTime=30\r\n[Other]\r\nX=1\r\n"
+                                        "[parameters]\r\nRemoteTime=40\r\nChannel=12\r\n"));
+}
+
+TEST_F(IniFileTest, AWritableFileInALockedFolderIsWrittenInPlace)
+{
+    // No temporary file can be made beside it: the folder is read-only (which root ignores),
+    // and the name is so long that the temporary file's name would be too long.
+    const QString folder = dir.File("locked");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString path = folder + "/" + QString(248, 's') + ".ini";
+    writeBytes(path, "[Parameters]\r\nChannel=8\r\n");
+    ASSERT_TRUE(QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    TIniFile ini(path);
+    EXPECT_NO_THROW(ini.WriteInteger("Parameters", "Channel", 12));
+    EXPECT_NO_THROW(ini.WriteInteger("Communication", "Port", 99));
+    QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(readAll(path), QByteArray("[Parameters]\r\nChannel=12\r\n[Communication]\r\nPort=99\r\n"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left";
+
+    // A file that cannot be written at all still raises the error and is left as it was.
+    if (geteuid() != 0) {
+        QFile(path).setPermissions(QFile::ReadOwner);
+        EXPECT_THROW(ini.WriteInteger("Parameters", "Channel", 4), EIniFileException);
+        QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_EQ(ini.ReadInteger("Parameters", "Channel", 0), 12);
     }
 }
 

@@ -1,0 +1,125 @@
+// The test instrument after the host gives up or is slow: it goes back to waiting for commands,
+// tells a probe from a handshake whatever the byte delay, and keeps bounded logs.
+#include "link/LinkTestSupport.h"
+
+#include "platform/Exception.h"
+
+#include <QTimer>
+
+using namespace Instrument;
+
+namespace {
+
+TEST(InstrumentRecovery, AnAbandonedDownloadEndsAndCommandsAreServedAgain)
+{
+    SerialLink link;
+    ASSERT_EQ(link.Open(), TestComPort);
+    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    // The first frame never comes; the user takes the link down under the wait.
+    link.Instrument.AddFault({TFaultKind::Silence, TPoint::Frame, 0, -1});
+    QTimer::singleShot(300, [&] { link.Port.SetState(0); });
+    EXPECT_THROW(link.Port.XbtCLoad(), Exception);
+    ASSERT_TRUE(link.Instrument.WaitForEvent("frame 1", 1000));
+    link.Instrument.ClearFaults();
+
+    // Connecting again: the synchronisations of an Escape with a short timeout are no frame
+    // request. The Escape must be accepted by the instrument, not by a frame's echo.
+    ASSERT_EQ(link.Open(), TestComPort);
+    EXPECT_TRUE(link.Port.SetCmd(27, 500));
+    EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 2000)) << link.Instrument.EventNames().join(", ").toStdString();
+    EXPECT_EQ(link.Instrument.Count("block abandoned 16448"), 1) << link.Instrument.EventNames().join(", ").toStdString();
+    EXPECT_EQ(link.Instrument.EventNames().filter("frame").size(), 1);
+
+    // And a whole download works again.
+    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    uint8_t status[180] = {};
+    EXPECT_EQ(link.Port.LoadBuffer(status, sizeof status), 180);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(status), 180), TTestInstrument::DefaultStatus(10));
+}
+
+TEST(InstrumentRecovery, ACommandOrSynchronisationInPlaceOfAFrameRequestEndsTheDownload)
+{
+    const struct {
+        QByteArray bytes;
+        int number;
+    } cases[] = {{QByteArray("\x40\x40", 2), 0x4040}, {QByteArray("\x1B\xE4", 2), 0xE41B}, {QByteArray("\x05\x00", 2), -1}};
+    for (const auto& c : cases) {
+        SerialLink link;
+        ASSERT_EQ(link.Open(), TestComPort);
+        ASSERT_TRUE(link.Port.SetCmd(30, 500));
+        link.Port.PutCom(0);
+        ASSERT_EQ(link.Port.ReadByteTimed(1000), 0);
+        uint8_t total[4];
+        ASSERT_EQ(link.Port.ReadBuffer(total, 4, 1000), 4);
+        link.Port.PutBlock(reinterpret_cast<const uint8_t*>(c.bytes.constData()), 2);
+        if (c.number < 0) {
+            // Frame 5 is a frame request: answered with its echo.
+            EXPECT_EQ(link.Port.ReadByteTimed(1000), 5);
+            continue;
+        }
+        EXPECT_TRUE(link.Instrument.WaitForEvent("block abandoned " + QString::number(c.number), 1000));
+        EXPECT_EQ(link.Port.ReadByteTimed(300), -1) << "nothing is echoed";
+        EXPECT_TRUE(link.Port.SetCmd(27, 500));
+        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 1000));
+    }
+}
+
+TEST(InstrumentRecovery, ProbesAndHandshakesAreToldApartWhateverTheByteDelay)
+{
+    for (const int delay : {500, 1200}) {
+        SCOPED_TRACE(delay);
+        SerialLink link;
+        link.Dialogs.AnswerMessage(IDOK);
+        ASSERT_EQ(link.Port.Open(TestComPort, 9600, delay, {}, false, {}), TestComPort);
+        EXPECT_TRUE(link.Port.SetCmd(30, 1000));
+        EXPECT_EQ(link.Instrument.Count("command 30"), 1);
+        link.Port.PutCom(0x1B); // not a command of the block download: leaves it
+        QString name, speed;
+        EXPECT_TRUE(link.Port.Identify(name, speed));
+        EXPECT_EQ(name, "VARNOK 10");
+        EXPECT_EQ(speed, "38400");
+        const int identified = link.Instrument.Count("identified");
+        EXPECT_TRUE(link.Port.SetCmd(27, 1000));
+        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 1000));
+        EXPECT_EQ(link.Instrument.Count("identified"), identified) << "a handshake is no longer taken for a probe";
+    }
+}
+
+TEST(InstrumentRecovery, TheZeroBeforeTheFirstProbeShowsTheByteDelay)
+{
+    // As a connection starts: 0, the probe, then the status command, all paced by the delay.
+    SerialLink link;
+    link.Dialogs.AnswerMessage(IDOK);
+    ASSERT_EQ(link.Port.Open(TestComPort, 9600, 300, {}, false, {}), TestComPort);
+    link.Port.PutCom(0);
+    QString name, speed;
+    ASSERT_TRUE(link.Port.Identify(name, speed));
+    uint8_t capability[4];
+    link.Port.GetBlock(capability, 4);
+    EXPECT_TRUE(link.Port.PromptSetCmd(30, 1000));
+    EXPECT_EQ(link.Instrument.Count("command 30"), 1);
+    EXPECT_EQ(link.Instrument.Count("identified"), 1) << "the first handshake is not taken for a probe";
+}
+
+TEST(InstrumentRecovery, LogsKeepTheLatestEntries)
+{
+    TInstrumentSetup setup;
+    setup.EventLogLimit = 8;
+    setup.ByteLogLimit = 16;
+    SerialLink link(setup);
+    ASSERT_EQ(link.Open(), TestComPort);
+    ASSERT_TRUE(link.Port.SetCmd(27, 500));
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(link.Port.PromptSetCmd(27, 500)) << i;
+    ASSERT_TRUE(link.Port.WaitPrompt());
+    const QStringList names = link.Instrument.EventNames();
+    EXPECT_LE(names.size(), 10);
+    EXPECT_GE(names.size(), 8);
+    EXPECT_EQ(names.last(), "escape");
+    EXPECT_LE(link.Instrument.Received().size(), 20);
+    EXPECT_TRUE(link.Instrument.Received().endsWith(QByteArray("\x1B\xE4", 2)));
+    EXPECT_LE(link.Instrument.Sent().size(), 20);
+    EXPECT_TRUE(link.Instrument.Sent().endsWith(":>"));
+}
+
+} // namespace
