@@ -334,6 +334,42 @@ TEST_F(LiveWindowTest, GraphDisabledLeavesBothGraphsAlone)
     EXPECT_FLOAT_EQ(w.Survey.RhoMin, 80);
 }
 
+// Without a sounder the profile shows the GPS altitude upright; its label and the profile show
+// only while the GPS is connected, and the sounder label is left alone.
+TEST_F(LiveWindowTest, ProfileShowsTheAltitudeWithoutASounder)
+{
+    for (const bool gps : {true, false}) {
+        SCOPED_TRACE(gps ? "GPS connected" : "no GPS");
+        DropWindow();
+        TMainFrm& w = NewWindow();
+        w.SounderCB->setChecked(false);
+        w.ChannelCount = 1;
+        w.GraphSetUp();
+        EXPECT_EQ(w.PESGraph2->GetYAxisLabel(), "Altitude (m)");
+        EXPECT_FALSE(w.PESGraph2->GetInvertedYAxis());
+
+        engine.Clear();
+        w.GpsConnectedCB->setChecked(gps);
+        w.AcquisitionMode = 0x5A;
+        w.SounderDepth = 3;
+        w.SounderLblx->setText("x");
+        w.Survey.Track.TotalDistance = 7.5f;
+        w.Survey.Track.GpsAltitude = 12.34f;
+        storedCycle(w, 0, 80);
+        const TEngineHandle h2 = w.PESGraph2->GethObject();
+        const auto nextX = callsTo(engine, h2, 3658), nextY = callsTo(engine, h2, 3276);
+        ASSERT_EQ(nextX.size(), 1u);
+        ASSERT_EQ(nextY.size(), 1u);
+        EXPECT_FLOAT_EQ(floatOf(*nextX[0]), 7.5f);
+        EXPECT_FLOAT_EQ(floatOf(*nextY[0]), 12.34f);
+        EXPECT_EQ(w.AltitudeLblx->text(), FormatFloat("#.0", 12.34));
+        EXPECT_EQ(!w.AltitudeLblx->isHidden(), gps);
+        EXPECT_EQ(!w.PESGraph2->isHidden(), gps);
+        EXPECT_FALSE(w.PESGraph1->isHidden());
+        EXPECT_EQ(w.SounderLblx->text(), "x");
+    }
+}
+
 TEST_F(LiveWindowTest, ApplyPullsCrossedBarsApartAndRecolours)
 {
     TMainFrm& w = NewWindow();
