@@ -68,8 +68,10 @@ void TMainFrm::GraphSetUp()
     Survey.GraphPoints = points;
     Survey.RhoMax = RhoMaxStart;
     Survey.RhoMin = RhoMinStart;
-    // Ohm.m until the first cycle chooses, so that a survey whose first cycle fails still draws.
-    Survey.RhoUnitFactor = OhmMetre;
+    // Ohm.m until the first cycle chooses, so that a survey whose first cycle fails still draws,
+    // under a title that says so rather than the unit of an earlier survey.
+    const PseudoSectionUnit metre = OhmMetreUnit();
+    Survey.RhoUnitFactor = metre.Factor;
     Survey.GraphValues.fill(0);
     Survey.GraphPositions.fill(0);
 
@@ -99,6 +101,7 @@ void TMainFrm::GraphSetUp()
     g1.SetAllowBestFitCurve(false);
     g1.SetAllowBestFitLine(false);
     g1.SetAllowStick(false);
+    g1.SetMainTitle(metre.Title);
     g1.SetSubTitle("");
     g1.SetAutoMinMaxPadding(1);
     g1.SetAllowZooming(sgNoZooming);

@@ -94,7 +94,7 @@ std::vector<std::string> sectionSetUp(int channels, int points)
         "AllowContourColors", "AllowContourLines", "PlottingMethod", "LegendLocation", "GridInFront",
         "GridLineControl", "ZoomStyle", "InvertedYAxis", "AllowLine", "AllowPoint", "AllowBar", "AllowArea",
         "AllowSpline", "AllowPointsPlusLine", "AllowPointsPlusSpline", "AllowBestFitCurve", "AllowBestFitLine",
-        "AllowStick", "SubTitle", "AutoMinMaxPadding", "AllowZooming", "FontSize", "FixedFonts", "AllowAxisPage",
+        "AllowStick", "MainTitle", "SubTitle", "AutoMinMaxPadding", "AllowZooming", "FontSize", "FixedFonts", "AllowAxisPage",
         "AllowStylePage", "AllowSubsetsPage", "ScrollingVertZoom", "ScrollingHorzZoom"};
     for (int s = 0; s < channels; ++s)
         for (int p = 0; p < points; ++p)
@@ -262,13 +262,15 @@ TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBack)
         ASSERT_TRUE(w.SetupIni);
         w.ChannelCount = 1;
         w.Survey.RhoUnitFactor = 100; // left by an earlier survey
+        w.PESGraph1->SetMainTitle("Rho pseudo section (Ohm.cm)");
         w.GraphSetUp();
         EXPECT_EQ(w.Survey.GraphPoints, c.used);
         EXPECT_EQ(w.PESGraph1->GetPoints(), c.used);
         EXPECT_EQ(w.PESGraph2->GetPoints(), c.used);
         EXPECT_EQ(w.SetupIni->ReadInteger("Parameters", "GraphPoints", -1), c.used);
-        // Until the first cycle chooses, the section is drawn in Ohm.m.
+        // Until the first cycle chooses, the section is drawn in Ohm.m, and says so.
         EXPECT_EQ(w.Survey.RhoUnitFactor, 1);
+        EXPECT_EQ(w.PESGraph1->GetMainTitle(), "Rho pseudo section (Ohm.m)");
     }
 }
 
