@@ -322,6 +322,42 @@ TEST_F(LiveWindowTest, InvertedManualRangeNeverGivesABandOfZero)
     EXPECT_DOUBLE_EQ(w.PESGraph1->GetManualZAxisLine(), 2);
 }
 
+// The rows keep an earlier survey's values until a stored cycle reaches them: the first that
+// does fills every column, whether it is cycle 0 or a later one (cycle 0 lost, or the graph
+// enabled only after it).
+TEST_F(LiveWindowTest, FirstStoredCycleThatReachesTheSectionFillsIt)
+{
+    const struct {
+        const char* what;
+        bool enabledInCycle0;
+        int firstDrawn;
+    } cases[] = {{"cycle 0 drawn", true, 0}, {"cycle 0 lost", true, 3}, {"graph enabled later", false, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DropWindow();
+        TMainFrm& w = surveyWindow(1, 3);
+        w.AddDistanceChk->setChecked(false);
+        PESGraph& g1 = *w.PESGraph1;
+        for (int p = 0; p < 3; ++p)
+            g1.SetZData(0, p, 5000); // left by an earlier survey
+        if (c.firstDrawn != 0) {
+            w.VisibleRB->setChecked(c.enabledInCycle0);
+            if (!c.enabledInCycle0)
+                storedCycle(w, 0, 40);
+            w.VisibleRB->setChecked(true);
+        }
+        storedCycle(w, c.firstDrawn, 80);
+        for (int p = 0; p < 3; ++p) {
+            EXPECT_FLOAT_EQ(g1.GetZData(0, p), 80) << p;
+            EXPECT_FLOAT_EQ(g1.GetXData(0, p), float(c.firstDrawn)) << p;
+        }
+        storedCycle(w, c.firstDrawn + 1, 90); // later cycles shift
+        EXPECT_FLOAT_EQ(g1.GetZData(0, 1), 80);
+        EXPECT_FLOAT_EQ(g1.GetZData(0, 2), 90);
+        EXPECT_FLOAT_EQ(g1.GetXData(0, 2), float(c.firstDrawn + 1));
+    }
+}
+
 TEST_F(LiveWindowTest, GraphDisabledLeavesBothGraphsAlone)
 {
     TMainFrm& w = surveyWindow(2, 3);
