@@ -12,6 +12,8 @@ int32_t LimitGraphPoints(int32_t setupValue)
     return std::clamp<int32_t>(setupValue, 1, MaxGraphPoints);
 }
 
+PseudoSectionUnit OhmMetreUnit() { return {OhmMetre, QStringLiteral("Rho pseudo section (Ohm.m)")}; }
+
 PseudoSectionUnit ChooseRhoUnit(const WorkspaceArray& w, float k0)
 {
     const double current = std::fabs(double(w[10]) - double(w[21])) * 0.5;
@@ -20,7 +22,7 @@ PseudoSectionUnit ChooseRhoUnit(const WorkspaceArray& w, float k0)
         if (!(rho >= 50.0))
             return {100, QStringLiteral("Rho pseudo section (Ohm.cm)")};
     }
-    return {OhmMetre, QStringLiteral("Rho pseudo section (Ohm.m)")};
+    return OhmMetreUnit();
 }
 
 float LimitGraphValue(double g)

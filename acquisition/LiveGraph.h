@@ -35,6 +35,7 @@ struct PseudoSectionUnit {
     QString Title;
 };
 inline constexpr float OhmMetre = 1;
+PseudoSectionUnit OhmMetreUnit();
 PseudoSectionUnit ChooseRhoUnit(const WorkspaceArray& w, float k0);
 
 // Graph values are kept within +-999999; a value that is not a number becomes -999999.

@@ -260,6 +260,7 @@ public:
         float RhoMax = -9999999.0f, RhoMin = 9999999.0f, RhoUnitFactor = 1;
         std::array<float, 20> GraphValues{};    // per channel: the stored cycle's section value
         std::array<float, 20> GraphPositions{}; // per channel: that column's position
+        bool SectionFilled = false; // a stored cycle has filled the pseudo-section's rows
         QString BinFileName;
         SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
     };

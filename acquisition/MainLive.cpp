@@ -68,8 +68,11 @@ void TMainFrm::GraphSetUp()
     Survey.GraphPoints = points;
     Survey.RhoMax = RhoMaxStart;
     Survey.RhoMin = RhoMinStart;
-    // Ohm.m until the first cycle chooses, so that a survey whose first cycle fails still draws.
-    Survey.RhoUnitFactor = OhmMetre;
+    // Ohm.m until the first cycle chooses, so that a survey whose first cycle fails still draws,
+    // under a title that says so rather than the unit of an earlier survey.
+    const PseudoSectionUnit metre = OhmMetreUnit();
+    Survey.RhoUnitFactor = metre.Factor;
+    Survey.SectionFilled = false;
     Survey.GraphValues.fill(0);
     Survey.GraphPositions.fill(0);
 
@@ -99,6 +102,7 @@ void TMainFrm::GraphSetUp()
     g1.SetAllowBestFitCurve(false);
     g1.SetAllowBestFitLine(false);
     g1.SetAllowStick(false);
+    g1.SetMainTitle(metre.Title);
     g1.SetSubTitle("");
     g1.SetAutoMinMaxPadding(1);
     g1.SetAllowZooming(sgNoZooming);
@@ -186,7 +190,10 @@ void TMainFrm::GraphUpdate(int q)
         PESGraph& g1 = *PESGraph1;
         const int32_t points = Survey.GraphPoints;
         const float x = Survey.GraphPositions[c];
-        if (Survey.CycleIndex != 0) {
+        // The first stored cycle that reaches the section fills its rows, also when cycle 0
+        // was lost or the graph was enabled later: a shift would keep the set-up's columns at 0
+        // with an earlier survey's values.
+        if (Survey.SectionFilled) {
             for (int32_t p = 1; p < points; ++p) {
                 if (scale.AutoScale == 0) {
                     const float z = g1.GetZData(q, p);
@@ -214,6 +221,7 @@ void TMainFrm::GraphUpdateEnd()
 {
     try {
         if (VisibleRB->isChecked()) {
+            Survey.SectionFilled = true;
             const double band = RoundZRange(Survey.RhoMax, Survey.RhoMin);
             PESGraph1->SetManualZAxisLine(band);
             ApplyColourScale();

@@ -94,7 +94,7 @@ std::vector<std::string> sectionSetUp(int channels, int points)
         "AllowContourColors", "AllowContourLines", "PlottingMethod", "LegendLocation", "GridInFront",
         "GridLineControl", "ZoomStyle", "InvertedYAxis", "AllowLine", "AllowPoint", "AllowBar", "AllowArea",
         "AllowSpline", "AllowPointsPlusLine", "AllowPointsPlusSpline", "AllowBestFitCurve", "AllowBestFitLine",
-        "AllowStick", "SubTitle", "AutoMinMaxPadding", "AllowZooming", "FontSize", "FixedFonts", "AllowAxisPage",
+        "AllowStick", "MainTitle", "SubTitle", "AutoMinMaxPadding", "AllowZooming", "FontSize", "FixedFonts", "AllowAxisPage",
         "AllowStylePage", "AllowSubsetsPage", "ScrollingVertZoom", "ScrollingHorzZoom"};
     for (int s = 0; s < channels; ++s)
         for (int p = 0; p < points; ++p)
@@ -262,13 +262,15 @@ TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBack)
         ASSERT_TRUE(w.SetupIni);
         w.ChannelCount = 1;
         w.Survey.RhoUnitFactor = 100; // left by an earlier survey
+        w.PESGraph1->SetMainTitle("Rho pseudo section (Ohm.cm)");
         w.GraphSetUp();
         EXPECT_EQ(w.Survey.GraphPoints, c.used);
         EXPECT_EQ(w.PESGraph1->GetPoints(), c.used);
         EXPECT_EQ(w.PESGraph2->GetPoints(), c.used);
         EXPECT_EQ(w.SetupIni->ReadInteger("Parameters", "GraphPoints", -1), c.used);
-        // Until the first cycle chooses, the section is drawn in Ohm.m.
+        // Until the first cycle chooses, the section is drawn in Ohm.m, and says so.
         EXPECT_EQ(w.Survey.RhoUnitFactor, 1);
+        EXPECT_EQ(w.PESGraph1->GetMainTitle(), "Rho pseudo section (Ohm.m)");
     }
 }
 
@@ -320,6 +322,42 @@ TEST_F(LiveWindowTest, InvertedManualRangeNeverGivesABandOfZero)
     EXPECT_DOUBLE_EQ(w.PESGraph1->GetManualZAxisLine(), 2);
 }
 
+// The rows keep an earlier survey's values until a stored cycle reaches them: the first that
+// does fills every column, whether it is cycle 0 or a later one (cycle 0 lost, or the graph
+// enabled only after it).
+TEST_F(LiveWindowTest, FirstStoredCycleThatReachesTheSectionFillsIt)
+{
+    const struct {
+        const char* what;
+        bool enabledInCycle0;
+        int firstDrawn;
+    } cases[] = {{"cycle 0 drawn", true, 0}, {"cycle 0 lost", true, 3}, {"graph enabled later", false, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DropWindow();
+        TMainFrm& w = surveyWindow(1, 3);
+        w.AddDistanceChk->setChecked(false);
+        PESGraph& g1 = *w.PESGraph1;
+        for (int p = 0; p < 3; ++p)
+            g1.SetZData(0, p, 5000); // left by an earlier survey
+        if (c.firstDrawn != 0) {
+            w.VisibleRB->setChecked(c.enabledInCycle0);
+            if (!c.enabledInCycle0)
+                storedCycle(w, 0, 40);
+            w.VisibleRB->setChecked(true);
+        }
+        storedCycle(w, c.firstDrawn, 80);
+        for (int p = 0; p < 3; ++p) {
+            EXPECT_FLOAT_EQ(g1.GetZData(0, p), 80) << p;
+            EXPECT_FLOAT_EQ(g1.GetXData(0, p), float(c.firstDrawn)) << p;
+        }
+        storedCycle(w, c.firstDrawn + 1, 90); // later cycles shift
+        EXPECT_FLOAT_EQ(g1.GetZData(0, 1), 80);
+        EXPECT_FLOAT_EQ(g1.GetZData(0, 2), 90);
+        EXPECT_FLOAT_EQ(g1.GetXData(0, 2), float(c.firstDrawn + 1));
+    }
+}
+
 TEST_F(LiveWindowTest, GraphDisabledLeavesBothGraphsAlone)
 {
     TMainFrm& w = surveyWindow(2, 3);
@@ -332,6 +370,42 @@ TEST_F(LiveWindowTest, GraphDisabledLeavesBothGraphsAlone)
     EXPECT_EQ(w.SounderLblx->text(), "x");
     EXPECT_FLOAT_EQ(w.Survey.RhoMax, 80); // the extremes still follow, unrounded
     EXPECT_FLOAT_EQ(w.Survey.RhoMin, 80);
+}
+
+// Without a sounder the profile shows the GPS altitude upright; its label and the profile show
+// only while the GPS is connected, and the sounder label is left alone.
+TEST_F(LiveWindowTest, ProfileShowsTheAltitudeWithoutASounder)
+{
+    for (const bool gps : {true, false}) {
+        SCOPED_TRACE(gps ? "GPS connected" : "no GPS");
+        DropWindow();
+        TMainFrm& w = NewWindow();
+        w.SounderCB->setChecked(false);
+        w.ChannelCount = 1;
+        w.GraphSetUp();
+        EXPECT_EQ(w.PESGraph2->GetYAxisLabel(), "Altitude (m)");
+        EXPECT_FALSE(w.PESGraph2->GetInvertedYAxis());
+
+        engine.Clear();
+        w.GpsConnectedCB->setChecked(gps);
+        w.AcquisitionMode = 0x5A;
+        w.SounderDepth = 3;
+        w.SounderLblx->setText("x");
+        w.Survey.Track.TotalDistance = 7.5f;
+        w.Survey.Track.GpsAltitude = 12.34f;
+        storedCycle(w, 0, 80);
+        const TEngineHandle h2 = w.PESGraph2->GethObject();
+        const auto nextX = callsTo(engine, h2, 3658), nextY = callsTo(engine, h2, 3276);
+        ASSERT_EQ(nextX.size(), 1u);
+        ASSERT_EQ(nextY.size(), 1u);
+        EXPECT_FLOAT_EQ(floatOf(*nextX[0]), 7.5f);
+        EXPECT_FLOAT_EQ(floatOf(*nextY[0]), 12.34f);
+        EXPECT_EQ(w.AltitudeLblx->text(), FormatFloat("#.0", 12.34));
+        EXPECT_EQ(!w.AltitudeLblx->isHidden(), gps);
+        EXPECT_EQ(!w.PESGraph2->isHidden(), gps);
+        EXPECT_FALSE(w.PESGraph1->isHidden());
+        EXPECT_EQ(w.SounderLblx->text(), "x");
+    }
 }
 
 TEST_F(LiveWindowTest, ApplyPullsCrossedBarsApartAndRecolours)
