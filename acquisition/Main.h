@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -44,6 +45,13 @@ uint16_t PulseTimeUnits(const QString& text, uint16_t current);
 // ten other values from `first` on.
 void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspace, uint64_t values,
                       int first, int currentAt);
+// The same over another byte read (the survey's, which a stop request can end).
+void ReadReadingBlock(const std::function<void(uint8_t*, int)>& read, std::array<float, WorkspaceSize>& workspace,
+                      uint64_t values, int first, int currentAt);
+// After a stop request, how long the instrument may stay quiet before a wait of the survey gives
+// up: longer than a cycle of its pulses takes (pulse time in units of 10 ms), and than the
+// link's own sentence timeout.
+int StopGraceMs(uint16_t remoteTime);
 
 // Quorel's main window: owns the open setup file, the instrument status, the dipole records
 // and the link port; every survey runs inside its handlers.
@@ -297,8 +305,10 @@ private:
     TAcceptance Accept();
     void AcceptWindowValues();
     void WriteBackSetup();
-    void ProgramInstrument();
+    bool ProgramInstrument();
     void RunCycle();
+    void ReadCycleBytes(uint8_t* buffer, int count);
+    bool WaitSurveyPrompt();
     void ReadSentences();
     void ReadReadings();
     void StoreCycle();

@@ -18,6 +18,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -70,7 +71,32 @@ void sleepLong(int64_t ms)
     }
 }
 
+// A wait of the survey that a stop request ends once the instrument has gone quiet: bytes that
+// still come (the rest of a cycle) keep it going, a silence longer than the grace ends it.
+class StopWait {
+public:
+    StopWait(const int32_t& stopRequested, int graceMs) : stop_(stopRequested), graceMs_(graceMs) {}
+    void Heard() { quiet_.invalidate(); }
+    bool GiveUp()
+    {
+        if (stop_ != 1)
+            return false;
+        if (!quiet_.isValid())
+            quiet_.start();
+        return quiet_.elapsed() >= graceMs_;
+    }
+
+private:
+    const int32_t& stop_;
+    const int graceMs_;
+    QElapsedTimer quiet_;
+};
+
+constexpr const char* StoppedWithoutAnswer = "Stopped: the instrument does not answer";
+
 } // namespace
+
+int StopGraceMs(uint16_t remoteTime) { return SentenceByteMs + 4 * 10 * int(remoteTime); }
 
 // The path without its extension: the part of the file name from its last "." on.
 QString WithoutExtension(const QString& path)
@@ -94,9 +120,16 @@ uint16_t PulseTimeUnits(const QString& text, uint16_t current)
 void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspace, uint64_t values,
                       int first, int currentAt)
 {
+    ReadReadingBlock([&port](uint8_t* bytes, int count) { port.GetBlock(bytes, count); }, workspace, values, first,
+                     currentAt);
+}
+
+void ReadReadingBlock(const std::function<void(uint8_t*, int)>& read, std::array<float, WorkspaceSize>& workspace,
+                      uint64_t values, int first, int currentAt)
+{
     for (uint64_t i = 0; i < values; ++i) {
         uint8_t bytes[4];
-        port.GetBlock(bytes, 4);
+        read(bytes, 4);
         float v;
         std::memcpy(&v, bytes, 4);
         if (currentAt >= 0 && i + 1 == values)
@@ -144,7 +177,11 @@ void TMainFrm::BitBtn1Click(QObject*)
         if (Accept() == TAcceptance::Accepted)
             break;
     }
-    ProgramInstrument();
+    if (!ProgramInstrument()) {
+        // Stopped while the instrument's prompt was awaited: it was not programmed.
+        StopSequence();
+        return;
+    }
     for (;;) {
         ++Survey.CycleIndex;
         Survey.Track.BeginCycle();
@@ -306,7 +343,8 @@ void TMainFrm::WriteBackSetup()
     ini.WriteFloat(P, "MinDistance", double(MinDistance));
 }
 
-void TMainFrm::ProgramInstrument()
+// False when a stop request ended the wait for the instrument's prompt.
+bool TMainFrm::ProgramInstrument()
 {
     AcquisitionBaseName = WithoutExtension(AcquisitionFileName);
     surveyCaption_ = MainGB->text();
@@ -317,7 +355,13 @@ void TMainFrm::ProgramInstrument()
 
     const bool range15 = Range15Rb->isChecked();
     const bool ip = IpDataChk->isChecked();
-    ActivePort->PromptSetCmd(range15 ? (ip ? CmdRange15Ip : CmdRange15) : (ip ? CmdRange5Ip : CmdRange5), 2000);
+    // The prompt is awaited as the link does, but Stop can end the wait.
+    if (!WaitSurveyPrompt()) {
+        if (StopRequested == 1 && ActivePort->GetState() > 0)
+            return false;
+    } else {
+        ActivePort->SetCmd(range15 ? (ip ? CmdRange15Ip : CmdRange15) : (ip ? CmdRange5Ip : CmdRange5), 2000);
+    }
     uint8_t parameters[8];
     std::memcpy(parameters, &RemoteTxVoltage, 4); // little-endian host
     putLe16(parameters + 4, RemoteTime);
@@ -354,7 +398,8 @@ void TMainFrm::ProgramInstrument()
         ActivePort->PutBlock(word, 2);
     }
 
-    StopRequested = 0;
+    // A stop request given while the instrument was programmed is kept: the survey stops at
+    // the head of its first cycle.
     Survey.Files = BinaryFileState{};
     GraphSetUp();
     Survey.CycleIndex = -1;
@@ -364,6 +409,55 @@ void TMainFrm::ProgramInstrument()
     PendingMark = 0;
     ShowRho->setChecked(true);
     DisplayRho = 1;
+    return true;
+}
+
+// Reads the bytes of a cycle as the link's block read does (no time limit while the link is
+// open, messages processed while waiting), except that a stop request ends the read once the
+// instrument has stayed quiet for longer than a cycle: a user must always be able to stop a
+// survey whose instrument lost step with the host.
+void TMainFrm::ReadCycleBytes(uint8_t* buffer, int count)
+{
+    StopWait wait(StopRequested, StopGraceMs(RemoteTime));
+    for (int i = 0; i < count;) {
+        if (ActivePort->GetState() <= 0)
+            throw Exception(PortErrGetcom);
+        LinkProcessMessages();
+        if (ActivePort->GetState() <= 0)
+            throw Exception(PortErrGetcom);
+        const int b = ActivePort->ReadByteTimed(PollMs);
+        if (b >= 0) {
+            buffer[i++] = static_cast<uint8_t>(b);
+            wait.Heard();
+        } else if (wait.GiveUp()) {
+            throw Exception(StoppedWithoutAnswer);
+        }
+    }
+}
+
+// The prompt ":>" as the link awaits it; false also when a stop request ended the wait after
+// the instrument stayed quiet. A closed link ends it as the link's own prompt wait does.
+bool TMainFrm::WaitSurveyPrompt()
+{
+    static const QByteArray prompt = ":>";
+    StopWait wait(StopRequested, StopGraceMs(RemoteTime));
+    QByteArray seen;
+    for (;;) {
+        LinkProcessMessages();
+        if (ActivePort->GetState() <= 0)
+            return ActivePort->WaitPrompt();
+        const int b = ActivePort->ReadByteTimed(PollMs);
+        if (b >= 0) {
+            wait.Heard();
+            seen += static_cast<char>(b);
+            if (seen.size() > prompt.size())
+                seen.remove(0, seen.size() - prompt.size());
+            if (seen == prompt)
+                return true;
+        } else if (wait.GiveUp()) {
+            return false;
+        }
+    }
 }
 
 // Cycle steps 3 to 15.
@@ -415,7 +509,7 @@ void TMainFrm::ReadSentences()
         return static_cast<int32_t>(ReadLe32(bytes));
     };
     const auto readSentence = [this](int32_t length) {
-        ActivePort->GetBlock(reinterpret_cast<uint8_t*>(SentenceBuffer.data()), length);
+        ReadCycleBytes(reinterpret_cast<uint8_t*>(SentenceBuffer.data()), length);
         SentenceBuffer[static_cast<size_t>(length)] = 0;
     };
     if (AcquisitionMode & 0x0A) {
@@ -472,8 +566,9 @@ void TMainFrm::ReadReadings()
     }
     uint32_t channels = 0;
     std::memcpy(&channels, InstrumentStatus.data(), 4);
-    const auto readBlock = [this](uint64_t values, int first, int currentAt) {
-        ReadReadingBlock(*ActivePort, Workspace, values, first, currentAt);
+    const auto read = [this](uint8_t* bytes, int count) { ReadCycleBytes(bytes, count); };
+    const auto readBlock = [this, &read](uint64_t values, int first, int currentAt) {
+        ReadReadingBlock(read, Workspace, values, first, currentAt);
     };
     const uint64_t n = channels;
     const bool ip = IpDataChk->isChecked();
@@ -556,7 +651,8 @@ void TMainFrm::StopSequence()
         PauseBtn->setEnabled(false);
         NewGpsBtn->setEnabled(false);
         SetScreenCursor(TCursor::crHourGlass);
-        ActivePort->WaitPrompt();
+        // An instrument that lost step may never answer: the survey ends all the same.
+        WaitSurveyPrompt();
         SetScreenCursor(TCursor::crDefault);
         ConnectGb->hide();
         EnableControls(VarnokParametersGB, false);

@@ -105,6 +105,23 @@ TEST_F(SurveyTest, StopThenNewSurveyStartsAgainFromTheStatus)
     EXPECT_FALSE(w.ConnectGb->isHidden());
 }
 
+// Stop given while the instrument is being programmed (here as soon as it has taken the
+// measurement command) is not forgotten: the survey stops at the head of its first cycle,
+// before any trigger.
+TEST_F(SurveyTest, StopDuringProgrammingStopsBeforeTheFirstCycle)
+{
+    serve();
+    TMainFrm& w = start();
+    run({startWith(dir.File("programming")),
+         {[this] { return instrument->Count("command 34") + instrument->Count("command 47") > 0; },
+          [&] { w.Action4->trigger(); }}});
+    powerOn();
+    EXPECT_TRUE(instrument->WaitForEvent("stop", 2000)) << instrument->EventNames().join(", ").toStdString();
+    EXPECT_EQ(instrument->Cycles(), 0);
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+    EXPECT_EQ(ActivePort->GetState(), Port);
+}
+
 TEST_F(SurveyTest, CancelledFileDialogEndsTheSurveyWithoutProgramming)
 {
     serve();

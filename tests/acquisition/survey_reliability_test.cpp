@@ -187,6 +187,62 @@ TEST_F(ReliabilityTest, OtherChannelCountsKeepTheWorkspaceAndTheLinkInStep)
     }
 }
 
+// The instrument loses step with the host and never sends what the host waits for: readings
+// that do not come in a cycle, a measurement command it did not take (it then ignores the
+// triggers and the end byte), or the prompt before that command. Stop (F4) still ends the
+// survey once the instrument stays quiet, and "New survey" is offered again.
+TEST_F(ReliabilityTest, StopEndsASurveyWhoseInstrumentLostStep)
+{
+    enum class Wait { Readings, Programmed, Prompt };
+    const struct {
+        const char* name;
+        TFault fault;
+        Wait stopIn;
+    } cases[] = {
+        {"readings never come", {TFaultKind::Silence, TPoint::Readings, 2, 1}, Wait::Readings},
+        {"measurement command refused", {TFaultKind::RefuseCommand, TPoint::Command, 2, 1}, Wait::Programmed},
+        {"prompt before the command never comes", {TFaultKind::Silence, TPoint::Prompt, 2, 1}, Wait::Prompt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        serve();
+        instrument->AddFault(c.fault);
+        SurveySetup s;
+        s.Gps = s.Sounder = c.stopIn == Wait::Readings; // without sentences the readings are awaited at once
+        TMainFrm& w = start(s);
+        const QString base = dir.File(c.name);
+        QElapsedTimer clock;
+        const auto ready = [&] {
+            const QStringList events = instrument->EventNames();
+            switch (c.stopIn) {
+            case Wait::Readings: return cycles() >= 3;
+            case Wait::Programmed: return !events.filter("refused").isEmpty();
+            case Wait::Prompt: return w.AcquisitionMode != 0 && !w.NewGpsBtn->isEnabled();
+            }
+            return false;
+        };
+        run({startWith(base), {ready, [&] {
+                                   clock.start();
+                                   w.Action4->trigger();
+                               }}});
+        powerOn();
+        ASSERT_TRUE(clock.isValid());
+        EXPECT_LT(clock.elapsed(), 15000);
+        EXPECT_EQ(ActivePort->GetState(), Port) << "the link stays up";
+        EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+        EXPECT_TRUE(w.NewSurveyBtn->isEnabled());
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        if (c.stopIn == Wait::Readings) {
+            EXPECT_GE(expectWholeFiles(base, 10), 2);
+        } else { // no cycle got its readings: the text file holds its header alone
+            EXPECT_TRUE(instrument->EventNames().filter("program").isEmpty());
+            EXPECT_FALSE(QFile::exists(base + ".bin"));
+            EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1);
+        }
+    }
+}
+
 // The acquisition folder cannot be written: the connection line says so (no box), the cycles
 // go on, and once the folder can be written the files are made and filled.
 TEST_F(ReliabilityTest, UnwritableFolderIsShownAndTriedAgainEachCycle)
