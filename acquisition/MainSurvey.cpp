@@ -62,12 +62,18 @@ void putLe16(uint8_t* p, uint16_t v)
 }
 
 // A sleep that holds the thread, as long as it is, in pieces that Sleep takes.
-void sleepLong(int64_t ms)
+// The off time between two cycles. The window stays responsive meanwhile, so that an off time of
+// minutes never freezes it: Stop, Power off and closing the window are handled at once and end
+// the wait; the survey acts on them at the head of the next cycle as always.
+void offTimeWait(int64_t ms, const int32_t& stopRequested)
 {
-    while (ms > 0) {
-        const int piece = static_cast<int>(std::min<int64_t>(ms, INT_MAX));
-        Sleep(piece);
-        ms -= piece;
+    QElapsedTimer clock;
+    clock.start();
+    while (stopRequested != 1 && ActivePort && ActivePort->GetState() > 0) {
+        const int64_t left = ms - clock.elapsed();
+        if (left <= 0)
+            break;
+        TApplication::ProcessMessages(static_cast<int>(std::min<int64_t>(left, 50)));
     }
 }
 
@@ -202,7 +208,7 @@ void TMainFrm::BitBtn1Click(QObject*)
         TApplication::ProcessMessages();
         const int64_t offTime = OffTimeMs(DelayTime);
         if (offTime > 0)
-            sleepLong(offTime);
+            offTimeWait(offTime, StopRequested);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -281,7 +282,7 @@ TEST_F(SurveyTest, PauseHoldsTheCyclesAndStopWhilePausedRunsOneMore)
     EXPECT_TRUE(instrument->WaitForEvent("stop", 1000));
 }
 
-// "DelayTime" 2 holds the thread 1000 ms after each cycle; a Stop given meanwhile is seen at
+// "DelayTime" 2 holds each cycle 1000 ms after it; a Stop given meanwhile is seen at
 // the next cycle head, so no further trigger follows it.
 TEST_F(SurveyTest, OffTimeHoldsEachCycleAndStopActsAfterIt)
 {
@@ -300,6 +301,26 @@ TEST_F(SurveyTest, OffTimeHoldsEachCycleAndStopActsAfterIt)
     powerOn();
     EXPECT_GE(clock.elapsed(), 1000);
     EXPECT_EQ(instrument->Cycles(), stoppedAt);
+}
+
+// An off time of minutes must not freeze the window: a Stop given during it is handled at once
+// and the survey ends without waiting the off time out.
+TEST_F(SurveyTest, StopDuringALongOffTimeEndsTheSurveyAtOnce)
+{
+    serve();
+    SurveySetup s;
+    s.DelayTime = 600;
+    TMainFrm& w = start(s);
+    QElapsedTimer clock;
+    run({startWith(dir.File("long")),
+         {[this] { return cycles() >= 1; }, [&] {
+              clock.start();
+              QTimer::singleShot(300, &w, [&w] { w.Action4->trigger(); });
+          }}});
+    powerOn();
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(instrument->Cycles(), 1);
+    EXPECT_TRUE(w.NewSurveyBtn->isEnabled());
 }
 
 TEST_F(SurveyTest, NewReferenceAndSimulationOnlySetTheirFields)
