@@ -5,6 +5,7 @@
 
 #include "graph/Pesgvcl.h"
 #include "platform/Application.h"
+#include "platform/Dispatch.h"
 #include "views/Glyphs.h"
 
 #include <QAction>
@@ -49,19 +50,6 @@ Control C(const QString& name, const QString& parent, Kind kind, QRect bounds, c
 
 using K = Kind;
 using M = TMainFrm;
-
-// Runs one handler of the window as the application's message dispatch does: an error that
-// reaches it is shown with the application's title, the handler stops and the window stays
-// usable (an exception must never travel on through Qt's signal code).
-template <class F>
-void dispatch(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        Application->ShowException(e);
-    }
-}
 
 // One row of the electrode box (x and y edit boxes) and of the dipole box (a value display).
 // The dipole rows stand half a row lower, between the two electrodes of their dipole.
@@ -476,7 +464,7 @@ protected:
             // Only a move of the focus inside the window leaves the box; switching windows does not.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (watched == f->ChannelEdt && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
+                Dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
             break;
         }
         case QEvent::Resize: {
@@ -485,7 +473,7 @@ protected:
                 QSize size = static_cast<QResizeEvent*>(event)->size();
                 int width = size.width(), height = size.height();
                 bool resize = true;
-                dispatch([&] {
+                Dispatch([&] {
                     if (box == f->ScrollBox1)
                         f->ScrollBox1CanResize(box, width, height, resize);
                     else
@@ -561,7 +549,7 @@ void TMainFrm::BuildLayout()
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
         const Click handler = row.Handler;
-        connect(a, &QAction::triggered, this, [this, a, handler] { dispatch([&] { (this->*handler)(a); }); });
+        connect(a, &QAction::triggered, this, [this, a, handler] { Dispatch([&] { (this->*handler)(a); }); });
         actions[row.Name] = a;
     }
 
@@ -585,7 +573,7 @@ void TMainFrm::BuildLayout()
             connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
         if (c.OnClick) {
             const Click handler = c.OnClick;
-            const auto run = [this, w, handler] { dispatch([&] { (this->*handler)(w); }); };
+            const auto run = [this, w, handler] { Dispatch([&] { (this->*handler)(w); }); };
             if (button)
                 connect(button, &QAbstractButton::clicked, this, run);
             else if (auto* image = qobject_cast<TImage*>(w))

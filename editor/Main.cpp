@@ -315,7 +315,7 @@ void TMainFrm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        Layout::dispatch([this] { FormShow(this); });
+        Dispatch([this] { FormShow(this); });
     }
 }
 

@@ -308,7 +308,7 @@ protected:
         if (event->type() == QEvent::FocusOut && watched == f->ChannelEdt && qobject_cast<TMainFrm*>(parent())) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
+                Dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
         }
         return false;
     }
@@ -343,7 +343,7 @@ void TMainFrm::BuildLayout()
         if (c.OnClick) {
             const Click handler = c.OnClick;
             if (auto* button = qobject_cast<QAbstractButton*>(w))
-                connect(button, &QAbstractButton::clicked, this, [this, w, handler] { dispatch([&] { (this->*handler)(w); }); });
+                connect(button, &QAbstractButton::clicked, this, [this, w, handler] { Dispatch([&] { (this->*handler)(w); }); });
         }
     }
 
@@ -365,10 +365,10 @@ void TMainFrm::BuildLayout()
     }
 
     // Only a choice of the user runs the port list's handler; a load's selection does not.
-    connect(NodePortCB, &QComboBox::activated, this, [this] { dispatch([this] { NodePortCBChange(NodePortCB); }); });
+    connect(NodePortCB, &QComboBox::activated, this, [this] { Dispatch([this] { NodePortCBChange(NodePortCB); }); });
     // Every change of the indicator runs its refresh.
     connect(RelayboxUsedCB, &QRadioButton::toggled, this,
-            [this] { dispatch([this] { RelayboxUsedCClick(RelayboxUsedCB); }); });
+            [this] { Dispatch([this] { RelayboxUsedCClick(RelayboxUsedCB); }); });
     new ChannelExit(this);
 }
 

@@ -3,7 +3,7 @@
 // items, picture and click handler. BuildLayout creates the window from this table; the tests
 // read it.
 #include "Main.h"
-#include "platform/Application.h"
+#include "platform/Dispatch.h"
 
 #include <QFont>
 #include <QIcon>
@@ -72,18 +72,6 @@ const Control* Find(const QString& name);
 inline constexpr int Width = 551;
 inline constexpr int Height = 594;
 inline constexpr int RowPitch = 24;
-
-// Runs a handler as the application's message dispatch does: an error that reaches it is
-// shown with the application's title, the handler stops and the window stays usable.
-template <class F>
-void dispatch(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        Application->ShowException(e);
-    }
-}
 
 // "MS Sans Serif", 11 pixels high: the nearest font of the system at the same pixel size.
 QFont FormFont();

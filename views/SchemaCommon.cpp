@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
+#include "platform/Dispatch.h"
 #include "platform/Exception.h"
 #include "platform/NumberFormat.h"
 
@@ -62,18 +63,6 @@ QRect FitOnPage(QSize image, int printerDpi, QRect printable)
 }
 
 namespace {
-
-// Runs a handler as the application's message dispatch does: its error is shown and the
-// window stays open.
-template <class F>
-void dispatch(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        Application->ShowException(e);
-    }
-}
 
 QFont formFont(int px = 11, bool bold = false)
 {
@@ -189,9 +178,9 @@ TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& c
     PrintBtn = button("PrintBtn", "Print", QStyle::SP_FileDialogDetailedView, width - 232);
     BitBtn1 = button("BitBtn1", "Close", QStyle::SP_DialogCancelButton, width - 120);
     BitBtn1->setShortcut(QKeySequence(Qt::Key_Escape)); // the cancel button answers Escape
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { dispatch([this] { BitBtn1Click(BitBtn1); }); });
-    connect(SaveBtn, &QPushButton::clicked, this, [this] { dispatch([this] { SaveBtnClick(SaveBtn); }); });
-    connect(PrintBtn, &QPushButton::clicked, this, [this] { dispatch([this] { PrintBtnClick(PrintBtn); }); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { Dispatch([this] { BitBtn1Click(BitBtn1); }); });
+    connect(SaveBtn, &QPushButton::clicked, this, [this] { Dispatch([this] { SaveBtnClick(SaveBtn); }); });
+    connect(PrintBtn, &QPushButton::clicked, this, [this] { Dispatch([this] { PrintBtnClick(PrintBtn); }); });
 }
 
 void TCableForm::Show(const float* positions, int size, int inUse, const QString& setupName)
