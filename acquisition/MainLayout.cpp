@@ -32,22 +32,11 @@ namespace Acquisition::Layout {
 
 namespace {
 
-template <QPixmap (*Draw)(int)>
-QIcon icon(int size) { return QIcon(Draw(size)); }
+using LayoutTable::icon;
 QIcon redLamp(int size) { return QIcon(Glyphs::Lamp(false, size)); }
 QIcon greenLamp(int size) { return QIcon(Glyphs::Lamp(true, size)); }
 
-Control C(const QString& name, const QString& parent, Kind kind, QRect bounds, const QString& caption = {})
-{
-    Control c;
-    c.Name = name;
-    c.Parent = parent;
-    c.Type = kind;
-    c.Bounds = bounds;
-    c.Caption = caption;
-    return c;
-}
-
+using C = Control;
 using K = Kind;
 using M = TMainFrm;
 
@@ -224,13 +213,7 @@ const std::vector<Control>& Controls()
     return table;
 }
 
-const Control* Find(const QString& name)
-{
-    for (const Control& c : Controls())
-        if (c.Name == name)
-            return &c;
-    return nullptr;
-}
+const Control* Find(const QString& name) { return LayoutTable::Find(Controls(), name); }
 
 const std::vector<Action>& Actions()
 {
@@ -247,14 +230,6 @@ const std::vector<Action>& Actions()
         {"RhoAction", "Rho (Ohm.m)", "", QKeySequence(Qt::Key_F11), &M::ShowRhoClick},
     };
     return actions;
-}
-
-QFont FormFont()
-{
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
-    f.setPixelSize(11); // 8 points
-    return f;
 }
 
 QFont ValueFont()
@@ -513,21 +488,13 @@ private:
     TMainFrm* f;
 };
 
-template <class T>
-void bind(QWidget* root, T*& member, const QString& name)
-{
-    member = root->findChild<T*>(name);
-    if (!member)
-        throw std::logic_error(("main window control missing: " + name).toStdString());
-}
-
 } // namespace
 
 } // namespace Acquisition::Layout
 
 namespace Acquisition {
 
-#define BIND(m) Layout::bind(this, m, #m)
+#define BIND(m) bind(m, #m)
 
 void TMainFrm::BuildLayout()
 {
@@ -581,6 +548,7 @@ void TMainFrm::BuildLayout()
         }
     }
 
+    const auto bind = [this](auto*& member, const QString& name) { LayoutTable::Bind(this, member, name, "main window"); };
     BIND(SelectGB); BIND(StartConfigGB); BIND(PSeudoGB);
     BIND(PowerOnOffBtn); BIND(ConnectGb); BIND(Label1); BIND(ConfigurationFileTxt);
     BIND(OpenConfigurationFileBtn); BIND(SpeedButton1); BIND(NewSurveyBtn); BIND(Image2);
@@ -600,13 +568,13 @@ void TMainFrm::BuildLayout()
     BIND(FilterBtn); BIND(PESGraph1); BIND(PESGraph2);
     for (int i = 0; i < 21; ++i) {
         const QString n = QString::number(i + 1);
-        Layout::bind(this, PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
-        Layout::bind(this, PEdt[i], "P" + n + "Edt");
-        Layout::bind(this, YPEdt[i], "YP" + n + "Edt");
+        bind(PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
+        bind(PEdt[i], "P" + n + "Edt");
+        bind(YPEdt[i], "YP" + n + "Edt");
     }
     for (int i = 0; i < 20; ++i) {
-        Layout::bind(this, VLbl[i], "Label" + QString::number(i < 10 ? 6 + i : 20 + i - 10));
-        Layout::bind(this, VLblx[i], "V" + QString::number(i + 1) + "Lblx");
+        bind(VLbl[i], "Label" + QString::number(i < 10 ? 6 + i : 20 + i - 10));
+        bind(VLblx[i], "V" + QString::number(i + 1) + "Lblx");
     }
     BIND(PowerAction); BIND(Action2); BIND(Action4); BIND(Mark5); BIND(Mark6); BIND(Mark7); BIND(Mark8);
     BIND(Mark9); BIND(VpAction); BIND(RhoAction);

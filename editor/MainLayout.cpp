@@ -27,22 +27,11 @@ namespace Editor::Layout {
 
 namespace {
 
-template <QPixmap (*Draw)(int)>
-QIcon icon(int size) { return QIcon(Draw(size)); }
+using LayoutTable::icon;
 template <QStyle::StandardPixmap Which>
 QIcon standard(int) { return QApplication::style()->standardIcon(Which); }
 
-Control C(const QString& name, const QString& parent, Kind kind, QRect bounds, const QString& caption = {})
-{
-    Control c;
-    c.Name = name;
-    c.Parent = parent;
-    c.Type = kind;
-    c.Bounds = bounds;
-    c.Caption = caption;
-    return c;
-}
-
+using C = Control;
 using K = Kind;
 using M = TMainFrm;
 
@@ -265,14 +254,6 @@ void applyLook(QWidget* w, const Control& c)
         w->hide();
 }
 
-template <class T>
-void bind(QWidget* root, T*& member, const QString& name)
-{
-    member = root->findChild<T*>(name);
-    if (!member)
-        throw std::logic_error(("editor window control missing: " + name).toStdString());
-}
-
 } // namespace
 
 const std::vector<Control>& Controls()
@@ -281,21 +262,7 @@ const std::vector<Control>& Controls()
     return table;
 }
 
-const Control* Find(const QString& name)
-{
-    for (const Control& c : Controls())
-        if (c.Name == name)
-            return &c;
-    return nullptr;
-}
-
-QFont FormFont()
-{
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
-    f.setPixelSize(11);
-    return f;
-}
+const Control* Find(const QString& name) { return LayoutTable::Find(Controls(), name); }
 
 // Leaving the channel box runs its handler; a move of the focus to another window does not.
 class ChannelExit : public QObject {
@@ -321,7 +288,7 @@ private:
 
 namespace Editor {
 
-#define BIND(m) Layout::bind(this, m, #m)
+#define BIND(m) bind(m, #m)
 
 void TMainFrm::BuildLayout()
 {
@@ -347,6 +314,7 @@ void TMainFrm::BuildLayout()
         }
     }
 
+    const auto bind = [this](auto*& member, const QString& name) { LayoutTable::Bind(this, member, name, "editor window"); };
     BIND(ConnectGb); BIND(Label1); BIND(ConfigurationFileTxt); BIND(OpenConfigurationFileBtn);
     BIND(VarnokParametersGB); BIND(ChannelLbl); BIND(ChannelEdt); BIND(TimeLbl); BIND(TimeEdt); BIND(Label4);
     BIND(DelayTimeEdt); BIND(TxVoltage); BIND(TxVoltageEdt); BIND(RangePanel); BIND(Label17); BIND(Range15Rb);
@@ -359,9 +327,9 @@ void TMainFrm::BuildLayout()
     BIND(GroupBox1); BIND(Panel1); BIND(RelayboxUsedCB); BIND(StringGrid1);
     for (int i = 0; i < 21; ++i) {
         const QString n = QString::number(i + 1);
-        Layout::bind(this, PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
-        Layout::bind(this, PEdt[i], "P" + n + "Edt");
-        Layout::bind(this, YPEdt[i], "YP" + n + "Edt");
+        bind(PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
+        bind(PEdt[i], "P" + n + "Edt");
+        bind(YPEdt[i], "YP" + n + "Edt");
     }
 
     // Only a choice of the user runs the port list's handler; a load's selection does not.
