@@ -320,18 +320,9 @@ void applyLook(QWidget* w, const Control& c)
     case Kind::Panel:
         frame->setFrameStyle(c.Flags & Lowered ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
         break;
-    case Kind::ScrollBox: {
-        auto* box = static_cast<QScrollArea*>(w);
-        box->setFrameShape(QFrame::NoFrame);
-        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        auto* content = new QWidget;
-        content->setObjectName(c.Name + "Content");
-        box->setWidget(content);
-        // The rows stand on the group's own ground.
-        box->viewport()->setAutoFillBackground(false);
-        content->setAutoFillBackground(false);
+    case Kind::ScrollBox:
+        LayoutTable::SetUpScrollBox(static_cast<QScrollArea*>(w), c.Name);
         break;
-    }
     case Kind::SpeedButton: {
         auto* b = static_cast<QToolButton*>(w);
         const bool hasText = !(c.Flags & PictureOnly) && (!c.Caption.isEmpty() || !c.Action.isEmpty());
@@ -362,14 +353,9 @@ void applyLook(QWidget* w, const Control& c)
     if (auto* image = qobject_cast<TImage*>(w)) {
         image->setScaledContents(c.Flags & Stretch);
         image->SetTransparent(c.Flags & Transparent);
-        if (c.Glyph)
-            image->SetPicture(c.Glyph(c.GlyphSize).pixmap(c.GlyphSize, c.GlyphSize));
     }
+    LayoutTable::ShowGlyph(w, c.Glyph, c.GlyphSize);
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        if (c.Glyph && c.Type != Kind::CheckBox && c.Type != Kind::RadioButton) {
-            button->setIcon(c.Glyph(c.GlyphSize));
-            button->setIconSize(QSize(c.GlyphSize, c.GlyphSize));
-        }
         if (c.Flags & Latching)
             button->setCheckable(true);
         if (c.Flags & Flat) {

@@ -168,15 +168,8 @@ void applyLook(QWidget* w, const Control& c)
         break;
     case Kind::ScrollBox: {
         auto* box = static_cast<QScrollArea*>(w);
-        box->setFrameShape(QFrame::NoFrame);
-        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        auto* content = new QWidget;
-        content->setObjectName(c.Name + "Content");
-        content->resize(c.Bounds.width() - 20, 21 * RowPitch);
-        box->setWidget(content);
-        box->viewport()->setAutoFillBackground(false);
-        content->setAutoFillBackground(false);
+        LayoutTable::SetUpScrollBox(box, c.Name)->resize(c.Bounds.width() - 20, 21 * RowPitch);
         break;
     }
     case Kind::SpeedButton: {
@@ -227,16 +220,10 @@ void applyLook(QWidget* w, const Control& c)
     }
     if (c.Flags & TextLeft)
         w->setLayoutDirection(Qt::RightToLeft);
-    if (auto* image = qobject_cast<TImage*>(w)) {
+    if (auto* image = qobject_cast<TImage*>(w))
         image->setScaledContents(c.Flags & Stretch);
-        if (c.Glyph)
-            image->SetPicture(c.Glyph(c.GlyphSize).pixmap(c.GlyphSize, c.GlyphSize));
-    }
+    LayoutTable::ShowGlyph(w, c.Glyph, c.GlyphSize);
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        if (c.Glyph && c.Type != Kind::CheckBox && c.Type != Kind::RadioButton) {
-            button->setIcon(c.Glyph(c.GlyphSize));
-            button->setIconSize(QSize(c.GlyphSize, c.GlyphSize));
-        }
         if (auto* radio = qobject_cast<QRadioButton*>(w))
             // The switch-unit indicator is set by the program alone and must be able to go off.
             radio->setAutoExclusive(c.Flags & Exclusive);

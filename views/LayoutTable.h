@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+
+class QScrollArea;
 #include <stdexcept>
 #include <vector>
 
@@ -67,6 +69,14 @@ void Bind(QWidget* root, T*& member, const QString& name, const char* window)
     if (!member)
         throw std::logic_error((QString(window) + " control missing: " + name).toStdString());
 }
+
+// A row's picture on its control: the picture of an image, the icon of a button (check boxes
+// and radio buttons show none).
+void ShowGlyph(QWidget* w, Picture glyph, int size);
+
+// A scroll box without border or horizontal bar whose rows stand on the ground of its parent;
+// gives the content widget ("<name>Content") that holds the rows.
+QWidget* SetUpScrollBox(QScrollArea* box, const QString& name);
 
 // "MS Sans Serif" 8 points, 11 pixels high: the nearest font of the system at the same pixel
 // size (so the windows do not follow the screen's font size).
