@@ -251,16 +251,7 @@ QFont WarningFont()
 
 namespace {
 
-void setColours(QWidget* w, const QColor& text, const QColor& ground = QColor())
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, text);
-    if (ground.isValid()) {
-        p.setColor(QPalette::Window, ground);
-        w->setAutoFillBackground(true);
-    }
-    w->setPalette(p);
-}
+using LayoutTable::SetColours;
 
 QWidget* makeControl(Kind kind, QWidget* parent)
 {
@@ -310,12 +301,12 @@ void applyLook(QWidget* w, const Control& c)
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);
         label->setFont(ValueFont());
-        setColours(w, QColor(0, 255, 0), Qt::black);
+        SetColours(w, QColor(0, 255, 0), Qt::black);
         break;
     case Kind::Warning:
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFont(WarningFont());
-        setColours(w, Qt::white, QColor(255, 0, 0));
+        SetColours(w, Qt::white, QColor(255, 0, 0));
         break;
     case Kind::Panel:
         frame->setFrameStyle(c.Flags & Lowered ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
@@ -341,9 +332,9 @@ void applyLook(QWidget* w, const Control& c)
     if (c.Flags & Centred)
         label->setAlignment(Qt::AlignCenter);
     if (c.Flags & NavyText)
-        setColours(w, QColor(0, 0, 128));
+        SetColours(w, QColor(0, 0, 128));
     if (c.Flags & WhiteGround)
-        setColours(w, w->palette().color(QPalette::WindowText), Qt::white);
+        SetColours(w, w->palette().color(QPalette::WindowText), Qt::white);
     if (c.Flags & WordWrap)
         label->setWordWrap(true);
     if (c.Flags & TextLeft)

@@ -211,13 +211,8 @@ void applyLook(QWidget* w, const Control& c)
     default:
         break;
     }
-    if (c.Flags & InfoGround) {
-        QPalette p = w->palette();
-        p.setColor(QPalette::Window, QColor(255, 255, 225));
-        p.setColor(QPalette::WindowText, Qt::black);
-        w->setPalette(p);
-        w->setAutoFillBackground(true);
-    }
+    if (c.Flags & InfoGround)
+        LayoutTable::SetColours(w, Qt::black, QColor(255, 255, 225));
     if (c.Flags & TextLeft)
         w->setLayoutDirection(Qt::RightToLeft);
     if (auto* image = qobject_cast<TImage*>(w))

@@ -23,6 +23,17 @@ void ShowGlyph(QWidget* w, Picture glyph, int size)
     }
 }
 
+void SetColours(QWidget* w, const QColor& text, const QColor& ground)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, text);
+    if (ground.isValid()) {
+        p.setColor(QPalette::Window, ground);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(p);
+}
+
 QWidget* SetUpScrollBox(QScrollArea* box, const QString& name)
 {
     box->setFrameShape(QFrame::NoFrame);

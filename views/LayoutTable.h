@@ -2,6 +2,7 @@
 // What the windows built from a table of controls share: the row of one control with its
 // builders, the look-up by name, the binding of a form's members to the built controls, the
 // pictures of the rows and the form font.
+#include <QColor>
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
@@ -77,6 +78,9 @@ void ShowGlyph(QWidget* w, Picture glyph, int size);
 // A scroll box without border or horizontal bar whose rows stand on the ground of its parent;
 // gives the content widget ("<name>Content") that holds the rows.
 QWidget* SetUpScrollBox(QScrollArea* box, const QString& name);
+
+// A control's text colour and, when one is given, the ground it fills.
+void SetColours(QWidget* w, const QColor& text, const QColor& ground = QColor());
 
 // "MS Sans Serif" 8 points, 11 pixels high: the nearest font of the system at the same pixel
 // size (so the windows do not follow the screen's font size).

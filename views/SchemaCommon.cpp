@@ -5,6 +5,7 @@
 #include "platform/Dispatch.h"
 #include "platform/Exception.h"
 #include "platform/NumberFormat.h"
+#include "views/LayoutTable.h"
 
 #include <QBuffer>
 #include <QFrame>
@@ -66,8 +67,7 @@ namespace {
 
 QFont formFont(int px = 11, bool bold = false)
 {
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
+    QFont f = LayoutTable::FormFont();
     f.setPixelSize(px);
     f.setBold(bold);
     return f;
@@ -82,13 +82,7 @@ QLabel* label(QWidget* parent, const QString& name, QRect r, const QString& text
     l->setTextFormat(Qt::PlainText);
     l->setText(text);
     l->setAlignment(Qt::AlignCenter);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, ink);
-    if (ground.isValid()) {
-        pal.setColor(QPalette::Window, ground);
-        l->setAutoFillBackground(true);
-    }
-    l->setPalette(pal);
+    LayoutTable::SetColours(l, ink, ground);
     if (sunken)
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     return l;
