@@ -8,6 +8,7 @@
 #include "platform/CommandLine.h"
 #include "platform/DeviceMonitor.h"
 #include "platform/Dialogs.h"
+#include "platform/Dispatch.h"
 #include "platform/MinimizeName.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -199,15 +200,7 @@ void TMainFrm::FormCloseQuery(QObject*, bool& canClose)
     canClose = true;
 }
 
-void TMainFrm::closeEvent(QCloseEvent* event)
-{
-    bool canClose = true;
-    FormCloseQuery(this, canClose);
-    if (canClose)
-        event->accept();
-    else
-        event->ignore();
-}
+void TMainFrm::closeEvent(QCloseEvent* event) { DispatchCloseQuery(this, event); }
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 {

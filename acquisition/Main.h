@@ -297,6 +297,8 @@ private:
     void SetLinkLamps(bool on);
     int PowerTag() const;
     void SetPowerTag(int tag);
+    // Shows the second cable set's rows for more than 10 channels and marks the switch unit.
+    void ShowSwitchUnit(int32_t channels);
     bool ChooseSetupFile();
     // Survey phases (MainSurvey.cpp).
     enum class TAcceptance { Accepted, Refused };

@@ -108,11 +108,12 @@ void TMainFrm::ViewCableBtnClick(QObject*)
     Schema20Frm->show();
 }
 
-void TMainFrm::ChannelEdtExit(QObject*)
+void TMainFrm::ChannelEdtExit(QObject*) { ShowSwitchUnit(StrToIntDef(ChannelEdt->text(), 10)); }
+
+void TMainFrm::ShowSwitchUnit(int32_t channels)
 {
     setBackground(SwitchRB, palette().color(QPalette::Button));
-    const int32_t count = StrToIntDef(ChannelEdt->text(), 10);
-    if (count > 10) {
+    if (channels > 10) {
         PanelP11_22->show();
         PanelV11_20->show();
     } else {

@@ -5,6 +5,7 @@
 
 #include "graph/Pesgvcl.h"
 #include "platform/Application.h"
+#include "platform/Dispatch.h"
 #include "views/Glyphs.h"
 
 #include <QAction>
@@ -31,37 +32,13 @@ namespace Acquisition::Layout {
 
 namespace {
 
-template <QPixmap (*Draw)(int)>
-QIcon icon(int size) { return QIcon(Draw(size)); }
+using LayoutTable::icon;
 QIcon redLamp(int size) { return QIcon(Glyphs::Lamp(false, size)); }
 QIcon greenLamp(int size) { return QIcon(Glyphs::Lamp(true, size)); }
 
-Control C(const QString& name, const QString& parent, Kind kind, QRect bounds, const QString& caption = {})
-{
-    Control c;
-    c.Name = name;
-    c.Parent = parent;
-    c.Type = kind;
-    c.Bounds = bounds;
-    c.Caption = caption;
-    return c;
-}
-
+using C = Control;
 using K = Kind;
 using M = TMainFrm;
-
-// Runs one handler of the window as the application's message dispatch does: an error that
-// reaches it is shown with the application's title, the handler stops and the window stays
-// usable (an exception must never travel on through Qt's signal code).
-template <class F>
-void dispatch(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        Application->ShowException(e);
-    }
-}
 
 // One row of the electrode box (x and y edit boxes) and of the dipole box (a value display).
 // The dipole rows stand half a row lower, between the two electrodes of their dipole.
@@ -236,13 +213,7 @@ const std::vector<Control>& Controls()
     return table;
 }
 
-const Control* Find(const QString& name)
-{
-    for (const Control& c : Controls())
-        if (c.Name == name)
-            return &c;
-    return nullptr;
-}
+const Control* Find(const QString& name) { return LayoutTable::Find(Controls(), name); }
 
 const std::vector<Action>& Actions()
 {
@@ -259,14 +230,6 @@ const std::vector<Action>& Actions()
         {"RhoAction", "Rho (Ohm.m)", "", QKeySequence(Qt::Key_F11), &M::ShowRhoClick},
     };
     return actions;
-}
-
-QFont FormFont()
-{
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
-    f.setPixelSize(11); // 8 points
-    return f;
 }
 
 QFont ValueFont()
@@ -288,16 +251,7 @@ QFont WarningFont()
 
 namespace {
 
-void setColours(QWidget* w, const QColor& text, const QColor& ground = QColor())
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, text);
-    if (ground.isValid()) {
-        p.setColor(QPalette::Window, ground);
-        w->setAutoFillBackground(true);
-    }
-    w->setPalette(p);
-}
+using LayoutTable::SetColours;
 
 QWidget* makeControl(Kind kind, QWidget* parent)
 {
@@ -347,28 +301,19 @@ void applyLook(QWidget* w, const Control& c)
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);
         label->setFont(ValueFont());
-        setColours(w, QColor(0, 255, 0), Qt::black);
+        SetColours(w, QColor(0, 255, 0), Qt::black);
         break;
     case Kind::Warning:
         frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFont(WarningFont());
-        setColours(w, Qt::white, QColor(255, 0, 0));
+        SetColours(w, Qt::white, QColor(255, 0, 0));
         break;
     case Kind::Panel:
         frame->setFrameStyle(c.Flags & Lowered ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
         break;
-    case Kind::ScrollBox: {
-        auto* box = static_cast<QScrollArea*>(w);
-        box->setFrameShape(QFrame::NoFrame);
-        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        auto* content = new QWidget;
-        content->setObjectName(c.Name + "Content");
-        box->setWidget(content);
-        // The rows stand on the group's own ground.
-        box->viewport()->setAutoFillBackground(false);
-        content->setAutoFillBackground(false);
+    case Kind::ScrollBox:
+        LayoutTable::SetUpScrollBox(static_cast<QScrollArea*>(w), c.Name);
         break;
-    }
     case Kind::SpeedButton: {
         auto* b = static_cast<QToolButton*>(w);
         const bool hasText = !(c.Flags & PictureOnly) && (!c.Caption.isEmpty() || !c.Action.isEmpty());
@@ -387,9 +332,9 @@ void applyLook(QWidget* w, const Control& c)
     if (c.Flags & Centred)
         label->setAlignment(Qt::AlignCenter);
     if (c.Flags & NavyText)
-        setColours(w, QColor(0, 0, 128));
+        SetColours(w, QColor(0, 0, 128));
     if (c.Flags & WhiteGround)
-        setColours(w, w->palette().color(QPalette::WindowText), Qt::white);
+        SetColours(w, w->palette().color(QPalette::WindowText), Qt::white);
     if (c.Flags & WordWrap)
         label->setWordWrap(true);
     if (c.Flags & TextLeft)
@@ -399,14 +344,9 @@ void applyLook(QWidget* w, const Control& c)
     if (auto* image = qobject_cast<TImage*>(w)) {
         image->setScaledContents(c.Flags & Stretch);
         image->SetTransparent(c.Flags & Transparent);
-        if (c.Glyph)
-            image->SetPicture(c.Glyph(c.GlyphSize).pixmap(c.GlyphSize, c.GlyphSize));
     }
+    LayoutTable::ShowGlyph(w, c.Glyph, c.GlyphSize);
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        if (c.Glyph && c.Type != Kind::CheckBox && c.Type != Kind::RadioButton) {
-            button->setIcon(c.Glyph(c.GlyphSize));
-            button->setIconSize(QSize(c.GlyphSize, c.GlyphSize));
-        }
         if (c.Flags & Latching)
             button->setCheckable(true);
         if (c.Flags & Flat) {
@@ -476,7 +416,7 @@ protected:
             // Only a move of the focus inside the window leaves the box; switching windows does not.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (watched == f->ChannelEdt && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
+                Dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
             break;
         }
         case QEvent::Resize: {
@@ -485,7 +425,7 @@ protected:
                 QSize size = static_cast<QResizeEvent*>(event)->size();
                 int width = size.width(), height = size.height();
                 bool resize = true;
-                dispatch([&] {
+                Dispatch([&] {
                     if (box == f->ScrollBox1)
                         f->ScrollBox1CanResize(box, width, height, resize);
                     else
@@ -525,21 +465,13 @@ private:
     TMainFrm* f;
 };
 
-template <class T>
-void bind(QWidget* root, T*& member, const QString& name)
-{
-    member = root->findChild<T*>(name);
-    if (!member)
-        throw std::logic_error(("main window control missing: " + name).toStdString());
-}
-
 } // namespace
 
 } // namespace Acquisition::Layout
 
 namespace Acquisition {
 
-#define BIND(m) Layout::bind(this, m, #m)
+#define BIND(m) bind(m, #m)
 
 void TMainFrm::BuildLayout()
 {
@@ -561,7 +493,7 @@ void TMainFrm::BuildLayout()
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
         const Click handler = row.Handler;
-        connect(a, &QAction::triggered, this, [this, a, handler] { dispatch([&] { (this->*handler)(a); }); });
+        connect(a, &QAction::triggered, this, [this, a, handler] { Dispatch([&] { (this->*handler)(a); }); });
         actions[row.Name] = a;
     }
 
@@ -585,7 +517,7 @@ void TMainFrm::BuildLayout()
             connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
         if (c.OnClick) {
             const Click handler = c.OnClick;
-            const auto run = [this, w, handler] { dispatch([&] { (this->*handler)(w); }); };
+            const auto run = [this, w, handler] { Dispatch([&] { (this->*handler)(w); }); };
             if (button)
                 connect(button, &QAbstractButton::clicked, this, run);
             else if (auto* image = qobject_cast<TImage*>(w))
@@ -593,6 +525,7 @@ void TMainFrm::BuildLayout()
         }
     }
 
+    const auto bind = [this](auto*& member, const QString& name) { LayoutTable::Bind(this, member, name, "main window"); };
     BIND(SelectGB); BIND(StartConfigGB); BIND(PSeudoGB);
     BIND(PowerOnOffBtn); BIND(ConnectGb); BIND(Label1); BIND(ConfigurationFileTxt);
     BIND(OpenConfigurationFileBtn); BIND(SpeedButton1); BIND(NewSurveyBtn); BIND(Image2);
@@ -612,13 +545,13 @@ void TMainFrm::BuildLayout()
     BIND(FilterBtn); BIND(PESGraph1); BIND(PESGraph2);
     for (int i = 0; i < 21; ++i) {
         const QString n = QString::number(i + 1);
-        Layout::bind(this, PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
-        Layout::bind(this, PEdt[i], "P" + n + "Edt");
-        Layout::bind(this, YPEdt[i], "YP" + n + "Edt");
+        bind(PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
+        bind(PEdt[i], "P" + n + "Edt");
+        bind(YPEdt[i], "YP" + n + "Edt");
     }
     for (int i = 0; i < 20; ++i) {
-        Layout::bind(this, VLbl[i], "Label" + QString::number(i < 10 ? 6 + i : 20 + i - 10));
-        Layout::bind(this, VLblx[i], "V" + QString::number(i + 1) + "Lblx");
+        bind(VLbl[i], "Label" + QString::number(i < 10 ? 6 + i : 20 + i - 10));
+        bind(VLblx[i], "V" + QString::number(i + 1) + "Lblx");
     }
     BIND(PowerAction); BIND(Action2); BIND(Action4); BIND(Mark5); BIND(Mark6); BIND(Mark7); BIND(Mark8);
     BIND(Mark9); BIND(VpAction); BIND(RhoAction);

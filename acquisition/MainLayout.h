@@ -2,6 +2,7 @@
 // The main window as data: every control with its place, caption, hint, first state, picture
 // and click handler. BuildLayout creates the window from these tables; the tests read them.
 #include "Main.h"
+#include "views/LayoutTable.h"
 
 #include <QFont>
 #include <QIcon>
@@ -52,30 +53,17 @@ enum Flag : unsigned {
 };
 
 using Click = void (TMainFrm::*)(QObject*);
-using Picture = QIcon (*)(int size);
+using LayoutTable::Picture;
 
-struct Control {
-    QString Name;
-    QString Parent;  // "MainFrm" for the window itself
-    Kind Type;
-    QRect Bounds;    // in the parent (for rows of a scroll box: in its content)
-    QString Caption; // null: none of its own (an action's caption, or no text)
-    QString Hint;    // null: none (or the action's)
-    bool ShowHint = false;
-    unsigned Flags = NoFlags;
+// Caption null: none of its own (an action's caption, or no text); hint null: none (or the
+// action's).
+struct Control : LayoutTable::Row<Control, Kind, Click> {
+    using Row::Row;
     QString Action;  // linked action: its caption and hint unless the control has its own
     QString Over;    // the control at whose place this one stands (they are shown in turn)
-    Picture Glyph = nullptr;
-    int GlyphSize = 0;
-    Click OnClick = nullptr;
 
-    // Builders for the table rows.
-    Control hint(const QString& text, bool shown) const { Control c = *this; c.Hint = text; c.ShowHint = shown; return c; }
-    Control flags(unsigned f) const { Control c = *this; c.Flags = f; return c; }
     Control action(const QString& name) const { Control c = *this; c.Action = name; return c; }
     Control over(const QString& name) const { Control c = *this; c.Over = name; return c; }
-    Control glyph(Picture p, int size) const { Control c = *this; c.Glyph = p; c.GlyphSize = size; return c; }
-    Control click(Click handler) const { Control c = *this; c.OnClick = handler; return c; }
 };
 
 struct Action {
@@ -97,7 +85,7 @@ inline constexpr int RowPitch = 24;
 
 // Form font and the fonts of value displays and warnings, in pixels (the design's points
 // at 96 pixels per inch, so the window does not follow the screen's font size).
-QFont FormFont();
+using LayoutTable::FormFont;
 QFont ValueFont();
 QFont WarningFont();
 

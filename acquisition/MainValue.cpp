@@ -20,17 +20,6 @@
 
 namespace Acquisition {
 
-namespace {
-void setBackground(QWidget* w, const QColor& colour)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, colour);
-    p.setColor(QPalette::Button, colour);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-} // namespace
-
 // Every key gives a usable value (a value that does not convert or does not fit gives its
 // default), so a damaged file still fills the whole window.
 void TMainFrm::ShowValue()
@@ -100,17 +89,9 @@ void TMainFrm::ShowValue()
 
     // 9. More than 10 channels always use the switch unit and the second cable set; red marks
     // the switch unit in use with 10 channels or fewer.
-    setBackground(SwitchRB, palette().color(QPalette::Button));
-    if (ChannelCount > 10) {
+    if (ChannelCount > 10)
         SwitchEnabled = 1;
-        PanelP11_22->show();
-        PanelV11_20->show();
-    } else {
-        if (SwitchEnabled != 0)
-            setBackground(SwitchRB, QColor(255, 0, 0));
-        PanelP11_22->hide();
-        PanelV11_20->hide();
-    }
+    ShowSwitchUnit(ChannelCount);
     SwitchRB->setChecked(SwitchEnabled != 0);
 
     // 10. x positions of P12 to P21.

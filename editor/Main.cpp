@@ -5,6 +5,7 @@
 #include "platform/Application.h"
 #include "platform/CommandLine.h"
 #include "platform/Dialogs.h"
+#include "platform/Dispatch.h"
 #include "platform/MinimizeName.h"
 #include "platform/NumberFormat.h"
 #include "platform/VersionInfo.h"
@@ -315,7 +316,7 @@ void TMainFrm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        Layout::dispatch([this] { FormShow(this); });
+        Dispatch([this] { FormShow(this); });
     }
 }
 
@@ -330,15 +331,7 @@ void TMainFrm::FormShow(QObject*)
     LoadSetupFile(file);
 }
 
-void TMainFrm::closeEvent(QCloseEvent* event)
-{
-    bool canClose = true;
-    FormCloseQuery(this, canClose);
-    if (canClose)
-        event->accept();
-    else
-        event->ignore();
-}
+void TMainFrm::closeEvent(QCloseEvent* event) { DispatchCloseQuery(this, event); }
 
 void TMainFrm::FormCloseQuery(QObject*, bool& canClose)
 {

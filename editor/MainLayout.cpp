@@ -27,22 +27,11 @@ namespace Editor::Layout {
 
 namespace {
 
-template <QPixmap (*Draw)(int)>
-QIcon icon(int size) { return QIcon(Draw(size)); }
+using LayoutTable::icon;
 template <QStyle::StandardPixmap Which>
 QIcon standard(int) { return QApplication::style()->standardIcon(Which); }
 
-Control C(const QString& name, const QString& parent, Kind kind, QRect bounds, const QString& caption = {})
-{
-    Control c;
-    c.Name = name;
-    c.Parent = parent;
-    c.Type = kind;
-    c.Bounds = bounds;
-    c.Caption = caption;
-    return c;
-}
-
+using C = Control;
 using K = Kind;
 using M = TMainFrm;
 
@@ -179,15 +168,8 @@ void applyLook(QWidget* w, const Control& c)
         break;
     case Kind::ScrollBox: {
         auto* box = static_cast<QScrollArea*>(w);
-        box->setFrameShape(QFrame::NoFrame);
-        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        auto* content = new QWidget;
-        content->setObjectName(c.Name + "Content");
-        content->resize(c.Bounds.width() - 20, 21 * RowPitch);
-        box->setWidget(content);
-        box->viewport()->setAutoFillBackground(false);
-        content->setAutoFillBackground(false);
+        LayoutTable::SetUpScrollBox(box, c.Name)->resize(c.Bounds.width() - 20, 21 * RowPitch);
         break;
     }
     case Kind::SpeedButton: {
@@ -229,25 +211,14 @@ void applyLook(QWidget* w, const Control& c)
     default:
         break;
     }
-    if (c.Flags & InfoGround) {
-        QPalette p = w->palette();
-        p.setColor(QPalette::Window, QColor(255, 255, 225));
-        p.setColor(QPalette::WindowText, Qt::black);
-        w->setPalette(p);
-        w->setAutoFillBackground(true);
-    }
+    if (c.Flags & InfoGround)
+        LayoutTable::SetColours(w, Qt::black, QColor(255, 255, 225));
     if (c.Flags & TextLeft)
         w->setLayoutDirection(Qt::RightToLeft);
-    if (auto* image = qobject_cast<TImage*>(w)) {
+    if (auto* image = qobject_cast<TImage*>(w))
         image->setScaledContents(c.Flags & Stretch);
-        if (c.Glyph)
-            image->SetPicture(c.Glyph(c.GlyphSize).pixmap(c.GlyphSize, c.GlyphSize));
-    }
+    LayoutTable::ShowGlyph(w, c.Glyph, c.GlyphSize);
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        if (c.Glyph && c.Type != Kind::CheckBox && c.Type != Kind::RadioButton) {
-            button->setIcon(c.Glyph(c.GlyphSize));
-            button->setIconSize(QSize(c.GlyphSize, c.GlyphSize));
-        }
         if (auto* radio = qobject_cast<QRadioButton*>(w))
             // The switch-unit indicator is set by the program alone and must be able to go off.
             radio->setAutoExclusive(c.Flags & Exclusive);
@@ -265,14 +236,6 @@ void applyLook(QWidget* w, const Control& c)
         w->hide();
 }
 
-template <class T>
-void bind(QWidget* root, T*& member, const QString& name)
-{
-    member = root->findChild<T*>(name);
-    if (!member)
-        throw std::logic_error(("editor window control missing: " + name).toStdString());
-}
-
 } // namespace
 
 const std::vector<Control>& Controls()
@@ -281,21 +244,7 @@ const std::vector<Control>& Controls()
     return table;
 }
 
-const Control* Find(const QString& name)
-{
-    for (const Control& c : Controls())
-        if (c.Name == name)
-            return &c;
-    return nullptr;
-}
-
-QFont FormFont()
-{
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
-    f.setPixelSize(11);
-    return f;
-}
+const Control* Find(const QString& name) { return LayoutTable::Find(Controls(), name); }
 
 // Leaving the channel box runs its handler; a move of the focus to another window does not.
 class ChannelExit : public QObject {
@@ -308,7 +257,7 @@ protected:
         if (event->type() == QEvent::FocusOut && watched == f->ChannelEdt && qobject_cast<TMainFrm*>(parent())) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
+                Dispatch([this] { f->ChannelEdtExit(f->ChannelEdt); });
         }
         return false;
     }
@@ -321,7 +270,7 @@ private:
 
 namespace Editor {
 
-#define BIND(m) Layout::bind(this, m, #m)
+#define BIND(m) bind(m, #m)
 
 void TMainFrm::BuildLayout()
 {
@@ -343,10 +292,11 @@ void TMainFrm::BuildLayout()
         if (c.OnClick) {
             const Click handler = c.OnClick;
             if (auto* button = qobject_cast<QAbstractButton*>(w))
-                connect(button, &QAbstractButton::clicked, this, [this, w, handler] { dispatch([&] { (this->*handler)(w); }); });
+                connect(button, &QAbstractButton::clicked, this, [this, w, handler] { Dispatch([&] { (this->*handler)(w); }); });
         }
     }
 
+    const auto bind = [this](auto*& member, const QString& name) { LayoutTable::Bind(this, member, name, "editor window"); };
     BIND(ConnectGb); BIND(Label1); BIND(ConfigurationFileTxt); BIND(OpenConfigurationFileBtn);
     BIND(VarnokParametersGB); BIND(ChannelLbl); BIND(ChannelEdt); BIND(TimeLbl); BIND(TimeEdt); BIND(Label4);
     BIND(DelayTimeEdt); BIND(TxVoltage); BIND(TxVoltageEdt); BIND(RangePanel); BIND(Label17); BIND(Range15Rb);
@@ -359,16 +309,16 @@ void TMainFrm::BuildLayout()
     BIND(GroupBox1); BIND(Panel1); BIND(RelayboxUsedCB); BIND(StringGrid1);
     for (int i = 0; i < 21; ++i) {
         const QString n = QString::number(i + 1);
-        Layout::bind(this, PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
-        Layout::bind(this, PEdt[i], "P" + n + "Edt");
-        Layout::bind(this, YPEdt[i], "YP" + n + "Edt");
+        bind(PLbl[i], i < 11 ? "P" + n + "Lbl" : "Label" + QString::number(30 + i - 11));
+        bind(PEdt[i], "P" + n + "Edt");
+        bind(YPEdt[i], "YP" + n + "Edt");
     }
 
     // Only a choice of the user runs the port list's handler; a load's selection does not.
-    connect(NodePortCB, &QComboBox::activated, this, [this] { dispatch([this] { NodePortCBChange(NodePortCB); }); });
+    connect(NodePortCB, &QComboBox::activated, this, [this] { Dispatch([this] { NodePortCBChange(NodePortCB); }); });
     // Every change of the indicator runs its refresh.
     connect(RelayboxUsedCB, &QRadioButton::toggled, this,
-            [this] { dispatch([this] { RelayboxUsedCClick(RelayboxUsedCB); }); });
+            [this] { Dispatch([this] { RelayboxUsedCClick(RelayboxUsedCB); }); });
     new ChannelExit(this);
 }
 

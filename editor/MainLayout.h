@@ -3,7 +3,8 @@
 // items, picture and click handler. BuildLayout creates the window from this table; the tests
 // read it.
 #include "Main.h"
-#include "platform/Application.h"
+#include "platform/Dispatch.h"
+#include "views/LayoutTable.h"
 
 #include <QFont>
 #include <QIcon>
@@ -42,27 +43,13 @@ enum Flag : unsigned {
 };
 
 using Click = void (TMainFrm::*)(QObject*);
-using Picture = QIcon (*)(int size);
+using LayoutTable::Picture;
 
-struct Control {
-    QString Name;
-    QString Parent;  // "MainFrm" for the window itself
-    Kind Type;
-    QRect Bounds;    // in the parent (rows of a scroll box: in its content)
-    QString Caption;
-    QString Hint;    // empty: none
-    bool ShowHint = false;
-    unsigned Flags = NoFlags;
+struct Control : LayoutTable::Row<Control, Kind, Click> {
+    using Row::Row;
     QStringList Items; // drop-down lists
-    Picture Glyph = nullptr;
-    int GlyphSize = 0;
-    Click OnClick = nullptr;
 
-    Control hint(const QString& text, bool shown) const { Control c = *this; c.Hint = text; c.ShowHint = shown; return c; }
-    Control flags(unsigned f) const { Control c = *this; c.Flags = f; return c; }
     Control items(const QStringList& list) const { Control c = *this; c.Items = list; return c; }
-    Control glyph(Picture p, int size) const { Control c = *this; c.Glyph = p; c.GlyphSize = size; return c; }
-    Control click(Click handler) const { Control c = *this; c.OnClick = handler; return c; }
 };
 
 // Every control of the window, parents before their children, in tab order.
@@ -73,19 +60,6 @@ inline constexpr int Width = 551;
 inline constexpr int Height = 594;
 inline constexpr int RowPitch = 24;
 
-// Runs a handler as the application's message dispatch does: an error that reaches it is
-// shown with the application's title, the handler stops and the window stays usable.
-template <class F>
-void dispatch(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        Application->ShowException(e);
-    }
-}
-
-// "MS Sans Serif", 11 pixels high: the nearest font of the system at the same pixel size.
-QFont FormFont();
+using LayoutTable::FormFont;
 
 } // namespace Editor::Layout

@@ -2,8 +2,10 @@
 
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
+#include "platform/Dispatch.h"
 #include "platform/Exception.h"
 #include "platform/NumberFormat.h"
+#include "views/LayoutTable.h"
 
 #include <QBuffer>
 #include <QFrame>
@@ -63,22 +65,9 @@ QRect FitOnPage(QSize image, int printerDpi, QRect printable)
 
 namespace {
 
-// Runs a handler as the application's message dispatch does: its error is shown and the
-// window stays open.
-template <class F>
-void dispatch(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        Application->ShowException(e);
-    }
-}
-
 QFont formFont(int px = 11, bool bold = false)
 {
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
+    QFont f = LayoutTable::FormFont();
     f.setPixelSize(px);
     f.setBold(bold);
     return f;
@@ -93,13 +82,7 @@ QLabel* label(QWidget* parent, const QString& name, QRect r, const QString& text
     l->setTextFormat(Qt::PlainText);
     l->setText(text);
     l->setAlignment(Qt::AlignCenter);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, ink);
-    if (ground.isValid()) {
-        pal.setColor(QPalette::Window, ground);
-        l->setAutoFillBackground(true);
-    }
-    l->setPalette(pal);
+    LayoutTable::SetColours(l, ink, ground);
     if (sunken)
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     return l;
@@ -189,9 +172,9 @@ TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& c
     PrintBtn = button("PrintBtn", "Print", QStyle::SP_FileDialogDetailedView, width - 232);
     BitBtn1 = button("BitBtn1", "Close", QStyle::SP_DialogCancelButton, width - 120);
     BitBtn1->setShortcut(QKeySequence(Qt::Key_Escape)); // the cancel button answers Escape
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { dispatch([this] { BitBtn1Click(BitBtn1); }); });
-    connect(SaveBtn, &QPushButton::clicked, this, [this] { dispatch([this] { SaveBtnClick(SaveBtn); }); });
-    connect(PrintBtn, &QPushButton::clicked, this, [this] { dispatch([this] { PrintBtnClick(PrintBtn); }); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { Dispatch([this] { BitBtn1Click(BitBtn1); }); });
+    connect(SaveBtn, &QPushButton::clicked, this, [this] { Dispatch([this] { SaveBtnClick(SaveBtn); }); });
+    connect(PrintBtn, &QPushButton::clicked, this, [this] { Dispatch([this] { PrintBtnClick(PrintBtn); }); });
 }
 
 void TCableForm::Show(const float* positions, int size, int inUse, const QString& setupName)

@@ -1,0 +1,58 @@
+#include "LayoutTable.h"
+
+#include "platform/Controls.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QScrollArea>
+
+namespace LayoutTable {
+
+void ShowGlyph(QWidget* w, Picture glyph, int size)
+{
+    if (!glyph)
+        return;
+    if (auto* image = qobject_cast<TImage*>(w)) {
+        image->SetPicture(glyph(size).pixmap(size, size));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
+            return;
+        button->setIcon(glyph(size));
+        button->setIconSize(QSize(size, size));
+    }
+}
+
+void SetColours(QWidget* w, const QColor& text, const QColor& ground)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, text);
+    if (ground.isValid()) {
+        p.setColor(QPalette::Window, ground);
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(p);
+}
+
+QWidget* SetUpScrollBox(QScrollArea* box, const QString& name)
+{
+    box->setFrameShape(QFrame::NoFrame);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    content->setObjectName(name + "Content");
+    box->setWidget(content);
+    // The scroll area fills its content's ground; the rows stand on the parent's.
+    box->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    return content;
+}
+
+QFont FormFont()
+{
+    QFont f;
+    f.setFamilies({"DejaVu Sans", "Liberation Sans"});
+    f.setPixelSize(11);
+    return f;
+}
+
+} // namespace LayoutTable
