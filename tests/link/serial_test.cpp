@@ -123,11 +123,13 @@ TEST(SerialHandshake, RepliesDecideTheResult)
             link.Instrument.AddFault(f);
         const QByteArray before = link.Instrument.Received();
         SetScreenCursor(TCursor::crDefault);
-        EXPECT_EQ(link.Port.SetCmd(30, 300), c.Result);
+        EXPECT_EQ(link.Port.SetCmd(30, 1000), c.Result);
         EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
-        Sleep(50);
-        EXPECT_EQ(exchangesOf(link.Instrument.Received().mid(before.size()), 30), c.Exchanges);
-        EXPECT_TRUE(link.Instrument.Received().mid(before.size()).startsWith('@'));
+        const QByteArray got = ReceivedOnce(link.Instrument, [&](const QByteArray& r) {
+            return exchangesOf(r.mid(before.size()), 30) >= c.Exchanges;
+        }).mid(before.size());
+        EXPECT_EQ(exchangesOf(got, 30), c.Exchanges);
+        EXPECT_TRUE(got.startsWith('@'));
     }
 }
 
@@ -137,7 +139,7 @@ TEST(SerialHandshake, SilentInstrumentEndsTheEscape)
     ASSERT_EQ(link.Open(), TestComPort);
     link.Instrument.AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
     EXPECT_FALSE(link.Port.SetCmd(27, 20));
-    const QByteArray got = link.Instrument.Received();
+    const QByteArray got = ReceivedOnce(link.Instrument, [](const QByteArray& r) { return exchangesOf(r, 27) >= 6; });
     EXPECT_EQ(got.count('@'), 22);
     EXPECT_EQ(exchangesOf(got, 27), 6);
 }
