@@ -14,7 +14,7 @@ TEST(InstrumentRecovery, AnAbandonedDownloadEndsAndCommandsAreServedAgain)
 {
     SerialLink link;
     ASSERT_EQ(link.Open(), TestComPort);
-    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
     // The first frame never comes; the user takes the link down under the wait.
     link.Instrument.AddFault({TFaultKind::Silence, TPoint::Frame, 0, -1});
     // Closed once the instrument has the whole request: a fixed delay could close the link
@@ -34,13 +34,13 @@ TEST(InstrumentRecovery, AnAbandonedDownloadEndsAndCommandsAreServedAgain)
     // Connecting again: the synchronisations of an Escape with a short timeout are no frame
     // request. The Escape must be accepted by the instrument, not by a frame's echo.
     ASSERT_EQ(link.Open(), TestComPort);
-    EXPECT_TRUE(link.Port.SetCmd(27, 500));
-    EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 2000)) << link.Instrument.EventNames().join(", ").toStdString();
+    EXPECT_TRUE(link.Port.SetCmd(27, 1000));
+    EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 5000)) << link.Instrument.EventNames().join(", ").toStdString();
     EXPECT_EQ(link.Instrument.Count("block abandoned 16448"), 1) << link.Instrument.EventNames().join(", ").toStdString();
     EXPECT_EQ(link.Instrument.EventNames().filter("frame").size(), 1);
 
     // And a whole download works again.
-    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
     uint8_t status[180] = {};
     EXPECT_EQ(link.Port.LoadBuffer(status, sizeof status), 180);
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(status), 180), TTestInstrument::DefaultStatus(10));
@@ -55,7 +55,7 @@ TEST(InstrumentRecovery, ACommandOrSynchronisationInPlaceOfAFrameRequestEndsTheD
     for (const auto& c : cases) {
         SerialLink link;
         ASSERT_EQ(link.Open(), TestComPort);
-        ASSERT_TRUE(link.Port.SetCmd(30, 500));
+        ASSERT_TRUE(link.Port.SetCmd(30, 2000));
         link.Port.PutCom(0);
         ASSERT_EQ(link.Port.ReadByteTimed(1000), 0);
         uint8_t total[4];
@@ -66,10 +66,10 @@ TEST(InstrumentRecovery, ACommandOrSynchronisationInPlaceOfAFrameRequestEndsTheD
             EXPECT_EQ(link.Port.ReadByteTimed(1000), 5);
             continue;
         }
-        EXPECT_TRUE(link.Instrument.WaitForEvent("block abandoned " + QString::number(c.number), 1000));
+        EXPECT_TRUE(link.Instrument.WaitForEvent("block abandoned " + QString::number(c.number), 5000));
         EXPECT_EQ(link.Port.ReadByteTimed(300), -1) << "nothing is echoed";
-        EXPECT_TRUE(link.Port.SetCmd(27, 500));
-        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 1000));
+        EXPECT_TRUE(link.Port.SetCmd(27, 2000));
+        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 5000));
     }
 }
 
@@ -89,7 +89,7 @@ TEST(InstrumentRecovery, ProbesAndHandshakesAreToldApartWhateverTheByteDelay)
         EXPECT_EQ(speed, "38400");
         const int identified = link.Instrument.Count("identified");
         EXPECT_TRUE(link.Port.SetCmd(27, 1000));
-        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 1000));
+        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 5000));
         EXPECT_EQ(link.Instrument.Count("identified"), identified) << "a handshake is no longer taken for a probe";
     }
 }
@@ -117,9 +117,9 @@ TEST(InstrumentRecovery, LogsKeepTheLatestEntries)
     setup.ByteLogLimit = 16;
     SerialLink link(setup);
     ASSERT_EQ(link.Open(), TestComPort);
-    ASSERT_TRUE(link.Port.SetCmd(27, 500));
+    ASSERT_TRUE(link.Port.SetCmd(27, 2000));
     for (int i = 0; i < 30; ++i)
-        ASSERT_TRUE(link.Port.PromptSetCmd(27, 500)) << i;
+        ASSERT_TRUE(link.Port.PromptSetCmd(27, 2000)) << i;
     ASSERT_TRUE(link.Port.WaitPrompt());
     const QStringList names = link.Instrument.EventNames();
     EXPECT_LE(names.size(), 10);

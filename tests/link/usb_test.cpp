@@ -235,7 +235,7 @@ TEST(UsbBlock, DownloadAndPrompt)
     UsbLink link(setup);
     ASSERT_EQ(link.Open(), 99);
     link.Instrument.AddFault({TFaultKind::WrongChecksum, TPoint::Frame, 0, 1, 1});
-    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
     uint8_t status[180];
     EXPECT_EQ(link.Port.LoadBuffer(status, sizeof status), 180);
     EXPECT_TRUE(*link.Port.Buffer == setup.Status);
