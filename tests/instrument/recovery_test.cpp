@@ -57,13 +57,13 @@ TEST(InstrumentRecovery, ACommandOrSynchronisationInPlaceOfAFrameRequestEndsTheD
         ASSERT_EQ(link.Open(), TestComPort);
         ASSERT_TRUE(link.Port.SetCmd(30, 2000));
         link.Port.PutCom(0);
-        ASSERT_EQ(link.Port.ReadByteTimed(1000), 0);
+        ASSERT_EQ(link.Port.ReadByteTimed(5000), 0);
         uint8_t total[4];
-        ASSERT_EQ(link.Port.ReadBuffer(total, 4, 1000), 4);
+        ASSERT_EQ(link.Port.ReadBuffer(total, 4, 5000), 4);
         link.Port.PutBlock(reinterpret_cast<const uint8_t*>(c.bytes.constData()), 2);
         if (c.number < 0) {
             // Frame 5 is a frame request: answered with its echo.
-            EXPECT_EQ(link.Port.ReadByteTimed(1000), 5);
+            EXPECT_EQ(link.Port.ReadByteTimed(5000), 5);
             continue;
         }
         EXPECT_TRUE(link.Instrument.WaitForEvent("block abandoned " + QString::number(c.number), 5000));
