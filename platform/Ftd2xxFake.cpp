@@ -39,8 +39,10 @@ bool TFakeFtd2xx::fetch(std::vector<uint8_t>& out)
         if (n <= 0)
             return true; // nothing more, or hung up: the device itself did not fail
         for (ssize_t i = 0; i < n; ++i, ++got) {
-            if (ChipBuffer == 0 || got < ChipBuffer)
+            if (ChipBuffer == 0 || got < ChipBuffer) {
                 out.push_back(chunk[i]);
+                ++fetched_;
+            }
             else
                 ++lost_;
         }

@@ -35,6 +35,8 @@ public:
     size_t ChipBuffer = 0;
     bool BackgroundReader = true;
     size_t LostBytes() const { return lost_; }
+    // Bytes the driver has taken from the adapter so far (kept, not lost).
+    size_t FetchedBytes() const { return fetched_; }
 
     QStringList Calls;
     qsizetype CallLogLimit = 20000;
@@ -75,4 +77,5 @@ private:
     size_t listCalls_ = 0;
     std::unique_ptr<TFtdiReceiver> rx_;
     std::atomic<size_t> lost_{0};
+    std::atomic<size_t> fetched_{0};
 };

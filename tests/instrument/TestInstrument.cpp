@@ -376,11 +376,13 @@ void TTestInstrument::handshake()
 }
 
 // A command may come delayMs after its synchronisation: a probe is told by a longer silence.
+// The delay was measured once; a loaded host may be later still, so the window allows twice it.
 void TTestInstrument::widenProbeWindow(long long delayMs)
 {
     if (delayMs < MaxIdentificationWindowMs)
         identificationWindowMs_ = static_cast<int>(std::min<long long>(
-            MaxIdentificationWindowMs, std::max<long long>(identificationWindowMs_, delayMs + setup_.IdentificationWindowMs)));
+            MaxIdentificationWindowMs,
+            std::max<long long>(identificationWindowMs_, 2 * delayMs + setup_.IdentificationWindowMs)));
 }
 
 // A command and its complement, checked: accepted, refused, or answered 0xFF (the host then

@@ -118,7 +118,7 @@ TEST(SurveyExchange, ProgrammingCyclesAndStop)
     s.Port.PutCom(0);
     EXPECT_TRUE(s.Port.WaitPrompt());
     EXPECT_EQ(s.Instrument.Cycles(), 3);
-    EXPECT_TRUE(s.Instrument.WaitForEvent("stop", 1000));
+    EXPECT_TRUE(s.Instrument.WaitForEvent("stop", 5000));
     EXPECT_TRUE(TTestInstrument::DefaultGpsSentence(0).startsWith("$GPGGA,120000.00,4807.0380,N,01131.0000,E,"));
     EXPECT_TRUE(TTestInstrument::DefaultGpsSentence(61).startsWith("$GPGGA,120101.00,4807.0709,N,"));
 }

@@ -9,6 +9,9 @@
 #include "support/TestApp.h"
 
 #include <QTimer>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -73,6 +76,27 @@ struct UsbLink {
 private:
     TFtd2xx* previous_ = nullptr;
 };
+
+// What the instrument has received once `enough` holds of it (10 s at most) and nothing more
+// came for 100 ms. The host's writes are done, but on a loaded machine the instrument's thread
+// may not have read them all yet.
+inline QByteArray ReceivedOnce(const Instrument::TTestInstrument& instrument,
+                               const std::function<bool(const QByteArray&)>& enough)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    QByteArray got = instrument.Received();
+    while (!enough(got) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        got = instrument.Received();
+    }
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const QByteArray again = instrument.Received();
+        if (again.size() == got.size() || std::chrono::steady_clock::now() >= deadline)
+            return again;
+        got = again;
+    }
+}
 
 inline QByteArray PatternBlock(int size)
 {

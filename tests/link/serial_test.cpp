@@ -39,7 +39,7 @@ TEST(SerialOpen, PromptThenLinesThenThePortNumber)
     EXPECT_EQ(link.Open(38400), TestComPort);
     EXPECT_EQ(link.Dialogs.Calls.size(), 2u);
     EXPECT_EQ(link.Port.GetBaudRate(), 38400);
-    EXPECT_TRUE(link.Port.SetCmd(30, 500));
+    EXPECT_TRUE(link.Port.SetCmd(30, 2000));
     EXPECT_EQ(link.Instrument.Count("command 30"), 1);
 }
 
@@ -95,7 +95,7 @@ TEST(SerialOpen, ModemDialling)
         EXPECT_EQ(lines, c.Lines);
         EXPECT_TRUE(link.Instrument.Received().startsWith("ATZ\r\n"));
         // Past the modem the instrument itself answers.
-        EXPECT_TRUE(link.Port.SetCmd(30, 500));
+        EXPECT_TRUE(link.Port.SetCmd(30, 2000));
     }
 }
 
@@ -123,11 +123,13 @@ TEST(SerialHandshake, RepliesDecideTheResult)
             link.Instrument.AddFault(f);
         const QByteArray before = link.Instrument.Received();
         SetScreenCursor(TCursor::crDefault);
-        EXPECT_EQ(link.Port.SetCmd(30, 300), c.Result);
+        EXPECT_EQ(link.Port.SetCmd(30, 1000), c.Result);
         EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
-        Sleep(50);
-        EXPECT_EQ(exchangesOf(link.Instrument.Received().mid(before.size()), 30), c.Exchanges);
-        EXPECT_TRUE(link.Instrument.Received().mid(before.size()).startsWith('@'));
+        const QByteArray got = ReceivedOnce(link.Instrument, [&](const QByteArray& r) {
+            return exchangesOf(r.mid(before.size()), 30) >= c.Exchanges;
+        }).mid(before.size());
+        EXPECT_EQ(exchangesOf(got, 30), c.Exchanges);
+        EXPECT_TRUE(got.startsWith('@'));
     }
 }
 
@@ -137,7 +139,7 @@ TEST(SerialHandshake, SilentInstrumentEndsTheEscape)
     ASSERT_EQ(link.Open(), TestComPort);
     link.Instrument.AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
     EXPECT_FALSE(link.Port.SetCmd(27, 20));
-    const QByteArray got = link.Instrument.Received();
+    const QByteArray got = ReceivedOnce(link.Instrument, [](const QByteArray& r) { return exchangesOf(r, 27) >= 6; });
     EXPECT_EQ(got.count('@'), 22);
     EXPECT_EQ(exchangesOf(got, 27), 6);
 }
@@ -185,7 +187,7 @@ TEST(SerialBlock, Downloads)
         ASSERT_EQ(link.Open(), TestComPort);
         for (const TFault& f : c.Faults)
             link.Instrument.AddFault(f);
-        ASSERT_TRUE(link.Port.SetCmd(30, 500));
+        ASSERT_TRUE(link.Port.SetCmd(30, 2000));
         ASSERT_TRUE(link.Port.XbtCLoad());
         EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
         const QByteArray expected = c.Expected < 0 ? setup.Status : setup.Status.left(c.Expected);
@@ -212,7 +214,7 @@ TEST(SerialBlock, FrameNumbersWrapAfter127)
     setup.Status = PatternBlock(130 * 8);
     SerialLink link(setup);
     ASSERT_EQ(link.Open(), TestComPort);
-    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
     link.Port.XbtCLoad();
     EXPECT_TRUE(*link.Port.Buffer == setup.Status);
     QStringList expected = {"block start"};
@@ -229,7 +231,7 @@ TEST(SerialBlock, LoadBufferNeverWritesPastItsDestination)
     setup.Status = PatternBlock(1000);
     SerialLink link(setup);
     ASSERT_EQ(link.Open(), TestComPort);
-    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
     struct {
         uint8_t Status[180];
         uint8_t Guard[64];
@@ -240,7 +242,7 @@ TEST(SerialBlock, LoadBufferNeverWritesPastItsDestination)
     EXPECT_EQ(std::count(memory.Guard, memory.Guard + 64, 0xA5), 64);
     EXPECT_TRUE(link.Port.WaitPrompt());
     // No destination: the block is downloaded all the same, nothing is copied.
-    ASSERT_TRUE(link.Port.SetCmd(30, 500));
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
     EXPECT_EQ(link.Port.LoadBuffer(nullptr, 180), 0);
     EXPECT_EQ(link.Port.Buffer->size(), 1000);
 }
@@ -350,7 +352,7 @@ TEST(SerialWaits, ClosingTheLinkEndsThem)
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message, PortErrSetcmd);
     }
-    EXPECT_TRUE(dropped.Instrument.WaitForEvent("hangup", 1000));
+    EXPECT_TRUE(dropped.Instrument.WaitForEvent("hangup", 5000));
     const auto closeDropped = WhenInsideWait([] { return true; }, [&] { dropped.Port.SetState(0); });
     try {
         dropped.Port.GetCom();
