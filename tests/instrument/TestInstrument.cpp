@@ -14,6 +14,9 @@ constexpr uint8_t Escape = 27;
 constexpr uint8_t Status = 30;
 constexpr uint8_t Garbled = 0xE6; // what a byte sent at the wrong speed looks like here
 constexpr int HostByteMs = 2000;   // bytes of one host write arrive well within this
+// A failed command exchange's remaining bytes arrive within this (the host's complement follows
+// its command by 10 ms); shorter than the host's shortest wait for a reply (500 ms).
+constexpr int ExchangeRestMs = 200;
 // The host waits 15 s for each byte of the identification lines: a probe is answered sooner.
 constexpr int MaxIdentificationWindowMs = 10000;
 
@@ -349,8 +352,10 @@ void TTestInstrument::handshake()
         zeroAt_.reset();
         widenProbeWindow(gap);
     }
+    int resent = -1; // first byte of the exchange the host sent again after a 0xFF
     for (;;) {
-        const int c = read(identificationWindowMs_);
+        const int c = resent >= 0 ? resent : read(identificationWindowMs_);
+        resent = -1;
         if (c == -2)
             return;
         if (c == -1) {
@@ -367,7 +372,27 @@ void TTestInstrument::handshake()
         const int complement = read(HostByteMs);
         if (complement < 0 || !DecodeCommand(static_cast<uint8_t>(c), static_cast<uint8_t>(complement))) {
             event("bad complement", c);
+            // The host sends the command and its complement again, without a synchronisation,
+            // once it has the 0xFF. What is left of the failed exchange must not be paired with
+            // that command: a complement is its command's complement both ways round, so a late
+            // one followed by the command passes the check as another command. The rest of the
+            // exchange comes within moments (the complement follows its command by 10 ms).
+            const auto settle = std::chrono::steady_clock::now() + std::chrono::milliseconds(HostByteMs);
+            while (std::chrono::steady_clock::now() < settle) {
+                const int left = read(ExchangeRestMs);
+                if (left == -2)
+                    return;
+                if (left == -1)
+                    break;
+            }
             answer(TPoint::Command, QByteArray(1, static_cast<char>(0xFF)));
+            resent = read(HostByteMs);
+            // A complement so late that it comes after the 0xFF still belongs to the failed
+            // exchange: the host sends the command again, not its complement, first.
+            if (complement == -1 && resent == (c ^ 0xFF))
+                resent = read(HostByteMs);
+            if (resent < 0)
+                return; // the host gave up the command: back to waiting for one
             continue;
         }
         commandPair(c, complement);
@@ -469,7 +494,14 @@ void TTestInstrument::block()
     bool endMarkerSent = false;
     const auto next = [](uint16_t n) { return static_cast<uint16_t>(n == 127 ? 1 : n + 1); };
     for (;;) {
-        const int low = read(-1);
+        // A host that went away (link closed, program ended) sends no more requests: the
+        // download is given up after a silence, else the next host's handshake would be
+        // taken for a frame request.
+        const int low = read(setup_.DownloadIdleMs > 0 ? setup_.DownloadIdleMs : -1);
+        if (low == -1) {
+            event("block abandoned", -1, "timed out");
+            return;
+        }
         if (low < 0)
             return;
         if (low == 0 && !sent && pos == 0) {

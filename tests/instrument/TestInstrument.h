@@ -98,6 +98,9 @@ struct TInstrumentSetup {
     // The probe window is widened past the host's byte delay once the instrument has seen it.
     int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
     int CycleMs = 0;                        // time a cycle takes before it answers; 0 at once
+    // A download the host has gone silent in ends after this long without a byte. The host's
+    // longest pause in a download is its 3 s wait for the total plus a byte delay.
+    int DownloadIdleMs = 10000;
     // Measurements of a cycle (cycle counts from 0); empty gives the survey line's readings.
     std::function<TCycleReadings(const TSurveyProgram&, int cycle)> Readings;
     // Relayed sentences of a cycle; empty gives the survey line's GGA and DBT sentences.
@@ -106,7 +109,8 @@ struct TInstrumentSetup {
 
 // What the instrument received and did, in order. Names: "sync", "identified",
 // "command <n>", "refused <n>", "bad complement", "escape", "block start", "frame <n>",
-// "block end <n>", "block abandoned <n>", "program <command>", "trigger <mode>", "stop",
+// "block end <n>", "block abandoned <n>" (no frame request), "block abandoned" (the host went
+// silent; Bytes "timed out"), "program <command>", "trigger <mode>", "stop",
 // "garbled <host speed>", "modem" (Bytes: the line), "hangup".
 struct TInstrumentEvent {
     QString What;

@@ -73,6 +73,72 @@ TEST(InstrumentRecovery, ACommandOrSynchronisationInPlaceOfAFrameRequestEndsTheD
     }
 }
 
+TEST(InstrumentRecovery, ADownloadTheHostWentSilentInEndsAfterTheIdleTime)
+{
+    TInstrumentSetup setup;
+    setup.DownloadIdleMs = 1500;
+    SerialLink link(setup);
+    ASSERT_EQ(link.Open(), TestComPort);
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
+    link.Port.PutCom(0);
+    ASSERT_EQ(link.Port.ReadByteTimed(5000), 0);
+    uint8_t total[4];
+    ASSERT_EQ(link.Port.ReadBuffer(total, 4, 5000), 4);
+    link.Port.Close(); // the host goes away without a frame request
+
+    ASSERT_TRUE(link.Instrument.WaitForEvent("block abandoned", 10000)) << link.Instrument.EventNames().join(", ").toStdString();
+    EXPECT_EQ(link.Instrument.Events().back().Bytes, "timed out");
+
+    // A new host's first synchronisation is answered at once, not taken for half a frame request.
+    ASSERT_EQ(link.Open(), TestComPort);
+    link.Port.PutCom(0x40);
+    EXPECT_EQ(link.Port.ReadByteTimed(5000), 0x40);
+    EXPECT_TRUE(link.Port.SetCmd(27, 2000));
+    EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 5000)) << link.Instrument.EventNames().join(", ").toStdString();
+    EXPECT_EQ(link.Instrument.EventNames().filter("block abandoned").size(), 1);
+    EXPECT_EQ(link.Instrument.EventNames().filter("frame").size(), 0);
+}
+
+// The host answers a 0xFF by sending the command and its complement again, without a
+// synchronisation. Left-over bytes of the failed exchange must not be paired with that command.
+TEST(InstrumentRecovery, AfterABadComplementTheCommandSentAgainIsServed)
+{
+    const struct {
+        const char* name;
+        QByteArray exchange; // what the host's failed exchange delivered before the 0xFF
+        QByteArray late;     // and after it, before the host sends the command again
+    } cases[] = {
+        {"complement late, after the 0xFF", "\x1B", "\xE4"},
+        {"a stray byte before the command", "\x55\x1B\xE4", ""},
+        {"a garbled complement", "\x1B\x55", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SerialLink link;
+        ASSERT_EQ(link.Open(), TestComPort);
+        link.Port.PutCom(0x40);
+        ASSERT_EQ(link.Port.ReadByteTimed(5000), 0x40);
+        link.Port.PutBlock(reinterpret_cast<const uint8_t*>(c.exchange.constData()), static_cast<int>(c.exchange.size()));
+        ASSERT_EQ(link.Port.ReadByteTimed(10000), 0xFF);
+        EXPECT_EQ(link.Instrument.Count("bad complement 27") + link.Instrument.Count("bad complement 85"), 1);
+        link.Port.PutBlock(reinterpret_cast<const uint8_t*>(c.late.constData()), static_cast<int>(c.late.size()));
+
+        // The exchange again, as the host sends it.
+        link.Port.ClearRx();
+        link.Port.PutCom(27);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        link.Port.PutCom(27 ^ 0xFF);
+        ASSERT_EQ(link.Port.ReadByteTimed(5000), 27);
+        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 5000)) << link.Instrument.EventNames().join(", ").toStdString();
+        EXPECT_EQ(link.Instrument.EventNames().filter("refused").size(), 0);
+
+        // And the instrument is in step for what follows.
+        ASSERT_TRUE(link.Port.PromptSetCmd(30, 2000));
+        uint8_t status[180] = {};
+        EXPECT_EQ(link.Port.LoadBuffer(status, sizeof status), 180);
+    }
+}
+
 TEST(InstrumentRecovery, ProbesAndHandshakesAreToldApartWhateverTheByteDelay)
 {
     for (const int delay : {500, 1200}) {
