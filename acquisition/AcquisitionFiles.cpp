@@ -65,11 +65,12 @@ int openPath(const QString& path, int flags)
     return fd;
 }
 
-// Writes all bytes at the offset; 0 or the error (ENOSPC for a write that stopped short).
-int writeAllAt(int fd, const char* data, std::size_t size, off_t offset)
+// Writes all bytes at the offset, or at the current position (which O_APPEND keeps at the
+// end) when the offset is negative; 0 or the error (ENOSPC for a write that stopped short).
+int writeAll(int fd, const char* data, std::size_t size, off_t offset = -1)
 {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
+        const ssize_t n = offset < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, offset);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -79,25 +80,8 @@ int writeAllAt(int fd, const char* data, std::size_t size, off_t offset)
             return ENOSPC;
         data += n;
         size -= std::size_t(n);
-        offset += n;
-    }
-    return 0;
-}
-
-// Writes all bytes at the current position (which O_APPEND keeps at the end).
-int writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return ENOSPC;
-        data += n;
-        size -= std::size_t(n);
+        if (offset >= 0)
+            offset += n;
     }
     return 0;
 }
@@ -228,7 +212,7 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
         return failure("Cannot create", path, errno);
     const auto header = BinFileHeaderBytes(headerText);
     off_t size = 0;
-    int error = writeAllAt(fd.get(), reinterpret_cast<const char*>(header.data()), header.size(), 0);
+    int error = writeAll(fd.get(), reinterpret_cast<const char*>(header.data()), header.size(), 0);
     if (!error)
         error = sizeOf(fd.get(), size);
     const int closeError = fd.close();
@@ -272,13 +256,13 @@ QString AppendCycleRecords(const QString& path, BinaryFileState& state, DipoleRe
     if (!oldTail.empty() && ::pread(fd.get(), oldTail.data(), oldTail.size(), position) != ssize_t(oldTail.size()))
         return failure("Cannot read", path, errno ? errno : EIO);
 
-    int error = writeAllAt(fd.get(), buffer.data(), buffer.size(), position);
+    int error = writeAll(fd.get(), buffer.data(), buffer.size(), position);
     if (!error && ::ftruncate(fd.get(), position + off_t(buffer.size())) != 0)
         error = errno;
     if (error) {
         // Put the file back: its old size and the bytes the write covered.
         if (::ftruncate(fd.get(), oldSize) == 0 && !oldTail.empty())
-            writeAllAt(fd.get(), oldTail.data(), oldTail.size(), position);
+            writeAll(fd.get(), oldTail.data(), oldTail.size(), position);
         return failure("Cannot write", path, error);
     }
     if (int closeError = fd.close())

@@ -6,6 +6,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Dialogs.h"
 #include "platform/Dispatch.h"
+#include "platform/FileReplace.h"
 #include "platform/MinimizeName.h"
 #include "platform/NumberFormat.h"
 #include "platform/VersionInfo.h"
@@ -21,7 +22,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -46,26 +46,6 @@ int32_t switchDefault(int table, int c) { return c < 2 ? 0 : table == 1 ? c - 1 
 int32_t wholeNumber(const QString& text, int32_t def) { return StrToIntDef(text, def); }
 
 QString coordinate(float v) { return FormatFloat("#0.00", v); }
-
-// Replaces a file's content at once, through a new file beside it and a rename. A writable
-// file in a folder where no new file can be made is written in place; data that cannot be
-// written is never a reason to do so.
-bool replaceFile(const QString& path, const QByteArray& data)
-{
-    {
-        QSaveFile out(path);
-        if (out.open(QIODevice::WriteOnly)) {
-            if (out.write(data) != data.size() || !out.flush())
-                return false;
-            if (out.commit())
-                return true;
-        }
-    }
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadWrite))
-        return false;
-    return file.resize(0) && file.write(data) == data.size() && file.flush();
-}
 
 } // namespace
 
@@ -303,7 +283,7 @@ void TMainFrm::SaveSetupFile(const QString& target)
     if (!result.open(QIODevice::ReadOnly))
         throw EIniFileException(writeError);
     const QByteArray bytes = result.readAll();
-    if (!replaceFile(target, bytes))
+    if (!ReplaceFileContent(target, bytes))
         throw EIniFileException(writeError);
 
     // Only now is the target the current file: the reload shows it in the file box and in

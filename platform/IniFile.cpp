@@ -1,9 +1,9 @@
 #include "IniFile.h"
 
+#include "FileReplace.h"
 #include "NumberFormat.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <vector>
 
@@ -129,26 +129,6 @@ Place find(const std::vector<Line>& lines, const QByteArray& section, const QByt
     throw EIniFileException(QString("Impossible d'écrire dans %1").arg(path));
 }
 
-// Replaces the file's content: through a temporary file and a rename when one can be made
-// beside it; else (a writable file in a folder that is not) in place.
-bool store(const QString& path, const QByteArray& data)
-{
-    {
-        QSaveFile out(path);
-        if (out.open(QIODevice::WriteOnly)) {
-            // Data that cannot be written is an error; only the rename may fall back.
-            if (out.write(data) != data.size() || !out.flush())
-                return false;
-            if (out.commit())
-                return true;
-        }
-    }
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadWrite))
-        return false;
-    return file.resize(0) && file.write(data) == data.size() && file.flush();
-}
-
 } // namespace
 
 bool TIniFile::ReadValue(const QString& section, const QString& ident, QString& value) const
@@ -221,7 +201,7 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
         // A last line without an end gets one when a line now follows it.
         data += lines[i].End.isEmpty() && i + 1 < lines.size() ? crlf : lines[i].End;
     }
-    if (!store(FileName, data))
+    if (!ReplaceFileContent(FileName, data))
         writeError(FileName);
 }
 

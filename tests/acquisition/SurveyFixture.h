@@ -2,9 +2,7 @@
 // A whole survey in Quorel against the test instrument on a pseudo-terminal: the window is
 // offscreen, every question is answered by script, and what the user does during the survey
 // (Start, Stop, marks, pause, Power) is a list of steps run from the survey's own waits.
-#include "WindowFixture.h"
-#include "instrument/TestInstrument.h"
-#include "link/Portvirt.h"
+#include "InstrumentFixture.h"
 #include "platform/Application.h"
 
 #include <QAction>
@@ -28,9 +26,11 @@ struct SurveySetup {
 };
 
 
-class SurveyTest : public WindowTest {
+class SurveyTest : public InstrumentTest {
 protected:
     static constexpr int Port = 7; // QUOREL_COM7 points at the instrument
+
+    SurveyTest() : InstrumentTest(Port) {}
 
     // One thing the user does once `when` holds; steps run in order, one at a time.
     struct Step {
@@ -41,15 +41,7 @@ protected:
     void TearDown() override
     {
         script_.stop();
-        watchdog_.stop();
-        WindowTest::TearDown();
-        instrument.reset();
-    }
-
-    void serve(Instrument::TInstrumentSetup setup = {})
-    {
-        instrument = std::make_unique<Instrument::TTestInstrument>(std::move(setup));
-        qputenv("QUOREL_COM7", instrument->DevicePath().toLocal8Bit());
+        InstrumentTest::TearDown();
     }
 
     QString setupText(const SurveySetup& s) const
@@ -73,18 +65,13 @@ protected:
         NewWindow().FormCreate(frm.get());
         // A survey that is still running after this long is closed under its wait, so that the
         // test fails instead of hanging.
-        watchdog_.setSingleShot(true);
-        watchdog_.disconnect();
-        QObject::connect(&watchdog_, &QTimer::timeout, [] {
-            ADD_FAILURE() << "the survey was still running after 60 s";
+        guard(60000, "the survey was still running after 60 s", [] {
             if (ActivePort)
                 ActivePort->SetState(0);
         });
-        watchdog_.start(60000);
         return *frm;
     }
 
-    bool established() const { return frm->PowerOnOffBtn->property("Tag").toInt() == 1; }
     // Waiting for Start: the status was downloaded again and nothing is programmed yet.
     bool waitingForStart() const
     {
@@ -141,11 +128,10 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    std::unique_ptr<Instrument::TTestInstrument> instrument;
     QString setupPath;
 
 private:
-    QTimer script_, watchdog_;
+    QTimer script_;
     std::vector<Step> steps_;
     size_t next_ = 0;
 };

@@ -1,6 +1,6 @@
 // Power On against the test instrument on a pseudo-terminal, with the window offscreen and
 // every question answered by script.
-#include "WindowFixture.h"
+#include "InstrumentFixture.h"
 #include "acquisition/Main.h"
 #include "instrument/TestInstrument.h"
 #include "link/Portcom.h"
@@ -32,8 +32,10 @@ namespace {
 
 constexpr int Port = 7; // QUOREL_COM7 points at the instrument
 
-class ConnectTest : public WindowTest {
+class ConnectTest : public InstrumentTest {
 protected:
+    ConnectTest() : InstrumentTest(Port) {}
+
     void drop() { DropWindow(); }
     TMainFrm& start(int port = Port, int speed = 9600)
     {
@@ -41,12 +43,6 @@ protected:
         NewWindow().FormCreate(frm.get());
         return *frm;
     }
-    void serve(TInstrumentSetup setup = {})
-    {
-        instrument = std::make_unique<TTestInstrument>(std::move(setup));
-        qputenv("QUOREL_COM7", instrument->DevicePath().toLocal8Bit());
-    }
-    bool established() const { return frm->PowerOnOffBtn->property("Tag").toInt() == 1; }
     // Presses Power; once the link is established, runs inside() from the survey's message
     // processing and presses Power again, as the user does.
     void connectThenPowerOff(std::function<void()> inside)
@@ -80,7 +76,6 @@ protected:
         EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
     }
 
-    std::unique_ptr<TTestInstrument> instrument;
     bool entered = false;
 };
 

@@ -1,6 +1,6 @@
 // The transmitter voltage check against the test instrument on a pseudo-terminal: the window
 // connects, and the check runs from the survey's wait for Start, as the user runs it.
-#include "WindowFixture.h"
+#include "InstrumentFixture.h"
 #include "acquisition/Main.h"
 #include "instrument/TestInstrument.h"
 #include "link/Portvirt.h"
@@ -55,34 +55,21 @@ Instrument::TInstrumentSetup groundSetup(TTransmitter transmitter, const std::at
     return setup;
 }
 
-class TxCheckTest : public WindowTest {
+class TxCheckTest : public InstrumentTest {
 protected:
-    void TearDown() override
-    {
-        watchdog.stop();
-        WindowTest::TearDown();
-        instrument.reset();
-    }
-    void serve(TInstrumentSetup setup)
-    {
-        instrument = std::make_unique<TTestInstrument>(std::move(setup));
-        qputenv("QUOREL_COM9", instrument->DevicePath().toLocal8Bit());
-    }
+    TxCheckTest() : InstrumentTest(Port) {}
+
     TMainFrm& start()
     {
         Remember(WriteFile("setup.ini", QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(Port).toLatin1()));
         NewWindow().FormCreate(frm.get());
         // A check that waits for ever on a silent link fails instead of hanging the test.
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [] {
-            ADD_FAILURE() << "still waiting after 30 s: the link was closed under the wait";
+        guard(30000, "still waiting after 30 s: the link was closed under the wait", [] {
             if (ActivePort)
                 ActivePort->Close();
         });
-        watchdog.start(30000);
         return *frm;
     }
-    bool established() const { return frm->PowerOnOffBtn->property("Tag").toInt() == 1; }
     // The survey waits for Start: the link is established and the survey's own exchange (the
     // status download that starts it) is over, so the link has been quiet for a while.
     std::function<bool()> waitingForStart()
@@ -157,8 +144,6 @@ protected:
     }
 
     std::atomic<float> firstDipole{0.5f}; // mV at 1 mA
-    std::unique_ptr<TTestInstrument> instrument;
-    QTimer watchdog;
     size_t firstEvent = 0;
     bool entered = false;
 };
