@@ -299,7 +299,9 @@ TEST_F(SurveyTest, OffTimeHoldsEachCycleAndStopActsAfterIt)
               w.Action4->trigger();
           }}});
     powerOn();
-    EXPECT_GE(clock.elapsed(), 1000);
+    // The first trigger may be noticed a poll step into the off time, which keeps the window
+    // responsive; without an off time the next trigger follows in a few milliseconds.
+    EXPECT_GE(clock.elapsed(), 900);
     EXPECT_EQ(instrument->Cycles(), stoppedAt);
 }
 
