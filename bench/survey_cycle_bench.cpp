@@ -65,7 +65,7 @@ public:
     }
     bool SelectFolder(const QString&, QString&) override { return false; }
     bool InputQuery(const QString&, const QString&, QString&) override { return false; }
-    bool PrintSetup(QString&) override { return false; }
+    bool PrintSetup(QPrinter&) override { return false; }
 };
 
 // One connected window and its instrument for all the benchmarks.
