@@ -7,7 +7,6 @@
 #include "graph/Pesgvcl.h"
 #include "graph/engine/PEEngine.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <benchmark/benchmark.h>

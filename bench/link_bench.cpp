@@ -7,7 +7,6 @@
 #include "link/Portcom.h"
 #include "platform/Dialogs.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
