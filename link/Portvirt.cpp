@@ -1,5 +1,7 @@
 #include "Portvirt.h"
 
+#include <QElapsedTimer>
+
 #include "LittleEndian.h"
 #include "Varnokpro.h"
 #include "platform/Application.h"
@@ -206,6 +208,31 @@ bool TPortVirt::PromptSetCmd(uint8_t command, int timeoutMs)
     return SetCmd(command, timeoutMs);
 }
 
+int TPortVirt::HandshakeRead(int timeoutMs)
+{
+    constexpr int LongestHeldRead = 10000;
+    if (timeoutMs <= LongestHeldRead)
+        return ReadByteTimed(timeoutMs);
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (!IsOpen())
+            return -1;
+        if (RxCount() > 0)
+            return ReadByteTimed(PollMs);
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left <= 0)
+            return -1;
+        LinkProcessMessages();
+        if (!IsOpen())
+            return -1;
+        if (AwaitInput)
+            AwaitInput(static_cast<int>(std::min<qint64>(left, PollMs)));
+        else
+            Sleep(static_cast<int>(std::min<qint64>(left, PollMs)));
+    }
+}
+
 bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
 {
     HourGlass cursor;
@@ -218,7 +245,9 @@ bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
     do {
         PutCom(SyncByte);
         ++sends;
-        sync = ReadByteTimed(timeoutMs);
+        sync = HandshakeRead(timeoutMs);
+        if (!IsOpen())
+            raise(PortErrSetcmd);
     } while (sync != SyncByte && sends < SyncSends);
     ClearTx();
     if (Rules.Usb && !(sync == SyncByte && sends <= UsbSyncSends))
@@ -243,8 +272,10 @@ bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
         writeOrRaise(command);
         Sleep(10);
         writeOrRaise(static_cast<uint8_t>(command ^ 0xFF));
-        reply = ReadByteTimed(timeoutMs);
+        reply = HandshakeRead(timeoutMs);
         LinkProcessMessages();
+        if (reply == -1 && !IsOpen())
+            raise(PortErrSetcmd);
         ++exchanges;
         if (reply != 0xFF && reply != -1)
             break;

@@ -123,6 +123,11 @@ protected:
     std::function<bool()> TakeLineError;
 
     bool IsOpen() { return GetState() > 0; }
+    // A reply of the command handshake. A short time-out is a plain timed read; a long one (the
+    // status command waits minutes for a busy instrument) lets window messages run while it
+    // waits, so that Power off and closing the window still work on a line that went silent, and
+    // ends at once when the link is closed. -1 when nothing came.
+    int HandshakeRead(int timeoutMs);
 };
 
 // The one current link port of the program.

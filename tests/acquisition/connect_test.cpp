@@ -14,6 +14,7 @@
 #include "support/TestApp.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -116,6 +117,26 @@ TEST_F(ConnectTest, ConnectsShowsTheInstrumentAndPowerOffTakesTheLinkDown)
     EXPECT_GT(at("block start"), at("command 30"));
     EXPECT_GT(instrument->Count("escape"), 0);
     EXPECT_TRUE(shell.Calls.empty());
+}
+
+// The status command waits minutes for a busy instrument; if the line goes silent then, Power
+// off must still take the link down at once instead of the window freezing for that time.
+TEST_F(ConnectTest, PowerOffEndsTheStatusCommandsLongWaitOnASilentLine)
+{
+    serve();
+    instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Command, 0, -1, 30});
+    start();
+    QElapsedTimer clock;
+    const auto powerOff = WhenInsideWait([this] { return instrument->Count("command 30") > 0; }, [this, &clock] {
+        clock.start();
+        frm->ConnectBtnClick(frm->PowerOnOffBtn);
+    });
+    dialogs.AnswerMessage(IDOK); // the connect prompt
+    frm->PowerAction->trigger();
+    ASSERT_TRUE(clock.isValid()) << instrument->EventNames().join(", ").toStdString();
+    EXPECT_LT(clock.elapsed(), 20000);
+    expectDisconnectedWindow();
+    EXPECT_EQ(frm->MainGB->text(), "");
 }
 
 TEST_F(ConnectTest, CapabilityCodeSetsTheIpAndRangeControls)
