@@ -299,6 +299,9 @@ private:
     void SetPowerTag(int tag);
     // Shows the second cable set's rows for more than 10 channels and marks the switch unit.
     void ShowSwitchUnit(int32_t channels);
+    // Shows positions held in Workspace in the edit boxes: A, B and P1 to P11 from `first` on,
+    // P12 to P21 from `second` on.
+    void ShowPositionBoxes(QLineEdit* a, QLineEdit* b, const std::array<QLineEdit*, 21>& p, int first, int second);
     bool ChooseSetupFile();
     // Survey phases (MainSurvey.cpp).
     enum class TAcceptance { Accepted, Refused };

@@ -266,12 +266,7 @@ TMainFrm::TAcceptance TMainFrm::Accept()
             if (!SetupIni)
                 throw Exception("no setup file");
             RemoteTxVoltage = Setup::ReadFloat32(*SetupIni, Setup::Parameters, "RemoteTxVoltage", 12);
-            CaEdt->setText(FormatFloat("#0.00", Workspace[124]));
-            CbEdt->setText(FormatFloat("#0.00", Workspace[125]));
-            for (int i = 0; i < 11; ++i)
-                PEdt[i]->setText(FormatFloat("#0.00", Workspace[126 + i]));
-            for (int i = 11; i < 21; ++i)
-                PEdt[i]->setText(FormatFloat("#0.00", Workspace[160 + i - 11]));
+            ShowPositionBoxes(CaEdt, CbEdt, PEdt, 124, 160);
             AcquisitionMode = 0;
             return TAcceptance::Refused;
         }

@@ -78,14 +78,10 @@ void TMainFrm::ShowValue()
     MinDistance = Setup::ReadFloat32(ini, P, "MinDistance", 1);
     MinDistanceLbl->setText(FormatFloat("Min : #0.00 m", MinDistance));
 
-    // 8. Edit boxes of the parameters and of the x positions of cable set 1.
+    // 8. Edit boxes of the parameters (the x positions follow with step 10).
     TimeEdt->setText(QString::number(10 * int(RemoteTime)));
     TxVoltageEdt->setText(FormatFloat("##0", RemoteTxVoltage));
     ChannelEdt->setText(QString::number(ChannelCount));
-    CaEdt->setText(FormatFloat("#0.00", Workspace[124]));
-    CbEdt->setText(FormatFloat("#0.00", Workspace[125]));
-    for (int i = 0; i < 11; ++i)
-        PEdt[i]->setText(FormatFloat("#0.00", Workspace[126 + i]));
 
     // 9. More than 10 channels always use the switch unit and the second cable set; red marks
     // the switch unit in use with 10 channels or fewer.
@@ -94,9 +90,8 @@ void TMainFrm::ShowValue()
     ShowSwitchUnit(ChannelCount);
     SwitchRB->setChecked(SwitchEnabled != 0);
 
-    // 10. x positions of P12 to P21.
-    for (int i = 11; i < 21; ++i)
-        PEdt[i]->setText(FormatFloat("#0.00", Workspace[160 + i - 11]));
+    // 10. x positions (those of cable set 1 belong to step 8; nothing between shows them).
+    ShowPositionBoxes(CaEdt, CbEdt, PEdt, 124, 160);
 
     // 11. The cable views draw a straight line only: no button when cable set 1 leaves it.
     float across = 0;
@@ -105,12 +100,7 @@ void TMainFrm::ShowValue()
     ViewCableBtn->setVisible(!(double(across) > 0.01));
 
     // 12. y positions.
-    YCaEdt->setText(FormatFloat("#0.00", Workspace[144]));
-    YCbEdt->setText(FormatFloat("#0.00", Workspace[145]));
-    for (int i = 0; i < 11; ++i)
-        YPEdt[i]->setText(FormatFloat("#0.00", Workspace[146 + i]));
-    for (int i = 11; i < 21; ++i)
-        YPEdt[i]->setText(FormatFloat("#0.00", Workspace[180 + i - 11]));
+    ShowPositionBoxes(YCaEdt, YCbEdt, YPEdt, 144, 180);
 
     // 13-15.
     StartConfigGB->show();
@@ -124,6 +114,16 @@ void TMainFrm::ShowValue()
     // 16-17.
     GroupBox3->setTitle(DelayTime < 2 ? QString("Data :") : QString("Data (off time %1s) :").arg(DelayTime));
     ScrollBox1->verticalScrollBar()->setValue(ScrollBox2->verticalScrollBar()->value());
+}
+
+void TMainFrm::ShowPositionBoxes(QLineEdit* a, QLineEdit* b, const std::array<QLineEdit*, 21>& p, int first, int second)
+{
+    a->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(first)]));
+    b->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(first) + 1]));
+    for (size_t i = 0; i < 11; ++i)
+        p[i]->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(first) + 2 + i]));
+    for (size_t i = 11; i < 21; ++i)
+        p[i]->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(second) + i - 11]));
 }
 
 } // namespace Acquisition
