@@ -37,6 +37,8 @@ void SetColours(QWidget* w, const QColor& text, const QColor& ground)
 QWidget* SetUpScrollBox(QScrollArea* box, const QString& name)
 {
     box->setFrameShape(QFrame::NoFrame);
+    // The box only scrolls its rows: Tab passes through it to the first row's boxes.
+    box->setFocusPolicy(Qt::NoFocus);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget;
     content->setObjectName(name + "Content");

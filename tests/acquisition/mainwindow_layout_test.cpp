@@ -487,6 +487,21 @@ TEST_F(MainWindowLayout, TheTwoScrollBoxesStayLevel)
     EXPECT_GT(electrodes->maximum(), 0);
 }
 
+TEST_F(MainWindowLayout, TabGoesFromRowToRowOfTheElectrodeBoxAndNeverToAScrollBox)
+{
+    showActive();
+    ASSERT_FALSE(frm->PanelP11_22->isHidden()) << "all 21 rows";
+    QStringList rows;
+    for (int i = 1; i <= 21; ++i)
+        rows << "P" + QString::number(i) + "Edt" << "YP" + QString::number(i) + "Edt";
+    const QStringList stops = TabStops(frm->YCbEdt, 200);
+    EXPECT_EQ(stops.mid(0, rows.size()).join(" ").toStdString(), rows.join(" ").toStdString());
+    // Once round the window and back: no stop is a scroll box.
+    EXPECT_TRUE(stops.contains("YCbEdt"));
+    EXPECT_FALSE(stops.contains("ScrollBox1"));
+    EXPECT_FALSE(stops.contains("ScrollBox2"));
+}
+
 TEST_F(MainWindowLayout, PortPicturesAreSevenDistinctPicturesOnAKeyedGround)
 {
     ASSERT_EQ(frm->ImageList3.Count(), 7);

@@ -532,6 +532,19 @@ TEST_F(EditorTest, ViewCableConnectionsShowsTheViewForTheChannelCount)
     EXPECT_FALSE(SchemaFrm->isVisible());
 }
 
+TEST_F(EditorTest, TabGoesFromRowToRowOfTheElectrodeTableAndNeverToTheScrollBox)
+{
+    auto& f = NewWindow();
+    Show();
+    QStringList rows;
+    for (int i = 1; i <= 21; ++i)
+        rows << "P" + QString::number(i) + "Edt" << "YP" + QString::number(i) + "Edt";
+    const QStringList stops = TabStops(f.YCbEdt, 200);
+    EXPECT_EQ(stops.mid(0, rows.size()).join(" ").toStdString(), rows.join(" ").toStdString());
+    EXPECT_TRUE(stops.contains("YCbEdt")) << "once round the window and back";
+    EXPECT_FALSE(stops.contains("ScrollBox2"));
+}
+
 TEST_F(EditorTest, WindowIsBuiltFromItsTable)
 {
     auto& f = NewWindow();

@@ -1,6 +1,8 @@
 #include "TestApp.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -22,3 +24,16 @@ TempDir::TempDir() : dir_(std::make_unique<QTemporaryDir>()) {}
 TempDir::~TempDir() = default;
 QString TempDir::Path() const { return dir_->path(); }
 QString TempDir::File(const QString& name) const { return dir_->filePath(name); }
+
+QStringList TabStops(QWidget* from, int presses)
+{
+    QWidget* window = from->window();
+    from->setFocus(Qt::TabFocusReason);
+    QStringList stops;
+    for (int i = 0; i < presses && window->focusWidget(); ++i) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(window->focusWidget(), &tab);
+        stops << (window->focusWidget() ? window->focusWidget()->objectName() : QString());
+    }
+    return stops;
+}

@@ -1,9 +1,11 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QApplication;
 class QTemporaryDir;
+class QWidget;
 
 // The one QApplication of a test program (offscreen unless the environment says otherwise).
 QApplication& TestApp();
@@ -18,3 +20,7 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> dir_;
 };
+
+// The names of the controls the focus goes to when the user presses Tab `presses` times,
+// starting in `from`.
+QStringList TabStops(QWidget* from, int presses);
