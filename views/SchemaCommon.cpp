@@ -98,6 +98,26 @@ QFrame* bar(QWidget* parent, const QString& name, QRect r)
     return f;
 }
 
+// Where the parts of a view stand; the two views differ only in these numbers.
+struct ViewGeometry {
+    int SocketWidth;  // of an output number over its socket
+    int PanelX;       // the panel's left; it spans the window less that on both sides
+    int TitleWidth;   // of the row titles
+    int FirstColumn;  // left of output 1's column
+    int Pitch;        // from one output's column to the next
+    // The spacings in two lines, odd outputs above, each cell centred on its column and as
+    // wide as two: a position with sign and five digits is wider than one column of the
+    // 23-output view.
+    bool Staggered;
+};
+
+constexpr ViewGeometry Geometry10{52, 8, 104, 116, 65, false};
+constexpr ViewGeometry Geometry20{44, 4, 78, 88, 39, true};
+
+constexpr int SpacingBand = 32;         // the bar behind a one-line spacing row
+constexpr int StaggeredBand = 52;       // ... and behind two lines
+constexpr int StaggeredLine = 21;       // height of a spacing cell in two lines
+
 } // namespace
 
 TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& caption, bool toolWindow)
@@ -107,6 +127,7 @@ TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& c
     const FrontPanel::Sockets& sockets = FrontPanel::Layout(model);
     const int size = static_cast<int>(sockets.Centre.size());
     const bool wide = model == FrontPanel::Model::Channels20;
+    const ViewGeometry& g = wide ? Geometry20 : Geometry10;
     setWindowTitle(caption);
     setFont(formFont());
     setFixedSize(sockets.Size);
@@ -121,7 +142,7 @@ TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& c
     // The output numbers stand on the sockets.
     for (int i = 0; i < size; ++i) {
         const QPoint c = sockets.Centre[i];
-        const int w = wide ? 44 : 52;
+        const int w = g.SocketWidth;
         const QString name = i == 0 ? "CA" : i == 1 ? "CB" : "P" + QString::number(i - 1);
         QLabel* s = label(this, name, QRect(c.x() - w / 2, c.y() - 16, w, 32), PlugText(i), QColor(0, 255, 0));
         s->setFont(formFont(24, true));
@@ -134,31 +155,39 @@ TCableForm::TCableForm(QWidget* owner, FrontPanel::Model model, const QString& c
             P.push_back(s);
     }
 
+    // The rows below the spacings move down by the height the second line of spacings takes.
+    const int band = g.Staggered ? StaggeredBand : SpacingBand;
+    const int below = band - SpacingBand;
     const int width = sockets.Size.width();
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(wide ? 4 : 8, 436, wide ? width - 8 : width - 16, 142);
+    Panel1->setGeometry(g.PanelX, 436, width - 2 * g.PanelX, 142 + below);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setAutoFillBackground(true);
 
-    const int titleW = wide ? 78 : 104;
-    const int x0 = wide ? 88 : 116;
-    const int pitch = wide ? 40 : 65;
-    const int cellW = pitch - 4;
+    const int cellW = g.Pitch - 4;
     SetupSTxt = label(Panel1, "SetupSTxt", {8, 6, 480, 20}, "", Qt::black, Qt::white, true);
     SetupSTxt->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Shape1 = bar(Panel1, "Shape1", {4, 32, Panel1->width() - 8, 32});
-    StaticText1 = label(Panel1, "StaticText1", {8, 38, titleW, 20}, "Cable spacing", QColor(0, 255, 0));
-    StaticText2 = label(Panel1, "StaticText2", {8, 74, titleW, 20}, wide ? "Plug" : "Varnok plug", Qt::blue, Qt::white);
-    Shape2 = bar(Panel1, "Shape2", {4, 104, Panel1->width() - 8, 32});
-    OutputTitle = label(Panel1, wide ? "Label25" : "Label14", {8, 110, titleW, 20}, "Cable output",
+    Shape1 = bar(Panel1, "Shape1", {4, 32, Panel1->width() - 8, band});
+    // Beside the first line of spacings, or beside the second when output 1 takes the first.
+    StaticText1 = label(Panel1, "StaticText1", {8, g.Staggered ? 60 : 38, g.TitleWidth, 20}, "Cable spacing",
+                        QColor(0, 255, 0));
+    StaticText2 = label(Panel1, "StaticText2", {8, 74 + below, g.TitleWidth, 20}, wide ? "Plug" : "Varnok plug",
+                        Qt::blue, Qt::white);
+    Shape2 = bar(Panel1, "Shape2", {4, 104 + below, Panel1->width() - 8, 32});
+    OutputTitle = label(Panel1, wide ? "Label25" : "Label14", {8, 110 + below, g.TitleWidth, 20}, "Cable output",
                         QColor(0, 255, 0), Qt::black);
     for (int k = 1; k <= size; ++k) {
-        const int x = x0 + (k - 1) * pitch;
+        const int x = g.FirstColumn + (k - 1) * g.Pitch;
         const QString n = QString::number(k);
-        L.push_back(label(Panel1, "L" + n, {x, 36, cellW, 24}, "", QColor(0, 255, 0), QColor(), true));
-        pp.push_back(label(Panel1, "pp" + n, {x, 72, cellW, 22}, "nc", Qt::blue, Qt::white));
-        Outputs.push_back(label(Panel1, "Label" + n, {x, 108, cellW, 24}, n, QColor(0, 255, 0), Qt::black));
+        QRect spacing(x, 36, cellW, 24);
+        if (g.Staggered) {
+            const int spacingW = 2 * g.Pitch - 6;
+            spacing = QRect(x + cellW / 2 - spacingW / 2, k % 2 ? 35 : 35 + StaggeredLine + 2, spacingW, StaggeredLine);
+        }
+        L.push_back(label(Panel1, "L" + n, spacing, "", QColor(0, 255, 0), QColor(), true));
+        pp.push_back(label(Panel1, "pp" + n, {x, 72 + below, cellW, 22}, "nc", Qt::blue, Qt::white));
+        Outputs.push_back(label(Panel1, "Label" + n, {x, 108 + below, cellW, 24}, n, QColor(0, 255, 0), Qt::black));
     }
 
     auto button = [this](const QString& name, const QString& text, QStyle::StandardPixmap glyph, int x) {

@@ -152,6 +152,70 @@ TEST_F(SchemaTest, TwentyChannelViewPlacesAllElectrodes)
     EXPECT_EQ(view20->pp[22]->text(), "A");
 }
 
+// Where the lime ink of a text lies across a cell of an image: the first and last column that
+// holds any (-1 when none does).
+std::pair<int, int> inkColumns(const QImage& image, QRect cell)
+{
+    int first = -1, last = -1;
+    for (int x = cell.left(); x <= cell.right(); ++x)
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.green() > 150 && c.red() < 120 && c.blue() < 150) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+        }
+    return {first, last};
+}
+
+TEST_F(SchemaTest, EverySpacingReadsWholeOverItsOutputOnScreenAndInTheBitmap)
+{
+    // The widest texts of positions along a survey line: a sign and five digits.
+    const float positions[] = {-99999.99f, -88888.88f, 99999.99f, -112.75f, 1222.22f};
+    for (Schema::TCableForm* view : {static_cast<Schema::TCableForm*>(view10.get()), static_cast<Schema::TCableForm*>(view20.get())}) {
+        for (float position : positions) {
+            const QString text = FormatFloat("#0.##", position);
+            SCOPED_TRACE((view->objectName() + " " + text).toStdString());
+            if (view == view10.get()) {
+                std::array<float, 13> p;
+                p.fill(position);
+                view10->ShowConnections(nullptr, p, "", 10);
+            } else {
+                std::array<float, 23> p;
+                p.fill(position);
+                view20->ShowConnections(nullptr, p, "");
+            }
+            const QImage image = view->ClientImage();
+            for (size_t k = 0; k < view->L.size(); ++k) {
+                QLabel* cell = view->L[k];
+                ASSERT_EQ(cell->text(), text);
+                EXPECT_LE(cell->sizeHint().width(), cell->width()) << "L" << k + 1;
+                EXPECT_LE(cell->sizeHint().height(), cell->height()) << "L" << k + 1;
+                // In the saved bitmap (which is also what prints) the text stands clear of the
+                // cell's edges.
+                const QRect inside = cell->contentsRect().translated(cell->mapTo(view, QPoint(0, 0)));
+                const auto [first, last] = inkColumns(image, inside);
+                EXPECT_GT(first, inside.left()) << "L" << k + 1;
+                EXPECT_LT(last, inside.right()) << "L" << k + 1;
+            }
+        }
+        // Each spacing stands over its own output's column, inside the panel, clear of the others.
+        const QRect panel = view->Panel1->contentsRect();
+        for (size_t k = 0; k < view->L.size(); ++k) {
+            const QRect cell = view->L[k]->geometry();
+            const QRect column = view->Outputs[k]->geometry();
+            EXPECT_TRUE(panel.contains(cell)) << "L" << k + 1;
+            EXPECT_GE(cell.center().x(), column.left()) << "L" << k + 1;
+            EXPECT_LE(cell.center().x(), column.right()) << "L" << k + 1;
+            for (size_t j = 0; j < k; ++j)
+                EXPECT_FALSE(cell.intersects(view->L[j]->geometry())) << "L" << j + 1 << " and L" << k + 1;
+            EXPECT_FALSE(cell.intersects(view->StaticText1->geometry())) << "L" << k + 1;
+        }
+    }
+}
+
 TEST_F(SchemaTest, SaveStoresTheClientAreaAsBitmap)
 {
     view10->ShowConnections(nullptr, example(), "setup.ini", 10);
