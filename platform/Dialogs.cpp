@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -103,13 +106,34 @@ bool TQtDialogs::SelectFolder(const QString& caption, QString& folder)
     return true;
 }
 
+std::unique_ptr<QInputDialog> NewInputBox(QWidget* parent, const QString& caption, const QString& prompt,
+                                          const QString& value)
+{
+    auto box = std::make_unique<QInputDialog>(parent);
+    box->setWindowTitle(caption);
+    box->setLabelText(prompt);
+    box->setInputMode(QInputDialog::TextInput);
+    box->setTextValue(value);
+    // The window manager writes the title in its title font, often bold, between the window's
+    // icon and its buttons, and cuts it when the window is narrower: the title is the question.
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int titleBarSquare = metrics.height() + 12; // an icon or a button
+    // The dialog's own layout sets its least size from its parts when it is shown: the text
+    // box carries the width.
+    if (auto* text = box->findChild<QLineEdit*>())
+        text->setMinimumWidth(metrics.horizontalAdvance(caption) + 4 * titleBarSquare);
+    return box;
+}
+
 bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = text;
-    return ok;
+    const std::unique_ptr<QInputDialog> box = NewInputBox(QApplication::activeWindow(), caption, prompt, value);
+    if (box->exec() != QDialog::Accepted)
+        return false;
+    value = box->textValue();
+    return true;
 }
 
 bool TQtDialogs::PrintSetup(QPrinter& printer)

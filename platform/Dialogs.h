@@ -1,7 +1,10 @@
 #pragma once
+class QInputDialog;
 class QPrinter;
+class QWidget;
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // Message-box flags and answers keep their Windows values, so code reads as the user sees it.
 enum : unsigned {
@@ -55,3 +58,7 @@ public:
 QString QtFilter(const QString& filter);
 // The chosen name with the default extension added when it was typed without one.
 QString WithDefaultExt(const QString& fileName, const QString& defaultExt);
+
+// The input box of InputQuery: the prompt over a text box pre-filled with the value.
+std::unique_ptr<QInputDialog> NewInputBox(QWidget* parent, const QString& caption, const QString& prompt,
+                                          const QString& value);

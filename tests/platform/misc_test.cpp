@@ -1,15 +1,38 @@
 #include "platform/Application.h"
+#include "platform/Dialogs.h"
 #include "platform/Exception.h"
 #include "platform/MinimizeName.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QInputDialog>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
+
+TEST(InputBox, IsWideEnoughForTheWindowManagerToShowItsWholeTitle)
+{
+    TestApp();
+    // A title bar shows its text in the title font, often bold, between the window's icon and
+    // its buttons; allow the room of four title-bar squares besides the text.
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const QString prompt = "value (1..98) :";
+    for (const QString& title : QStringList{"Enter bluetooth outgoing port number", "Port", "Enter the number of the outgoing serial port of the instrument"}) {
+        SCOPED_TRACE(title.toStdString());
+        const auto box = NewInputBox(nullptr, title, prompt, "42");
+        box->show();
+        EXPECT_GE(box->width(), metrics.horizontalAdvance(title) + 4 * metrics.height());
+        EXPECT_EQ(box->windowTitle(), title);
+        EXPECT_EQ(box->labelText(), prompt);
+        EXPECT_EQ(box->textValue(), "42");
+    }
+}
 
 TEST(ErrorText, AddsAFullStopAfterCharactersThatSortAfterThePoint)
 {
