@@ -120,8 +120,8 @@ std::vector<Control> buildTable()
 
         // Bottom: the switch unit, its indicator in the caption line and its two tables.
         C("GroupBox1", "MainFrm", K::GroupBox, {4, 480, 543, 108}),
-        C("Panel1", "GroupBox1", K::Panel, {10, 0, 190, 18}).flags(Disabled),
-        C("RelayboxUsedCB", "Panel1", K::RadioButton, {2, 0, 186, 18}, "20 channels switch used"),
+        C("Panel1", "GroupBox1", K::Panel, {10, 0, 190, 18}),
+        C("RelayboxUsedCB", "Panel1", K::RadioButton, {2, 0, 186, 18}, "20 channels switch used").flags(Indicator),
         C("StringGrid1", "GroupBox1", K::Grid, {8, 26, 527, 74}).flags(Hidden),
     };
     t.insert(t.end(), right.begin(), right.end());
@@ -229,6 +229,11 @@ void applyLook(QWidget* w, const Control& c)
         w->setProperty("Hint", c.Hint);
         if (c.ShowHint)
             w->setToolTip(c.Hint);
+    }
+    if (c.Flags & Indicator) {
+        // Not disabled, which would grey it: the mouse passes through it and Tab passes it by.
+        w->setAttribute(Qt::WA_TransparentForMouseEvents);
+        w->setFocusPolicy(Qt::NoFocus);
     }
     if (c.Flags & Disabled)
         w->setEnabled(false);

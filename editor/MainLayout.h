@@ -40,6 +40,7 @@ enum Flag : unsigned {
     InfoGround = 1u << 4, // the info-tip colour
     Exclusive = 1u << 5,  // a radio button that turns its siblings off
     Stretch = 1u << 6,
+    Indicator = 1u << 7,  // set by the program alone: drawn like any control, takes no input
 };
 
 using Click = void (TMainFrm::*)(QObject*);

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
@@ -545,6 +546,23 @@ TEST_F(EditorTest, TabGoesFromRowToRowOfTheElectrodeTableAndNeverToTheScrollBox)
     EXPECT_FALSE(stops.contains("ScrollBox2"));
 }
 
+TEST_F(EditorTest, SwitchUnitIndicatorReadsLikeAnyControlButTheUserCannotChangeIt)
+{
+    auto& f = NewWindow();
+    Show();
+    // A disabled control is drawn greyed.
+    EXPECT_TRUE(f.RelayboxUsedCB->isEnabled());
+    const QPoint centre = f.RelayboxUsedCB->mapTo(&f, f.RelayboxUsedCB->rect().center());
+    for (bool state : {false, true}) {
+        f.RelayboxUsedCB->setChecked(state);
+        // A click where it stands, as the window system delivers it.
+        QTest::mouseClick(f.windowHandle(), Qt::LeftButton, Qt::NoModifier, centre);
+        QApplication::processEvents();
+        EXPECT_EQ(f.RelayboxUsedCB->isChecked(), state);
+    }
+    EXPECT_FALSE(TabStops(f.ChannelEdt, 200).contains("RelayboxUsedCB")) << "the keyboard never reaches it";
+}
+
 TEST_F(EditorTest, WindowIsBuiltFromItsTable)
 {
     auto& f = NewWindow();
@@ -558,7 +576,6 @@ TEST_F(EditorTest, WindowIsBuiltFromItsTable)
     EXPECT_EQ(f.NodePortCB->count(), 6);
     EXPECT_EQ(f.SpeedCb->itemText(4), "273000");
     EXPECT_EQ(f.Label1->text(), "Set up  :");
-    EXPECT_FALSE(f.Panel1->isEnabled()) << "the indicator cannot be clicked";
     EXPECT_EQ(f.StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // On the right, from top to bottom: GPS / sounder, communication, the picture, "Save as...",
