@@ -76,7 +76,9 @@ protected:
         return *frm;
     }
 
-    // Waiting for Start: the status was downloaded again and nothing is programmed yet.
+    // Waiting for Start: the status was downloaded again and nothing is programmed yet. The
+    // instrument notes the download's end before the survey has read it: a Start given then
+    // still comes during the download, which keeps it.
     bool waitingForStart() const
     {
         int downloads = 0;

@@ -356,6 +356,25 @@ TEST_F(SurveyTest, ModelTagProgramsNoVoltageAndKeepsTheTypedOne)
     EXPECT_TRUE(fileBytes(setupPath).contains("RemoteTxVoltage=17.5\r\n"));
 }
 
+// Start given while the survey still downloads the instrument's status is kept: the survey
+// starts without a second Start. The download is held until Start has been given.
+TEST_F(SurveyTest, StartGivenDuringTheStatusDownloadIsKept)
+{
+    serve();
+    instrument->AddFault({TFaultKind::Silence, TPoint::Frame, 1, 1}); // the survey's own download
+    TMainFrm& w = start();
+    run({{[this] { return instrument->Count("frame 1") >= 2; }, [&] {
+              dialogs.AnswerSave(dir.File("early"));
+              w.Action2->trigger();
+              instrument->SendNow(Instrument::EncodeFrame(1, Instrument::TTestInstrument::DefaultStatus(10)));
+          }},
+         stopAfter(2)});
+    powerOn();
+    EXPECT_GE(instrument->Cycles(), 2);
+    EXPECT_EQ(w.AcquisitionFileName, dir.File("early") + ".txt");
+    EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join(" | ").toStdString();
+}
+
 TEST_F(SurveyTest, PauseHoldsTheCyclesAndStopWhilePausedRunsOneMore)
 {
     serve();
