@@ -23,6 +23,7 @@ struct SurveySetup {
     QString DepthOffset = "0";
     int RelayboxEnabled = 0;
     int DelayTime = 0;
+    QString Relaybox; // further lines of the switch-unit section, each ending in CR LF
 };
 
 
@@ -53,7 +54,7 @@ protected:
                  .arg(s.MinDistance, s.DepthOffset).arg(s.DelayTime);
         for (int k = 2; k <= 11; ++k) // P12 to P21 continue the cable every 2 m
             t += QString("ComSpacing2%1=%2\r\n").arg(k).arg(2 * (k + 10) + 2);
-        t += QString("[Relaybox]\r\nRelyaboxEnabled=%1\r\n").arg(s.RelayboxEnabled);
+        t += QString("[Relaybox]\r\nRelyaboxEnabled=%1\r\n").arg(s.RelayboxEnabled) + s.Relaybox;
         t += QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(Port);
         return t;
     }
@@ -63,16 +64,21 @@ protected:
         setupPath = WriteFile("setup.ini", setupText(s).toLatin1());
         Remember(setupPath);
         NewWindow().FormCreate(frm.get());
-        // A survey that is still running after this long is closed under its wait, so that the
-        // test fails instead of hanging.
-        guard(60000, "the survey was still running after 60 s", [] {
+        // A survey that is still running after this long is stopped and its link closed under
+        // its wait, so that the test fails instead of hanging: the wait for Start ends only on
+        // a stop request, the link's waits only on a closed link.
+        guard(60000, "the survey was still running after 60 s", [this] {
+            if (frm)
+                frm->StopRequested = 1;
             if (ActivePort)
                 ActivePort->SetState(0);
         });
         return *frm;
     }
 
-    // Waiting for Start: the status was downloaded again and nothing is programmed yet.
+    // Waiting for Start: the status was downloaded again and nothing is programmed yet. The
+    // instrument notes the download's end before the survey has read it: a Start given then
+    // still comes during the download, which keeps it.
     bool waitingForStart() const
     {
         int downloads = 0;

@@ -13,6 +13,9 @@
 #include <cstring>
 
 using Acquisition::TMainFrm;
+using Instrument::TFault;
+using Instrument::TFaultKind;
+using Instrument::TPoint;
 
 namespace {
 
@@ -255,6 +258,121 @@ TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)
     float second = -1;
     std::memcpy(&second, bin.constData() + 1029 + 304 + 272, 4);
     EXPECT_EQ(second, 0.0f);
+}
+
+// Each mark key, pressed once the previous mark was stored, goes into the first record of the
+// next stored cycle: the one-shot codes once each, F9's running number from then on.
+TEST_F(SurveyTest, EachMarkKeyGoesIntoTheNextStoredCycle)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString file = dir.File("every mark");
+    const struct {
+        QAction* key;
+        float mark;
+    } keys[] = {{w.Mark5, 500}, {w.Mark6, 600}, {w.Mark7, 700}, {w.Mark8, 800}, {w.Mark9, 1001}};
+    const auto stored = [&] { return static_cast<int>(marks(fileBytes(file + ".bin"), 10).size()); };
+    std::vector<int> pressedAt; // stored cycles when each key was pressed
+    std::vector<Step> steps = {startWith(file)};
+    for (const auto& k : keys)
+        steps.push_back({[&] { return pressedAt.empty() ? cycles() >= 2 : w.MarkImg->isHidden(); }, [&, key = k.key] {
+                             pressedAt.push_back(stored());
+                             key->trigger();
+                         }});
+    steps.push_back({[&] { return w.MarkImg->isHidden() && stored() >= pressedAt.back() + 2; }, [&] { w.Action4->trigger(); }});
+    run(steps);
+    powerOn();
+
+    ASSERT_EQ(pressedAt.size(), std::size(keys));
+    std::vector<float> expected(marks(fileBytes(file + ".bin"), 10).size(), 0.0f);
+    ASSERT_GE(expected.size(), static_cast<size_t>(pressedAt.back() + 2));
+    for (size_t k = 0; k < std::size(keys); ++k)
+        expected[static_cast<size_t>(pressedAt[k])] = keys[k].mark;
+    std::fill(expected.begin() + pressedAt.back(), expected.end(), 1001.0f);
+    EXPECT_EQ(marks(fileBytes(file + ".bin"), 10), expected);
+}
+
+// The switch unit's two channel tables, from the "Relaybox" section or their defaults, sent
+// as the low 16 bits of each value.
+TEST_F(SurveyTest, SwitchUnitTablesFollowTheSetupFile)
+{
+    const struct {
+        const char* name;
+        int channels, enabled;
+        const char* keys;
+        std::vector<std::pair<int, int16_t>> first, second; // entries (A, B, P1..P11) set by the keys
+    } cases[] = {
+        {"defaults, more than 10 channels", 12, 0, "", {}, {}},
+        {"keys set, switch unit enabled", 5, 1, "1CA=3\r\n1CB=4\r\n1P1=12\r\n1P11=-2\r\n2CA=65541\r\n2P1=31\r\n2P11=40\r\n",
+         {{0, 3}, {1, 4}, {2, 12}, {12, -2}}, {{0, 5}, {2, 31}, {12, 40}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        serve();
+        SurveySetup s;
+        s.Channels = c.channels;
+        s.RelayboxEnabled = c.enabled;
+        s.Relaybox = c.keys;
+        start(s);
+        run({startWith(dir.File(QString("tables %1").arg(c.channels))), stopAfter(1)});
+        powerOn();
+
+        std::array<int16_t, 13> first{}, second{};
+        for (int16_t e = 2; e < 13; ++e) {
+            first[static_cast<size_t>(e)] = static_cast<int16_t>(e - 1);   // P1..P11: 1..11
+            second[static_cast<size_t>(e)] = static_cast<int16_t>(e + 9); // P1..P11: 11..21
+        }
+        for (const auto& [at, v] : c.first)
+            first[static_cast<size_t>(at)] = v;
+        for (const auto& [at, v] : c.second)
+            second[static_cast<size_t>(at)] = v;
+        const auto program = instrument->Program();
+        EXPECT_EQ(program.SwitchWord, 29);
+        EXPECT_EQ(program.Table1, first);
+        EXPECT_EQ(program.Table2, second);
+        EXPECT_EQ(instrument->Count("program incomplete " + QString::number(program.Command)), 0);
+    }
+}
+
+// An instrument whose name carries the model tag is programmed with 0 V; the setup file keeps
+// the voltage typed in the window.
+TEST_F(SurveyTest, ModelTagProgramsNoVoltageAndKeepsTheTypedOne)
+{
+    Instrument::TInstrumentSetup setup;
+    setup.NameLine = "Halvo 10";
+    serve(setup);
+    TMainFrm& w = start();
+    run({{[this] { return waitingForStart(); }, [&] {
+              w.TxVoltageEdt->setText("17.5");
+              dialogs.AnswerSave(dir.File("tagged"));
+              w.Action2->trigger();
+          }},
+         stopAfter(1)});
+    powerOn();
+    EXPECT_EQ(w.ModelTagFound, 1);
+    EXPECT_TRUE(w.TxVoltageEdt->isHidden());
+    EXPECT_EQ(instrument->Program().TxVoltage, 0.0f);
+    EXPECT_TRUE(fileBytes(setupPath).contains("RemoteTxVoltage=17.5\r\n"));
+}
+
+// Start given while the survey still downloads the instrument's status is kept: the survey
+// starts without a second Start. The download is held until Start has been given.
+TEST_F(SurveyTest, StartGivenDuringTheStatusDownloadIsKept)
+{
+    serve();
+    instrument->AddFault({TFaultKind::Silence, TPoint::Frame, 1, 1}); // the survey's own download
+    TMainFrm& w = start();
+    run({{[this] { return instrument->Count("frame 1") >= 2; }, [&] {
+              dialogs.AnswerSave(dir.File("early"));
+              w.Action2->trigger();
+              instrument->SendNow(Instrument::EncodeFrame(1, Instrument::TTestInstrument::DefaultStatus(10)));
+          }},
+         stopAfter(2)});
+    powerOn();
+    EXPECT_GE(instrument->Cycles(), 2);
+    EXPECT_EQ(w.AcquisitionFileName, dir.File("early") + ".txt");
+    EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join(" | ").toStdString();
 }
 
 TEST_F(SurveyTest, PauseHoldsTheCyclesAndStopWhilePausedRunsOneMore)

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <sys/resource.h>
 #include <csignal>
 
@@ -62,51 +63,86 @@ struct Expected {
     int StoredCycles = 0;
 };
 
-// The survey the window ran: its settings, its geometry as accepted at Start, and n cycles.
-Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels, const std::vector<double>& dateValues)
+// Cycles (instrument's count, from 0) in which the instrument misbehaved.
+struct CycleFaults {
+    std::set<int> SilentGps, SilentSounder, NoCurrent;
+};
+
+// The electrode positions as typed in the window, in the places the records and rows take them
+// from: the second cable set shares A and B with the first and starts at P11.
+std::array<float, 310> typedGeometry(const TMainFrm& w)
+{
+    std::array<float, 310> g{};
+    const auto v = [](const QLineEdit* e) { return static_cast<float>(e->text().toDouble()); };
+    g[124] = g[157] = v(w.CaEdt);
+    g[125] = g[158] = v(w.CbEdt);
+    g[144] = g[177] = v(w.YCaEdt);
+    g[145] = g[178] = v(w.YCbEdt);
+    for (size_t i = 0; i < 11; ++i) {
+        g[126 + i] = v(w.PEdt[i]);
+        g[146 + i] = v(w.YPEdt[i]);
+    }
+    for (size_t i = 10; i < 21; ++i) {
+        g[149 + i] = v(w.PEdt[i]);
+        g[169 + i] = v(w.YPEdt[i]);
+    }
+    return g;
+}
+
+// The survey the window ran: its settings, the positions typed in it, and n cycles.
+Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels, const std::vector<double>& dateValues,
+                     const CycleFaults& faults = {})
 {
     Expected e;
     const bool ip = w.IpDataChk->isChecked(), gps = w.GpsConnectedCB->isChecked(), sounder = w.SounderCB->isChecked();
     const bool add = w.AddDistanceChk->isChecked();
     const int channels = w.ChannelCount;
     const bool second = w.SwitchEnabled != 0;
-    const std::array<float, 310>& geo = w.Workspace; // coordinates 124..189 as accepted
+    const std::array<float, 310> geo = typedGeometry(w);
     e.Text = "Distance;Depth;Rho 1;M 1;Rho 2;M 2;Rho 3;M 3;Rho 4;M 4;Rho 5;M 5;Rho 6;M 6;Rho 7;M 7;Rho 8;M 8;Rho 9;M 9;"
              "Rho 10;M 10;C1;C2;P1;P2;P3;P4;P5;P6;P7;P8;P9;P10;P11;Latitude;Longitude;In+;In-;V1+;V1-;V2+;V2-;V3+;V3-;"
              "V4+;V4-;V5+;V5-;V6+;V6-;V7+;V7-;V8+;V8-;V9+;V9-;V10+;V10-\r\n";
 
     float refLat = 0, refLon = 0, lastStored = 0, lastGoodDepth = 0;
+    std::array<float, 310> W{}; // a cycle whose sentence timed out keeps the previous readings
     for (int cycle = 0; cycle < cycles; ++cycle) {
-        // Readings into the window's map, as the instrument sent them.
-        const TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, cycle);
-        std::array<float, 310> W{};
-        for (int k = 0; k < 10; ++k) {
-            W[k] = r.PlusV[0][k];
-            W[11 + k] = r.MinusV[0][k];
-            if (ip) {
-                W[84 + k] = r.PlusIp[0][k];
-                W[94 + k] = r.MinusIp[0][k];
-            }
-            if (second) {
-                W[42 + k] = r.PlusV[1][k];
-                W[53 + k] = r.MinusV[1][k];
+        // A GPS timeout skips the sounder's sentence too; either discards the cycle's readings.
+        const bool gpsLost = gps && faults.SilentGps.count(cycle) > 0;
+        const bool sounderLost = sounder && (gpsLost || faults.SilentSounder.count(cycle) > 0);
+        if (!gpsLost && !sounderLost) {
+            // Readings into the window's map, as the instrument sent them.
+            TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, cycle);
+            if (faults.NoCurrent.count(cycle) > 0)
+                r.PlusI[0] = r.MinusI[0] = r.PlusI[1] = r.MinusI[1] = 0;
+            for (int k = 0; k < 10; ++k) {
+                W[k] = r.PlusV[0][k];
+                W[11 + k] = r.MinusV[0][k];
                 if (ip) {
-                    W[104 + k] = r.PlusIp[1][k];
-                    W[114 + k] = r.MinusIp[1][k];
+                    W[84 + k] = r.PlusIp[0][k];
+                    W[94 + k] = r.MinusIp[0][k];
+                }
+                W[42 + k] = second ? r.PlusV[1][k] : 0;
+                W[53 + k] = second ? r.MinusV[1][k] : 0;
+                if (ip) {
+                    W[104 + k] = second ? r.PlusIp[1][k] : 0;
+                    W[114 + k] = second ? r.MinusIp[1][k] : 0;
                 }
             }
+            W[10] = r.PlusI[0];
+            W[21] = r.MinusI[0];
+            W[52] = second ? r.PlusI[1] : 0;
+            W[63] = second ? r.MinusI[1] : 0;
         }
-        W[10] = r.PlusI[0];
-        W[21] = r.MinusI[0];
-        if (second) {
-            W[52] = r.PlusI[1];
-            W[63] = r.MinusI[1];
-        }
+        // A cable set without current shows and stores no potentials; its IP values stay.
+        if (!(std::fabs(double(W[10]) - W[21]) * 0.5 >= 0.001))
+            std::fill(W.begin(), W.begin() + 22, 0.0f);
+        if (!(std::fabs(double(W[52]) - W[63]) * 0.5 >= 0.001))
+            std::fill(W.begin() + 42, W.begin() + 64, 0.0f);
 
         // Position, trip, depth.
         float lat = 0, lon = 0, alt = 0, trip = 0, depth = 0;
         QByteArray gpsSentence, sounderSentence;
-        if (gps) {
+        if (gps && !gpsLost) {
             gpsSentence = TTestInstrument::DefaultGpsSentence(cycle);
             const auto g = fields(gpsSentence);
             lat = static_cast<float>(g[2].toDouble() * (g[3].startsWith('N') ? 1.0 : -1.0));
@@ -124,7 +160,7 @@ Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels,
         }
         if (!gps && !sounder)
             trip = static_cast<float>(cycle); // no sentences: the cycle count is the distance
-        if (sounder) {
+        if (sounder && !sounderLost) {
             sounderSentence = TTestInstrument::DefaultSounderSentence(cycle);
             depth = static_cast<float>(fields(sounderSentence)[3].toDouble());
             if (depth == 0) {
@@ -233,7 +269,29 @@ struct WholeSurvey {
     int16_t switchWord;
 };
 
-class WholeSurveyTest : public SurveyTest {};
+class WholeSurveyTest : public SurveyTest {
+protected:
+    // Both files of a survey of `cycles` cycles that ran between `before` and `after`.
+    void expectSurveyFiles(const TMainFrm& w, const QString& file, int cycles, const QDateTime& before,
+                           const QDateTime& after, const CycleFaults& faults = {})
+    {
+        const QByteArray bin = fileBytes(file + ".bin");
+        expectBinHeader(bin);
+        const std::vector<double> dates = storedDates(bin, w.ChannelCount, days(before), days(after));
+        const Expected e = expectFiles(w, cycles, 10, dates, faults);
+        ASSERT_GT(e.StoredCycles, 1);
+        EXPECT_EQ(static_cast<int>(dates.size()), e.StoredCycles);
+        ASSERT_EQ(bin.size(), 1029 + e.Bin.size() + 1);
+        for (qsizetype at = 0; at < e.Bin.size(); at += 304)
+            ASSERT_EQ(bin.mid(1029 + at, 304).toHex(' '), e.Bin.mid(at, 304).toHex(' ')) << "record " << at / 304;
+        EXPECT_EQ(bin.back(), '\0');
+        const QByteArray text = fileBytes(file + ".txt");
+        const QList<QByteArray> lines = text.split('\n'), expectedLines = e.Text.split('\n');
+        ASSERT_EQ(lines.size(), expectedLines.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].toStdString(), expectedLines[i].toStdString()) << "line " << i;
+    }
+};
 
 // One survey per row, a few cycles each, GPS and sounder relayed where the row says.
 TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
@@ -241,6 +299,7 @@ TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
     const WholeSurvey rows[] = {
         {"10 channels, IP, GPS and sounder, distance added", {10, true, true, true, true, "0", "0.5"}, true, 47, 0},
         {"12 channels, no IP, min distance 2 m", {12, false, true, true, true, "2", "0"}, true, 34, 29},
+        {"11 channels, IP, GPS and sounder", {11, true, true, true, true, "0", "0"}, true, 47, 29},
         {"10 channels, IP on the 5 V range, GPS only, no distance", {10, true, true, false, false, "1", "0"}, false, 49, 0},
         {"5 channels, no sentences, switch unit on", {5, false, false, false, true, "3", "0", 1}, false, 48, 29},
     };
@@ -251,7 +310,7 @@ TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
         TMainFrm& w = start(row.setup);
         w.EnableControls(w.RangePanel, true);
         (row.range15 ? w.Range15Rb : w.Range5Rb)->setChecked(true);
-        const QString file = dir.File(QString("survey %1").arg(row.command));
+        const QString file = dir.File(QString("survey %1").arg(&row - rows));
         const QDateTime before = QDateTime::currentDateTime();
         run({startWith(file), stopAfter(6)});
         powerOn();
@@ -276,26 +335,65 @@ TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
                 EXPECT_EQ(w.VLblx[k - 1]->isHidden(), k > w.ChannelCount) << "channel " << k;
             }
 
-        const QByteArray bin = fileBytes(file + ".bin");
-        expectBinHeader(bin);
-        const std::vector<double> dates = storedDates(bin, w.ChannelCount, days(before), days(after));
-        const Expected e = expectFiles(w, cycles, 10, dates);
-        ASSERT_GT(e.StoredCycles, 1);
-        EXPECT_EQ(static_cast<int>(dates.size()), e.StoredCycles);
-        ASSERT_EQ(bin.size(), 1029 + e.Bin.size() + 1);
-        for (qsizetype at = 0; at < e.Bin.size(); at += 304)
-            ASSERT_EQ(bin.mid(1029 + at, 304).toHex(' '), e.Bin.mid(at, 304).toHex(' ')) << "record " << at / 304;
-        EXPECT_EQ(bin.back(), '\0');
-        const QByteArray text = fileBytes(file + ".txt");
-        const QList<QByteArray> lines = text.split('\n'), expectedLines = e.Text.split('\n');
-        ASSERT_EQ(lines.size(), expectedLines.size());
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            EXPECT_EQ(lines[i].toStdString(), expectedLines[i].toStdString()) << "line " << i;
+        expectSurveyFiles(w, file, cycles, before, after);
         // The window wrote its values back into the setup file at Start.
         EXPECT_TRUE(fileBytes(setupPath).contains("AcquisitionFile=" + (file + ".txt").toLocal8Bit()));
         EXPECT_TRUE(fileBytes(setupPath).contains("GraphPoints=100"));
         EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join(" | ").toStdString();
     }
+}
+
+// A cycle without current stores zeros for its potentials (its IP values stay); a cycle whose
+// sounder or GPS sentence does not come says so, clears the link and stores the previous
+// readings, without the sentences and, without a GPS fix, with trip 0.
+TEST_F(WholeSurveyTest, SentenceTimeoutsAndCyclesWithoutCurrent)
+{
+    CycleFaults faults;
+    faults.NoCurrent = {2};
+    faults.SilentSounder = {4};
+    faults.SilentGps = {6};
+    serve();
+    instrument->AddFault({TFaultKind::NoCurrent, TPoint::Any, 0, 1, 2});
+    instrument->AddFault({TFaultKind::SilentSounder, TPoint::Any, 0, 1, 4});
+    instrument->AddFault({TFaultKind::SilentGps, TPoint::Any, 0, 1, 6});
+    SurveySetup s;
+    s.Channels = 12;
+    s.Ip = true;
+    TMainFrm& w = start(s);
+    // The cycles during which each timeout display was seen, and what it said.
+    std::set<int> gpsShown, sounderShown;
+    QStringList texts;
+    const auto look = [&] {
+        if (!w.GpsDisconnectLbl->isHidden()) {
+            gpsShown.insert(w.Survey.CycleIndex);
+            texts << w.GpsDisconnectLbl->text();
+        }
+        if (!w.SounderDisconnectLbl->isHidden()) {
+            sounderShown.insert(w.Survey.CycleIndex);
+            texts << w.SounderDisconnectLbl->text();
+        }
+    };
+    const QString file = dir.File("timeouts");
+    const QDateTime before = QDateTime::currentDateTime();
+    run({startWith(file), {[&] {
+                               look();
+                               return cycles() >= 8;
+                           },
+                           [&] { w.Action4->trigger(); }}});
+    powerOn();
+    const QDateTime after = QDateTime::currentDateTime();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+
+    // Each display shows from its timeout until the next cycle reads that sentence again.
+    EXPECT_TRUE(gpsShown.count(6)) << "GPS timeout not shown";
+    EXPECT_TRUE(sounderShown.count(4)) << "sounder timeout not shown";
+    EXPECT_TRUE(sounderShown.count(6)) << "no sounder sentence is read after a GPS timeout";
+    EXPECT_TRUE(std::all_of(gpsShown.begin(), gpsShown.end(), [](int c) { return c == 6 || c == 7; }));
+    EXPECT_TRUE(std::all_of(sounderShown.begin(), sounderShown.end(), [](int c) { return c >= 4 && c <= 7; }));
+    EXPECT_TRUE(texts.contains("GPS timeout"));
+    EXPECT_TRUE(texts.contains("Sounder timeout"));
+    EXPECT_EQ(texts.filter("timeout").size(), texts.size());
+    expectSurveyFiles(w, file, instrument->Cycles(), before, after, faults);
 }
 
 } // namespace

@@ -39,8 +39,10 @@ TEST(InstrumentRecovery, AnAbandonedDownloadEndsAndCommandsAreServedAgain)
     EXPECT_EQ(link.Instrument.Count("block abandoned 16448"), 1) << link.Instrument.EventNames().join(", ").toStdString();
     EXPECT_EQ(link.Instrument.EventNames().filter("frame").size(), 1);
 
-    // And a whole download works again.
-    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
+    // And a whole download works again. The instrument answers the Escape with its prompt, which
+    // may still be on its way: awaited first, as before any command, or the handshake would
+    // take it for the answer to its synchronisation.
+    ASSERT_TRUE(link.Port.PromptSetCmd(30, 2000));
     uint8_t status[180] = {};
     EXPECT_EQ(link.Port.LoadBuffer(status, sizeof status), 180);
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(status), 180), TTestInstrument::DefaultStatus(10));
