@@ -63,22 +63,31 @@ protected:
         setupPath = WriteFile("setup.ini", setupText(s).toLatin1());
         Remember(setupPath);
         NewWindow().FormCreate(frm.get());
-        // A survey that is still running after this long is closed under its wait, so that the
-        // test fails instead of hanging.
-        guard(60000, "the survey was still running after 60 s", [] {
-            if (ActivePort)
-                ActivePort->SetState(0);
+        // A survey that is still running after this long is ended as the user would end it,
+        // by closing the window, so that the test fails instead of hanging. (A link closed
+        // without a stop request is no way out: the program never makes one, and the survey's
+        // waits do not look for it.)
+        guard(60000, "the survey was still running after 60 s", [this] {
+            if (frm)
+                frm->close();
         });
         return *frm;
     }
 
-    // Waiting for Start: the status was downloaded again and nothing is programmed yet.
-    bool waitingForStart() const
+    // Waiting for Start: the status was downloaded again and nothing is programmed yet. The
+    // instrument has ended the download before the window has: the window still reads the
+    // last bytes and lets messages run once more before its preparation clears the mode, and
+    // with it a Start given meanwhile. So the download must be over in the window too (normal
+    // cursor) on two checks in a row: the second one runs in the wait for Start.
+    bool waitingForStart()
     {
         int downloads = 0;
         for (const QString& e : instrument->EventNames())
             downloads += e.startsWith("block end") ? 1 : 0;
-        return established() && downloads >= 2 && frm->AcquisitionMode == 0;
+        const bool downloaded = established() && downloads >= 2 && frm->AcquisitionMode == 0 &&
+                                ScreenCursor() == TCursor::crDefault;
+        downloadedChecks_ = downloaded ? downloadedChecks_ + 1 : 0;
+        return downloadedChecks_ >= 2;
     }
     int cycles() const { return instrument->Cycles(); }
 
@@ -86,6 +95,7 @@ protected:
     {
         steps_ = std::move(steps);
         next_ = 0;
+        downloadedChecks_ = 0;
         script_.disconnect();
         script_.setInterval(10);
         QObject::connect(&script_, &QTimer::timeout, [this] {
@@ -134,4 +144,5 @@ private:
     QTimer script_;
     std::vector<Step> steps_;
     size_t next_ = 0;
+    int downloadedChecks_ = 0;
 };
