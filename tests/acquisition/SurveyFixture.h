@@ -64,14 +64,13 @@ protected:
         setupPath = WriteFile("setup.ini", setupText(s).toLatin1());
         Remember(setupPath);
         NewWindow().FormCreate(frm.get());
-        // A survey that is still running after this long is stopped and its link closed under
-        // its wait, so that the test fails instead of hanging: the wait for Start ends only on
-        // a stop request, the link's waits only on a closed link.
+        // A survey that is still running after this long is ended as the user would end it,
+        // by closing the window, so that the test fails instead of hanging. (A link closed
+        // without a stop request is no way out: the program never makes one, and the survey's
+        // waits do not look for it.)
         guard(60000, "the survey was still running after 60 s", [this] {
             if (frm)
-                frm->StopRequested = 1;
-            if (ActivePort)
-                ActivePort->SetState(0);
+                frm->close();
         });
         return *frm;
     }
