@@ -51,16 +51,22 @@ std::vector<double> Multiples(double min, double max, double step)
 std::vector<double> TAxis::Grid() const { return Multiples(Min, Max, Step); }
 std::vector<double> TAxis::Ticks() const { return Multiples(Min, Max, TickStep > 0 ? TickStep : Step); }
 
-int TAxis::Decimals() const
+// Decimals that tell the multiples of a step apart, at most 6.
+int DecimalsOf(double step)
 {
-    if (!(Step > 0))
+    if (!(step > 0) || !std::isfinite(step))
         return 0;
-    return std::clamp(int(std::ceil(-std::log10(Step) - 1e-9)), 0, 6);
+    return int(std::clamp(std::ceil(-std::log10(step) - 1e-9), 0.0, 6.0));
 }
+
+int TAxis::Decimals() const { return DecimalsOf(Step); }
 
 QString TAxis::Label(double v, int decimals) const
 {
     const double shown = Negated && v != 0 ? -v : v;
+    // Written out in full, numbers this large would take the whole image's width.
+    if (std::abs(shown) >= 1e15)
+        return QString::number(shown, 'g', 6);
     return QString::number(shown, 'f', decimals);
 }
 
@@ -81,6 +87,39 @@ struct TNulls {
     bool Missing(double x, double y) const { return x == X || y == Y || !std::isfinite(x) || !std::isfinite(y); }
 };
 
+// The bounds of a manual scale control (0 auto, 1 manual minimum, 2 manual maximum, 3 both) in
+// force over the data's range. A bound that is not a finite number is no bound: that end follows
+// the data. Tells which ends follow the data.
+std::pair<bool, bool> ApplyManualBounds(double& lo, double& hi, int control, double manualMin, double manualMax)
+{
+    const bool autoLo = (control != 1 && control != 3) || !std::isfinite(manualMin);
+    const bool autoHi = (control != 2 && control != 3) || !std::isfinite(manualMax);
+    if (!autoLo)
+        lo = manualMin;
+    if (!autoHi)
+        hi = manualMax;
+    if (hi < lo)
+        std::swap(lo, hi);
+    return {autoLo, autoHi};
+}
+
+// Holds a window's ends within half the largest double, so that its width, and the distance of
+// any value in it from either end, stays a finite number.
+void KeepWidthFinite(double& lo, double& hi)
+{
+    constexpr double widest = std::numeric_limits<double>::max() / 2;
+    lo = std::clamp(lo, -widest, widest);
+    hi = std::clamp(hi, -widest, widest);
+}
+
+// An axis window that the pixels can be placed in: finite, and wider than nothing.
+void UsableWindow(double& lo, double& hi)
+{
+    KeepWidthFinite(lo, hi);
+    if (!(hi > lo))
+        hi = lo + std::max(1.0, std::abs(lo) * 1e-9);
+}
+
 bool IsContour(const TGraphObject& o)
 {
     const int m = o.Int(PEP::PlottingMethod);
@@ -93,13 +132,7 @@ void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, dou
                double manualMax, double padPercent, int pixels, double pixelsPerStep)
 {
     double lo = any ? dmin : 0, hi = any ? dmax : 1;
-    const bool autoLo = control != 1 && control != 3, autoHi = control != 2 && control != 3;
-    if (!autoLo)
-        lo = manualMin;
-    if (!autoHi)
-        hi = manualMax;
-    if (hi < lo)
-        std::swap(lo, hi);
+    const auto [autoLo, autoHi] = ApplyManualBounds(lo, hi, control, manualMin, manualMax);
     if (hi - lo <= std::abs(hi) * 1e-9) {
         const double d = hi == 0 ? 1 : std::abs(hi) * 0.1;
         if (autoLo) lo -= d;
@@ -109,6 +142,7 @@ void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, dou
     const double pad = (hi - lo) * std::clamp(padPercent, 0.0, 100.0) / 100.0;
     if (autoLo) lo -= pad;
     if (autoHi) hi += pad;
+    UsableWindow(lo, hi);
     axis.Min = lo;
     axis.Max = hi;
     axis.Step = NiceStep(hi - lo, std::max(1.0, pixels / pixelsPerStep));
@@ -155,17 +189,19 @@ void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
 }
 
 // Floor and ceiling without a library call per pixel. Pixel places of data far outside the image
-// (a deep zoom) are held well inside the int range first; the callers clip them to the image.
+// (a deep zoom) are held well inside the int range first, and one that is not a number at its
+// edge; the callers clip them to the image.
 constexpr double kFarPixel = 1e9;
+double NearPixel(double x) { return x < kFarPixel ? (x > -kFarPixel ? x : -kFarPixel) : kFarPixel; }
 int IFloor(double x)
 {
-    x = std::clamp(x, -kFarPixel, kFarPixel);
+    x = NearPixel(x);
     const int i = int(x);
     return i - (x < i);
 }
 int ICeil(double x)
 {
-    x = std::clamp(x, -kFarPixel, kFarPixel);
+    x = NearPixel(x);
     const int i = int(x);
     return i + (x > i);
 }
@@ -289,7 +325,7 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
                 double z = z0 + (first + 0.5 - x0) * dz;
                 for (int px = first; px <= last; ++px, z += dz) {
                     const double k = (z - bands.Base) * invWidth;
-                    row[px] = std::int16_t(k <= 0 ? 0 : k >= maxBand ? maxBand : IFloor(k));
+                    row[px] = std::int16_t(!(k > 0) ? 0 : k >= maxBand ? maxBand : IFloor(k));
                 }
             }
         }
@@ -303,7 +339,7 @@ QColor EngineColor(std::uint32_t c) { return QColor(int(c & 0xFF), int(c >> 8 & 
 int TContourBands::Band(double z) const
 {
     const double k = std::floor((z - Base) / Width);
-    return int(std::clamp(k, 0.0, double(Count - 1)));
+    return k > 0 ? int(std::min(k, double(Count - 1))) : 0;
 }
 
 TContourBands ContourBandsOf(const TGraphObject& o)
@@ -320,18 +356,17 @@ TContourBands ContourBandsOf(const TGraphObject& o)
         }
     if (lo > hi)
         lo = hi = 0;
-    const int control = o.Int(PEP::ManualScaleControlZ);
-    if (control == sgManualMin || control == sgManualMinAndMax)
-        lo = o.Double(PEP::ManualMinZ);
-    if (control == sgManualMax || control == sgManualMinAndMax)
-        hi = o.Double(PEP::ManualMaxZ);
-    if (hi < lo)
-        std::swap(lo, hi);
+    ApplyManualBounds(lo, hi, o.Int(PEP::ManualScaleControlZ), o.Double(PEP::ManualMinZ), o.Double(PEP::ManualMaxZ));
+    KeepWidthFinite(lo, hi);
     TContourBands b;
+    // A band width that the bounds cannot be counted in is no band width.
     const double line = o.Double(PEP::ManualZAxisLine);
-    b.Width = line > 0 && std::isfinite(line) ? line : NiceStep(hi - lo > 0 ? hi - lo : 1, 10);
+    const bool lineFits = line > 0 && std::isfinite(1 / line) && std::isfinite(lo / line) && std::isfinite(hi / line);
+    b.Width = lineFits ? line : NiceStep(hi - lo > 0 ? hi - lo : 1, 10);
     b.Base = std::floor(lo / b.Width) * b.Width;
-    b.Count = int(std::clamp(std::floor((hi - b.Base) / b.Width) + 1, 1.0, 1000.0));
+    // Counted band by band from the base, without the difference of two far values.
+    const double count = std::floor(hi / b.Width - b.Base / b.Width) + 1;
+    b.Count = count > 1 ? int(std::min(count, 1000.0)) : 1;
     return b;
 }
 
@@ -434,7 +469,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         bandColour[k] = EngineColor(std::uint32_t(o.ElementInt(PEP::SubsetColors, std::min(k, colourCount - 1)))).rgb();
     const bool legend = contour && o.Int(PEP::ShowLegend);
     const int legendWhere = o.Int(PEP::LegendLocation);
-    const int axisDecimals = std::clamp(int(std::ceil(-std::log10(bands.Width) - 1e-9)), 0, 6);
+    const int axisDecimals = DecimalsOf(bands.Width);
     auto bandText = [&](int k) { return QString::number(bands.Base + k * bands.Width, 'f', axisDecimals); };
     QRect legendRect;
     if (legend) {
@@ -502,13 +537,15 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         if (x1 > x0 && std::isfinite(x0) && std::isfinite(x1)) {
             xAxis.Min = x0;
             xAxis.Max = x1;
-            xAxis.Step = NiceStep(x1 - x0, std::max(1.0, plot.width() / 70.0));
+            UsableWindow(xAxis.Min, xAxis.Max);
+            xAxis.Step = NiceStep(xAxis.Max - xAxis.Min, std::max(1.0, plot.width() / 70.0));
             xAxis.TickStep = 0;
         }
         if (y1 > y0 && std::isfinite(y0) && std::isfinite(y1)) {
             yAxis.Min = y0;
             yAxis.Max = y1;
-            yAxis.Step = NiceStep(y1 - y0, std::max(1.0, plot.height() / 40.0));
+            UsableWindow(yAxis.Min, yAxis.Max);
+            yAxis.Step = NiceStep(yAxis.Max - yAxis.Min, std::max(1.0, plot.height() / 40.0));
             yAxis.TickStep = 0;
         }
     }
