@@ -231,50 +231,197 @@ std::vector<QPointF> Decimate(const std::vector<QPointF>& pts)
     return out;
 }
 
+// Where values lie in the image: the pixels of the plotting area against the axes' windows.
+struct TPlotMap {
+    double Left, Top, Width, Height, XMin, XSpan, YMin, YSpan;
+    QPointF operator()(double x, double y) const
+    {
+        return QPointF(Left + (x - XMin) / XSpan * Width, Top + Height - (y - YMin) / YSpan * Height);
+    }
+};
+
+// A data point of a contour plot in image pixels, with its value and whether it is data at all.
+struct TBandPoint {
+    double x, y, z;
+    bool ok;
+};
+
+// The band of a value, for one pixel.
+struct TBandIndex {
+    double Base, InvWidth, Last;
+    std::int16_t operator()(double z) const
+    {
+        const double k = (z - Base) * InvWidth;
+        return std::int16_t(!(k > 0) ? 0 : k >= Last ? Last : int(k)); // k > 0: int() is the floor
+    }
+};
+
+// An edge of a strip: its place and value at the upper end, their change to the lower end, and
+// the index of its points.
+struct TColumnEdge {
+    double X, Dx, Z, Dz;
+    int P;
+};
+
+// A strip with more edges than the image has pixel columns, whose edges all run between the same
+// two pixel rows and lie in order from left to right (the survey's rows of channels), drawn a
+// pixel column at a time: each pixel takes the value where the cell drawing would have, from the
+// edges either side of its centre, so the work grows with the pixels rather than with the data.
+// Each pixel column keeps the edge it found on the row above, which moves little from row to row.
+// Gives false, having drawn nothing, for any other strip.
+bool FillStripByPixelColumns(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, const TBandIndex& band,
+                             std::vector<TColumnEdge>& e, std::vector<int>& at, std::vector<std::int16_t>& out)
+{
+    using TEdge = TColumnEdge;
+    e.resize(std::size_t(P));
+    int n = 0;
+    double ya = 0, yb = 0, lastBx = 0;
+    for (int p = 0; p < P; ++p) {
+        const TBandPoint& a = A[p];
+        const TBandPoint& b = B[p];
+        if (!a.ok || !b.ok || a.y == b.y)
+            continue;
+        if (n == 0) {
+            ya = a.y;
+            yb = b.y;
+        } else if (a.y != ya || b.y != yb || a.x < e[std::size_t(n - 1)].X || b.x < lastBx) {
+            return false;
+        }
+        lastBx = b.x;
+        e[std::size_t(n++)] = {a.x, b.x - a.x, a.z, b.z - a.z, p};
+    }
+    if (n <= w)
+        return false; // cells a pixel wide or more are drawn one by one
+    const double lo = std::min(ya, yb), hi = std::max(ya, yb);
+    const int y0 = std::max(0, IFloor(lo)), y1 = std::min(h - 1, ICeil(hi));
+    // Per pixel column: the last edge at or left of its centre.
+    at.clear();
+    for (int py = y0; py <= y1; ++py) {
+        const double cy = py + 0.5;
+        if (cy < lo || cy > hi)
+            continue;
+        const double t = (cy - ya) / (yb - ya);
+        auto X = [&](int j) { return e[std::size_t(j)].X + t * e[std::size_t(j)].Dx; };
+        if (at.empty()) {
+            at.resize(std::size_t(w));
+            for (int c = 0, j = 0; c < w; ++c) {
+                while (j + 1 < n && X(j + 1) <= c + 0.5)
+                    ++j;
+                at[std::size_t(c)] = j;
+            }
+        }
+        std::int16_t* row = out.data() + std::size_t(py) * w;
+        for (int c = 0; c < w; ++c) {
+            const double xc = c + 0.5;
+            int j = at[std::size_t(c)];
+            while (j + 1 < n && X(j + 1) <= xc)
+                ++j;
+            while (j > 0 && X(j) > xc)
+                --j;
+            at[std::size_t(c)] = j;
+            const double xj = X(j);
+            if (xj > xc)
+                continue; // left of the first edge
+            // The cell right of edge j; a centre on the edge also lies in the cell on its left.
+            int i = j;
+            if (i + 1 >= n || e[std::size_t(i + 1)].P != e[std::size_t(i)].P + 1) {
+                if (xj == xc && i > 0 && e[std::size_t(i)].P == e[std::size_t(i - 1)].P + 1)
+                    --i;
+                else
+                    continue;
+            }
+            const TEdge& l = e[std::size_t(i)];
+            const TEdge& r = e[std::size_t(i + 1)];
+            const double xl = l.X + t * l.Dx, xr = r.X + t * r.Dx;
+            const double zl = l.Z + t * l.Dz, zr = r.Z + t * r.Dz;
+            row[c] = band(xr > xl ? zl + (xc - xl) * (zr - zl) / (xr - xl) : zl);
+        }
+    }
+    return true;
+}
+
+// The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
+// this size come from the system page by page on every redraw.
+struct TBandScratch {
+    struct TCellEdge { double Lo, Hi, Y0, X0, Z0, Mx, Mz; };
+    std::vector<std::int16_t> Bands; // per pixel of the plotting area, -1 where no data
+    std::vector<TBandPoint> Upper, Lower;
+    std::vector<TColumnEdge> ColumnEdges;
+    std::vector<int> ColumnAt;
+    std::vector<TCellEdge> Edges;
+    std::vector<double> Cx, Cz;
+    std::vector<char> Cok;
+    QImage Image;
+};
+
 // Fills the band index of every pixel of the plotting area covered by the data. Subsets are
 // taken in the order of their height, and each pair of neighbours makes a strip. A pixel row
 // crosses the strip's edges (from a point of one subset to the same point of the other) where the
 // values are interpolated; between two crossings the value runs linearly along the row. A point
 // that is missing leaves its neighbouring cells empty.
 void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls& nulls,
-                 const std::function<QPointF(double, double)>& toPixel, double yLo, double yHi,
-                 int w, int h, std::vector<std::int16_t>& out)
+                 const TPlotMap& toPixel, double yLo, double yHi,
+                 int w, int h, TBandScratch& scratch)
 {
+    std::vector<std::int16_t>& out = scratch.Bands;
     out.assign(std::size_t(w) * h, -1);
     const int S = o.Subsets(), P = o.Points();
     if (P < 2 || S < 1)
         return;
-    struct V { double x, y, z; bool ok; };
-    std::vector<V> v(std::size_t(S) * P);
+    using V = TBandPoint;
+    // Subsets in the order of their mean height in the image.
     std::vector<std::pair<double, int>> order;
     for (int s = 0; s < S; ++s) {
         double sumY = 0;
-        for (int p = 0; p < P; ++p) {
-            const double x = o.X(s, p), y = o.Y(s, p), z = o.Z(s, p);
-            const QPointF px = toPixel(x, y);
-            v[std::size_t(s) * P + p] = {px.x(), px.y(), z, !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z)};
-            sumY += px.y();
-        }
-        order.emplace_back(sumY / P, s);
+        for (int p = 0; p < P; ++p)
+            sumY += o.Y(s, p);
+        order.emplace_back(toPixel(0, sumY / P).y(), s);
     }
     std::stable_sort(order.begin(), order.end());
+    // One subset's points in pixels: the lower row of one strip is the upper row of the next.
+    const double xScale = toPixel.Width / toPixel.XSpan, yScale = toPixel.Height / toPixel.YSpan;
+    auto pixelRow = [&](int s, std::vector<V>& row) {
+        row.resize(std::size_t(P));
+        for (int p = 0; p < P; ++p) {
+            const double x = o.X(s, p), y = o.Y(s, p), z = o.Z(s, p);
+            const double px = toPixel.Left + (x - toPixel.XMin) * xScale;
+            const double py = toPixel.Top + toPixel.Height - (y - toPixel.YMin) * yScale;
+            // A point whose place overflows (a window narrower than a step of the doubles) is
+            // not drawn.
+            row[std::size_t(p)] = {px, py, z, !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z + px + py)};
+        }
+    };
+    std::vector<V>& upper = scratch.Upper;
+    std::vector<V>& lower = scratch.Lower;
+    pixelRow(order[0].second, upper);
     // One subset spans the whole height.
-    std::vector<V> top, bottom;
     if (S == 1) {
-        top = bottom = v;
+        lower = upper;
         const double yTop = toPixel(0, yHi).y(), yBottom = toPixel(0, yLo).y();
-        for (auto& t : top) t.y = yTop;
-        for (auto& b : bottom) b.y = yBottom;
+        for (auto& t : upper) t.y = yTop;
+        for (auto& b : lower) b.y = yBottom;
     }
-    const double invWidth = 1.0 / bands.Width, maxBand = bands.Count - 1;
-    std::vector<double> cx(static_cast<std::size_t>(P)), cz(static_cast<std::size_t>(P));
-    std::vector<char> cok(static_cast<std::size_t>(P));
-    struct TEdge { double Lo, Hi, Y0, X0, Z0, Mx, Mz; };
-    std::vector<TEdge> edges(static_cast<std::size_t>(P));
+    const TBandIndex band{bands.Base, 1.0 / bands.Width, double(bands.Count - 1)};
+    using TEdge = TBandScratch::TCellEdge;
+    std::vector<double>& cx = scratch.Cx;
+    std::vector<double>& cz = scratch.Cz;
+    std::vector<char>& cok = scratch.Cok;
+    std::vector<TEdge>& edges = scratch.Edges;
     const int strips = S == 1 ? 1 : S - 1;
     for (int k = 0; k < strips; ++k) {
-        const V* A = S == 1 ? top.data() : &v[std::size_t(order[k].second) * P];
-        const V* B = S == 1 ? bottom.data() : &v[std::size_t(order[k + 1].second) * P];
+        if (S > 1) {
+            if (k > 0)
+                std::swap(upper, lower);
+            pixelRow(order[std::size_t(k) + 1].second, lower);
+        }
+        const V* A = upper.data();
+        const V* B = lower.data();
+        if (FillStripByPixelColumns(A, B, P, w, h, band, scratch.ColumnEdges, scratch.ColumnAt, out))
+            continue;
+        edges.resize(std::size_t(P));
+        cx.resize(std::size_t(P));
+        cz.resize(std::size_t(P));
+        cok.resize(std::size_t(P));
         // Each edge as a line in the pixel row: x and value grow linearly with the row's y.
         double yMin = std::numeric_limits<double>::infinity(), yMax = -yMin;
         for (int p = 0; p < P; ++p) {
@@ -323,10 +470,8 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
                     continue;
                 const double dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
                 double z = z0 + (first + 0.5 - x0) * dz;
-                for (int px = first; px <= last; ++px, z += dz) {
-                    const double k = (z - bands.Base) * invWidth;
-                    row[px] = std::int16_t(!(k > 0) ? 0 : k >= maxBand ? maxBand : IFloor(k));
-                }
+                for (int px = first; px <= last; ++px, z += dz)
+                    row[px] = band(z);
             }
         }
     }
@@ -552,9 +697,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
 
     const double L = plot.left(), T = plot.top(), W = plot.width(), H = plot.height();
     const double xSpan = xAxis.Max - xAxis.Min, ySpan = yAxis.Max - yAxis.Min;
-    auto toPixel = [&](double x, double y) {
-        return QPointF(L + (x - xAxis.Min) / xSpan * W, T + H - (y - yAxis.Min) / ySpan * H);
-    };
+    const TPlotMap toPixel{L, T, W, H, xAxis.Min, xSpan, yAxis.Min, ySpan};
     layout = TGraphLayout{true, L, T, L + W, T + H, xAxis.Min, xAxis.Max, yAxis.Min, yAxis.Max};
 
     // Plotting area, grid behind or in front of the data.
@@ -588,10 +731,15 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     p.save();
     p.setClipRect(plot);
     if (contour) {
-        std::vector<std::int16_t> band;
-        RasterBands(o, bands, nulls, [&](double x, double y) { return toPixel(x, y) - QPointF(L, T); },
-                    yAxis.Min, yAxis.Max, plot.width(), plot.height(), band);
-        QImage img(plot.size(), QImage::Format_ARGB32_Premultiplied);
+        // Nothing in here calls out of the engine, so a redraw started from an event handler
+        // never finds these buffers in use.
+        static thread_local TBandScratch scratch;
+        RasterBands(o, bands, nulls, TPlotMap{0, 0, W, H, xAxis.Min, xSpan, yAxis.Min, ySpan}, yAxis.Min, yAxis.Max,
+                    plot.width(), plot.height(), scratch);
+        const std::vector<std::int16_t>& band = scratch.Bands;
+        QImage& img = scratch.Image;
+        if (img.size() != plot.size())
+            img = QImage(plot.size(), QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::transparent);
         const bool lines = o.Int(PEP::PlottingMethod) == 23;
         const int w = plot.width(), h = plot.height();

@@ -232,6 +232,7 @@ TEST_F(EngineDrawingTest, AnyRangeOrValueGivesADrawableImage)
         {"X both infinite", X, -inf, inf, true},
         {"X far apart", X, -1e308, 1e308, false},
         {"X widest", X, -big, big, false},
+        {"X window narrower than a step of the doubles", X, 0, 1e-310, false},
         {"Y maximum infinite", Y, -10, inf, true},
         {"Y far apart", Y, -1e308, 1e308, false},
         {"zoom far apart", Zoom, -1e308, 1e308, false},
@@ -362,6 +363,63 @@ TEST_F(EngineDrawingTest, ProfileWritesAppendTheNewestPoint)
     EXPECT_EQ(g.GetXData(0, 2), 4.0f);
     EXPECT_EQ(g.GetYData(0, 2), 40.0f);
     EXPECT_EQ(g.GetPoints(), 3);
+}
+
+// A pseudo-section of 20 channels as the survey draws it, with more columns than the image has
+// pixel columns: it looks as the drawing of every cell one by one did (the reference pictures,
+// 700 x 500). Colours may differ only on a few pixels where a value lies on a band's edge.
+TEST(SectionDrawing, ManyColumnsLookAsWhenEveryCellWasDrawn)
+{
+    TestApp();
+    for (const int columns : {1000, 10000}) {
+        SCOPED_TRACE(columns);
+        PESGraph g;
+        g.SetMainTitle("Rho pseudo section (Ohm.m)");
+        g.SetXAxisLabel("mid point (m)");
+        g.SetYAxisLabel("report point  (m)");
+        g.SetSubsets(20);
+        g.SetPoints(columns);
+        g.SetPlottingMethod(sgContourColors);
+        g.SetLegendLocation(sgLegendLeft);
+        g.SetShowLegend(true);
+        g.SetInvertedYAxis(true);
+        g.SetGridInFront(true);
+        g.SetGridLineControl(sgYPlusXAxis);
+        g.SetGridStyle(sgDot);
+        g.SetNullDataValueX(-999999);
+        g.SetNullDataValueY(-999999);
+        g.SetFontSize(sgSmall);
+        g.SetFixedFonts(true);
+        // Each row a little further along than the one above, as the channels' measurement
+        // points lie; a slow swell with a ripple from column to column, and a gap.
+        for (int s = 0; s < 20; ++s)
+            for (int p = 0; p < columns; ++p) {
+                g.SetXData(s, p, float(p + 1.5 * s));
+                g.SetYData(s, p, float(-0.8 * (s + 1)));
+                const double z = 60 + 40 * std::sin(p * 25.0 / columns) * std::cos(s / 5.0) + s + 3 * std::sin(p * 1.7 + s);
+                g.SetZData(s, p, p / (columns / 10) == 3 && s == 7 ? -999999.0f : float(z));
+            }
+        g.SetManualZAxisLine(4);
+        for (int k = 0; k < 20; ++k)
+            g.SetSubsetColors(k, TColor((k * 12) | (255 - k * 12) << 8 | (k * 37 % 256) << 16));
+        TPEEngine& e = OwnGraphEngine();
+        const TEngineHandle h = g.GethObject();
+        e.MoveWindow(h, 0, 0, 700, 500, false);
+        g.SetPEactions(sgReinitAndReset);
+        const QImage drawn = e.GetMeta(h)->convertToFormat(QImage::Format_RGB32);
+        const QString file = QStringLiteral(QUOREL_TEST_DATA "/section%1.png").arg(columns);
+        const QImage reference = QImage(file).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(reference.size(), drawn.size());
+        const TGraphLayout l = e.Object(h)->Layout;
+        const QRect plot(QPoint(int(l.Left), int(l.Top)), QPoint(int(l.Right) - 1, int(l.Bottom) - 1));
+        int differing = 0, outside = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                if (drawn.pixel(x, y) != reference.pixel(x, y))
+                    ++(plot.contains(x, y) ? differing : outside);
+        EXPECT_EQ(outside, 0);
+        EXPECT_LE(differing, plot.width() * plot.height() / 1000);
+    }
 }
 
 TEST(EngineHandles, NoObjectMeansNothingHappens)
