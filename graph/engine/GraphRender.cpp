@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr int kMinPlot = 8; // smallest plotting area, in pixels
+constexpr int kMinPlot = 8;        // smallest plotting area, in pixels
+constexpr double kDataMargin = 4;  // pixels between lines or points at an automatic end and the frame
 
 QColor Colour(const TGraphObject& o, std::int32_t id) { return EngineColor(std::uint32_t(o.Int(id))); }
 
@@ -129,7 +130,7 @@ bool IsContour(const TGraphObject& o)
 // Range of an axis from the data and the manual scale control (0 auto, 1 manual minimum,
 // 2 manual maximum, 3 both), padded by the padding percentage on the automatic ends.
 void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, double manualMin,
-               double manualMax, double padPercent, int pixels, double pixelsPerStep)
+               double manualMax, double padPercent, int pixels, double pixelsPerStep, double marginPixels)
 {
     double lo = any ? dmin : 0, hi = any ? dmax : 1;
     const auto [autoLo, autoHi] = ApplyManualBounds(lo, hi, control, manualMin, manualMax);
@@ -142,6 +143,17 @@ void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, dou
     const double pad = (hi - lo) * std::clamp(padPercent, 0.0, 100.0) / 100.0;
     if (autoLo) lo -= pad;
     if (autoHi) hi += pad;
+    // However small the padding, data at an automatic end lie a few pixels inside the frame, off
+    // the frame's line. The margin grows the window, which asks a little more margin: three
+    // rounds come within a hair of it.
+    if (any && marginPixels > 0 && pixels > 4 * marginPixels)
+        for (int round = 0; round < 3; ++round) {
+            const double need = (hi - lo) * marginPixels / pixels;
+            if (autoLo && dmin - lo < need)
+                lo = dmin - need;
+            if (autoHi && hi - dmax < need)
+                hi = dmax + need;
+        }
     UsableWindow(lo, hi);
     axis.Min = lo;
     axis.Max = hi;
@@ -173,7 +185,21 @@ QFont MakeFont(const QString& family, int pixels, bool bold, bool italic, bool u
     return f;
 }
 
-// Smooth curve through the points: Catmull-Rom segments as cubic Beziers.
+// The third of a Catmull-Rom tangent at a point of one coordinate, from the steps before and
+// after it, held so that the curve stays between the point and each neighbour: flat at a peak, a
+// trough or the end of a flat stretch, and never more than a step's length.
+double SplineReach(double before, double after)
+{
+    if (!(before * after > 0))
+        return 0;
+    const double t = (before + after) / 6;
+    const double most = std::min(std::abs(before), std::abs(after));
+    return t > 0 ? std::min(t, most) : std::max(t, -most);
+}
+
+// Smooth curve through the points: Catmull-Rom segments as cubic Beziers, their control points
+// held within the box of each segment's two points, so the curve never leaves the range of its
+// points (no swing past a step, no dip under a flat stretch).
 void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
 {
     path.moveTo(pts[0]);
@@ -181,11 +207,18 @@ void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
         path.lineTo(pts[1]);
         return;
     }
-    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-        const QPointF p0 = pts[i == 0 ? 0 : i - 1], p1 = pts[i], p2 = pts[i + 1];
-        const QPointF p3 = pts[i + 2 < pts.size() ? i + 2 : i + 1];
-        path.cubicTo(p1 + (p2 - p0) / 6.0, p2 - (p3 - p1) / 6.0, p2);
+    const std::size_t n = pts.size();
+    std::vector<QPointF> reach(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i == 0 || i + 1 == n) { // an end: half its one step, as the curve always had
+            reach[i] = (pts[i == 0 ? 1 : i] - pts[i == 0 ? 0 : i - 1]) / 6.0;
+            continue;
+        }
+        const QPointF before = pts[i] - pts[i - 1], after = pts[i + 1] - pts[i];
+        reach[i] = QPointF(SplineReach(before.x(), after.x()), SplineReach(before.y(), after.y()));
     }
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        path.cubicTo(pts[i] + reach[i], pts[i + 1] - reach[i + 1], pts[i + 1]);
 }
 
 // Floor and ceiling without a library call per pixel. Pixel places of data far outside the image
@@ -654,7 +687,8 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     if (xOnTop) plot.setTop(plot.top() + xBand);
     else plot.setBottom(plot.bottom() - xBand);
     ScaleAxis(yAxis, any, yLo, yHi, o.Int(PEP::ManualScaleControlY), o.Double(PEP::ManualMinY),
-              o.Double(PEP::ManualMaxY), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.height(), 40);
+              o.Double(PEP::ManualMaxY), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.height(), 40,
+              contour ? 0 : kDataMargin);
     if (o.Int(PEP::ManualYAxisTicknLine) && o.Double(PEP::ManualYAxisLine) > 0) {
         yAxis.Step = o.Double(PEP::ManualYAxisLine);
         yAxis.TickStep = o.Double(PEP::ManualYAxisTick);
@@ -670,7 +704,8 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     if (plot.width() < kMinPlot) plot.setWidth(kMinPlot);
     if (plot.height() < kMinPlot) plot.setHeight(kMinPlot);
     ScaleAxis(xAxis, any, xLo, xHi, o.Int(PEP::ManualScaleControlX), o.Double(PEP::ManualMinX),
-              o.Double(PEP::ManualMaxX), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.width(), 70);
+              o.Double(PEP::ManualMaxX), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.width(), 70,
+              contour ? 0 : kDataMargin);
     if (o.Int(PEP::ManualXAxisTicknLine) && o.Double(PEP::ManualXAxisLine) > 0) {
         xAxis.Step = o.Double(PEP::ManualXAxisLine);
         xAxis.TickStep = o.Double(PEP::ManualXAxisTick);
@@ -723,14 +758,16 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             }
         p.restore();
     };
+    // Lines and points lie over the grid and the frame, so that data along an edge or on a grid
+    // line stay in sight; contour bands lie under a grid in front.
     const bool gridInFront = o.Int(PEP::GridInFront);
-    if (!gridInFront)
+    if (!gridInFront || !contour)
         drawGrid();
 
-    // Data.
-    p.save();
-    p.setClipRect(plot);
+    // Contour bands.
     if (contour) {
+        p.save();
+        p.setClipRect(plot);
         // Nothing in here calls out of the engine, so a redraw started from an event handler
         // never finds these buffers in use.
         static thread_local TBandScratch scratch;
@@ -760,7 +797,41 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             }
         }
         p.drawImage(plot.topLeft(), img);
-    } else {
+        p.restore();
+        if (gridInFront)
+            drawGrid();
+    }
+
+    // Frame of the plotting area in the axis colours, tick marks, numbers and axis titles.
+    const QColor xColour = Colour(o, PEP::XAxisColor), yColour = Colour(o, PEP::YAxisColor);
+    const int xAxisY = xOnTop ? plot.top() : plot.bottom();
+    p.setPen(yColour);
+    p.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
+    p.drawLine(plot.right(), plot.top(), plot.right(), plot.bottom());
+    p.setPen(xColour);
+    p.drawLine(plot.left(), plot.top(), plot.right(), plot.top());
+    p.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
+    p.setPen(Colour(o, PEP::TickColor));
+    const int tickLen = 4;
+    if (o.Int(PEP::ShowTickMarkY) != sgTicksHide && showY != sgEmpty) {
+        const int dir = o.Int(PEP::ShowTickMarkY) == sgTicksInside ? 1 : -1;
+        for (double v : yAxis.Ticks()) {
+            const int py = int(std::lround(toPixel(0, v).y()));
+            p.drawLine(plot.left(), py, plot.left() + dir * tickLen, py);
+        }
+    }
+    if (o.Int(PEP::ShowTickMarkX) != sgTicksHide && showX != sgEmpty) {
+        const int dir = (o.Int(PEP::ShowTickMarkX) == sgTicksInside) == xOnTop ? 1 : -1;
+        for (double v : xAxis.Ticks()) {
+            const int px = int(std::lround(toPixel(v, 0).x()));
+            p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
+        }
+    }
+
+    // Lines and points.
+    if (!contour) {
+        p.save();
+        p.setClipRect(plot);
         const int method = o.Int(PEP::PlottingMethod);
         const bool spline = method == 16 || method == 15;          // spline, points plus spline
         const bool points = method == 2 || method == 17 || method == 15; // point kinds
@@ -809,36 +880,9 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             }
             p.setRenderHint(QPainter::Antialiasing, false);
         }
+        p.restore();
     }
-    p.restore();
-    if (gridInFront)
-        drawGrid();
 
-    // Frame of the plotting area in the axis colours, tick marks, numbers and axis titles.
-    const QColor xColour = Colour(o, PEP::XAxisColor), yColour = Colour(o, PEP::YAxisColor);
-    const int xAxisY = xOnTop ? plot.top() : plot.bottom();
-    p.setPen(yColour);
-    p.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
-    p.drawLine(plot.right(), plot.top(), plot.right(), plot.bottom());
-    p.setPen(xColour);
-    p.drawLine(plot.left(), plot.top(), plot.right(), plot.top());
-    p.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
-    p.setPen(Colour(o, PEP::TickColor));
-    const int tickLen = 4;
-    if (o.Int(PEP::ShowTickMarkY) != sgTicksHide && showY != sgEmpty) {
-        const int dir = o.Int(PEP::ShowTickMarkY) == sgTicksInside ? 1 : -1;
-        for (double v : yAxis.Ticks()) {
-            const int py = int(std::lround(toPixel(0, v).y()));
-            p.drawLine(plot.left(), py, plot.left() + dir * tickLen, py);
-        }
-    }
-    if (o.Int(PEP::ShowTickMarkX) != sgTicksHide && showX != sgEmpty) {
-        const int dir = (o.Int(PEP::ShowTickMarkX) == sgTicksInside) == xOnTop ? 1 : -1;
-        for (double v : xAxis.Ticks()) {
-            const int px = int(std::lround(toPixel(v, 0).x()));
-            p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
-        }
-    }
     const bool customY = customLabel && o.Int(PEP::CustomGridNumbersY);
     const bool customX = customLabel && o.Int(PEP::CustomGridNumbersX);
     auto yLabel = [&](double v) {

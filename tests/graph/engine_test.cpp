@@ -172,6 +172,31 @@ TEST_F(EngineDrawingTest, SplineRunsThroughThePoints)
         EXPECT_TRUE(LineNear(x, y)) << x;
 }
 
+// Points and the line through them lie over a grid in front and over the frame: a point on a
+// grid line or on the frame's edge stays in sight.
+TEST_F(EngineDrawingTest, DataLieOverTheGridAndTheFrame)
+{
+    Profile({{1, 10}, {4, 10}, {6, 5}, {9, 5}});
+    g.SetPlottingMethod(sgPointsPlusLine);
+    g.SetGridLineControl(sgYPlusXAxis);
+    g.SetGridInFront(true);
+    g.SetManualScaleControlY(sgManualMinAndMax);
+    g.SetManualMinY(0);
+    g.SetManualMaxY(10);
+    g.SetManualYAxisTicknLine(true);
+    g.SetManualYAxisLine(5);
+    Draw();
+    // The pixel rows of the top frame line and of the grid line at 5.
+    auto row = [&](double y) {
+        return int(std::lround(layout.Top + (layout.YMax - y) / (layout.YMax - layout.YMin) * (layout.Bottom - layout.Top)));
+    };
+    for (const auto& [x, y] : {std::pair{1.0, 10.0}, {4, 10}, {6, 5}, {9, 5}}) {
+        SCOPED_TRACE(x);
+        const QRgb c = image.pixel(At(x, y).x(), row(y));
+        EXPECT_TRUE(qBlue(c) > qRed(c) + 60 && qBlue(c) > qGreen(c) + 60) << qRed(c) << " " << qGreen(c) << " " << qBlue(c);
+    }
+}
+
 TEST_F(EngineDrawingTest, PointsEqualToTheNullValueAreSkipped)
 {
     g.SetNullDataValueY(0);
