@@ -520,18 +520,12 @@ int TContourBands::Band(double z) const
     return k > 0 ? int(std::min(k, double(Count - 1))) : 0;
 }
 
-TContourBands ContourBandsOf(const TGraphObject& o)
+namespace {
+
+// The bands of values from lo to hi (the data's range, or nothing when lo > hi) under the Z axis's
+// manual bounds and band width.
+TContourBands BandsOfRange(const TGraphObject& o, double lo, double hi)
 {
-    const TNulls nulls{o.Double(PEP::NullDataValueX), o.Double(PEP::NullDataValueY)};
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    for (int s = 0; s < o.Subsets(); ++s)
-        for (int p = 0; p < o.Points(); ++p) {
-            const double z = o.Z(s, p);
-            if (nulls.Missing(o.X(s, p), o.Y(s, p)) || z == nulls.Y || !std::isfinite(z))
-                continue;
-            lo = std::min(lo, z);
-            hi = std::max(hi, z);
-        }
     if (lo > hi)
         lo = hi = 0;
     ApplyManualBounds(lo, hi, o.Int(PEP::ManualScaleControlZ), o.Double(PEP::ManualMinZ), o.Double(PEP::ManualMaxZ));
@@ -547,6 +541,8 @@ TContourBands ContourBandsOf(const TGraphObject& o)
     b.Count = count > 1 ? int(std::min(count, 1000.0)) : 1;
     return b;
 }
+
+} // namespace
 
 // An inverted Y (or X) axis is a depth axis: its numbers grow downward (or leftward) and read a
 // value v as the depth -v. The survey hands its depths as negative heights, so the water surface
@@ -628,19 +624,23 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     // Data ranges.
     const bool contour = IsContour(o);
     const TNulls nulls{o.Double(PEP::NullDataValueX), o.Double(PEP::NullDataValueY)};
-    double xLo = std::numeric_limits<double>::infinity(), xHi = -xLo, yLo = xLo, yHi = -xLo;
+    double xLo = std::numeric_limits<double>::infinity(), xHi = -xLo, yLo = xLo, yHi = -xLo, zLo = xLo, zHi = -xLo;
     for (int s = 0; s < o.Subsets(); ++s)
         for (int q = 0; q < o.Points(); ++q) {
-            const double x = o.X(s, q), y = o.Y(s, q);
-            if (nulls.Missing(x, y) || (contour && o.Z(s, q) == nulls.Y))
+            const double x = o.X(s, q), y = o.Y(s, q), z = contour ? o.Z(s, q) : 0;
+            if (nulls.Missing(x, y) || (contour && z == nulls.Y))
                 continue;
             xLo = std::min(xLo, x); xHi = std::max(xHi, x);
             yLo = std::min(yLo, y); yHi = std::max(yHi, y);
+            if (std::isfinite(z)) {
+                zLo = std::min(zLo, z);
+                zHi = std::max(zHi, z);
+            }
         }
     const bool any = xLo <= xHi;
 
     // Legend of the contour bands.
-    const TContourBands bands = contour ? ContourBandsOf(o) : TContourBands{};
+    const TContourBands bands = contour ? BandsOfRange(o, zLo, zHi) : TContourBands{};
     const int colourCount = std::max(1, o.ElementCount(PEP::SubsetColors) > 0 ? o.ElementCount(PEP::SubsetColors) : 16);
     std::vector<QRgb> bandColour(std::size_t(bands.Count));
     for (int k = 0; k < bands.Count; ++k)
