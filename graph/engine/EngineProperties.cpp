@@ -75,7 +75,13 @@ std::vector<TEngineProperty> BuildTable()
 const TEngineProperty* FindEngineProperty(std::int32_t id)
 {
     static const std::vector<TEngineProperty> table = BuildTable();
-    const auto it = std::lower_bound(table.begin(), table.end(), id,
-                                     [](const TEngineProperty& p, std::int32_t v) { return p.Id < v; });
-    return it != table.end() && it->Id == id ? &*it : nullptr;
+    // Every data point that the survey shifts passes here several times: looked up by id at once.
+    static const std::vector<const TEngineProperty*> byId = [] {
+        std::vector<const TEngineProperty*> index(table.empty() ? 0 : std::size_t(table.back().Id) + 1, nullptr);
+        for (const TEngineProperty& p : table)
+            if (p.Id >= 0 && !index[std::size_t(p.Id)])
+                index[std::size_t(p.Id)] = &p;
+        return index;
+    }();
+    return id >= 0 && std::size_t(id) < byId.size() ? byId[std::size_t(id)] : nullptr;
 }

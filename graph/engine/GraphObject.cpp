@@ -186,25 +186,32 @@ const std::vector<float>* TGraphObject::DenseGrid(std::int32_t id) const
     return const_cast<TGraphObject*>(this)->DenseGrid(id);
 }
 
+// The data grids come first: a survey reads and writes each of their points one by one at every
+// stored cycle.
 bool TGraphObject::WriteCell(const TEngineProperty& p, std::int32_t i, std::int32_t j, const void* value)
 {
+    if (auto* g = DenseGrid(p.Id)) {
+        if (i < 0 || j < 0 || i >= subsets_ || j >= points_)
+            return false;
+        std::memcpy(&(*g)[std::size_t(i) * points_ + j], value, 4);
+        return true;
+    }
     if (p.Shape != TShape::Grid || !InGrid(p, i, j))
         return false;
-    if (auto* g = DenseGrid(p.Id))
-        std::memcpy(&(*g)[std::size_t(i) * points_ + j], value, 4);
-    else
-        cells_[{p.Id, i, j}] = Take(p.Kind, value);
+    cells_[{p.Id, i, j}] = Take(p.Kind, value);
     return true;
 }
 
 bool TGraphObject::ReadCell(const TEngineProperty& p, std::int32_t i, std::int32_t j, void* buffer) const
 {
-    if (p.Shape != TShape::Grid || !InGrid(p, i, j))
-        return false;
     if (const auto* g = DenseGrid(p.Id)) {
+        if (i < 0 || j < 0 || i >= subsets_ || j >= points_)
+            return false;
         std::memcpy(buffer, &(*g)[std::size_t(i) * points_ + j], 4);
         return true;
     }
+    if (p.Shape != TShape::Grid || !InGrid(p, i, j))
+        return false;
     const auto it = cells_.find({p.Id, i, j});
     Give(it == cells_.end() ? ElementStart(p, 0) : it->second, buffer);
     return true;

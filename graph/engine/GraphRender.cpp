@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr int kMinPlot = 8; // smallest plotting area, in pixels
+constexpr int kMinPlot = 8;        // smallest plotting area, in pixels
+constexpr double kDataMargin = 4;  // pixels between lines or points at an automatic end and the frame
 
 QColor Colour(const TGraphObject& o, std::int32_t id) { return EngineColor(std::uint32_t(o.Int(id))); }
 
@@ -51,16 +52,22 @@ std::vector<double> Multiples(double min, double max, double step)
 std::vector<double> TAxis::Grid() const { return Multiples(Min, Max, Step); }
 std::vector<double> TAxis::Ticks() const { return Multiples(Min, Max, TickStep > 0 ? TickStep : Step); }
 
-int TAxis::Decimals() const
+// Decimals that tell the multiples of a step apart, at most 6.
+int DecimalsOf(double step)
 {
-    if (!(Step > 0))
+    if (!(step > 0) || !std::isfinite(step))
         return 0;
-    return std::clamp(int(std::ceil(-std::log10(Step) - 1e-9)), 0, 6);
+    return int(std::clamp(std::ceil(-std::log10(step) - 1e-9), 0.0, 6.0));
 }
+
+int TAxis::Decimals() const { return DecimalsOf(Step); }
 
 QString TAxis::Label(double v, int decimals) const
 {
     const double shown = Negated && v != 0 ? -v : v;
+    // Written out in full, numbers this large would take the whole image's width.
+    if (std::abs(shown) >= 1e15)
+        return QString::number(shown, 'g', 6);
     return QString::number(shown, 'f', decimals);
 }
 
@@ -81,6 +88,39 @@ struct TNulls {
     bool Missing(double x, double y) const { return x == X || y == Y || !std::isfinite(x) || !std::isfinite(y); }
 };
 
+// The bounds of a manual scale control (0 auto, 1 manual minimum, 2 manual maximum, 3 both) in
+// force over the data's range. A bound that is not a finite number is no bound: that end follows
+// the data. Tells which ends follow the data.
+std::pair<bool, bool> ApplyManualBounds(double& lo, double& hi, int control, double manualMin, double manualMax)
+{
+    const bool autoLo = (control != 1 && control != 3) || !std::isfinite(manualMin);
+    const bool autoHi = (control != 2 && control != 3) || !std::isfinite(manualMax);
+    if (!autoLo)
+        lo = manualMin;
+    if (!autoHi)
+        hi = manualMax;
+    if (hi < lo)
+        std::swap(lo, hi);
+    return {autoLo, autoHi};
+}
+
+// Holds a window's ends within half the largest double, so that its width, and the distance of
+// any value in it from either end, stays a finite number.
+void KeepWidthFinite(double& lo, double& hi)
+{
+    constexpr double widest = std::numeric_limits<double>::max() / 2;
+    lo = std::clamp(lo, -widest, widest);
+    hi = std::clamp(hi, -widest, widest);
+}
+
+// An axis window that the pixels can be placed in: finite, and wider than nothing.
+void UsableWindow(double& lo, double& hi)
+{
+    KeepWidthFinite(lo, hi);
+    if (!(hi > lo))
+        hi = lo + std::max(1.0, std::abs(lo) * 1e-9);
+}
+
 bool IsContour(const TGraphObject& o)
 {
     const int m = o.Int(PEP::PlottingMethod);
@@ -90,16 +130,10 @@ bool IsContour(const TGraphObject& o)
 // Range of an axis from the data and the manual scale control (0 auto, 1 manual minimum,
 // 2 manual maximum, 3 both), padded by the padding percentage on the automatic ends.
 void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, double manualMin,
-               double manualMax, double padPercent, int pixels, double pixelsPerStep)
+               double manualMax, double padPercent, int pixels, double pixelsPerStep, double marginPixels)
 {
     double lo = any ? dmin : 0, hi = any ? dmax : 1;
-    const bool autoLo = control != 1 && control != 3, autoHi = control != 2 && control != 3;
-    if (!autoLo)
-        lo = manualMin;
-    if (!autoHi)
-        hi = manualMax;
-    if (hi < lo)
-        std::swap(lo, hi);
+    const auto [autoLo, autoHi] = ApplyManualBounds(lo, hi, control, manualMin, manualMax);
     if (hi - lo <= std::abs(hi) * 1e-9) {
         const double d = hi == 0 ? 1 : std::abs(hi) * 0.1;
         if (autoLo) lo -= d;
@@ -109,6 +143,18 @@ void ScaleAxis(TAxis& axis, bool any, double dmin, double dmax, int control, dou
     const double pad = (hi - lo) * std::clamp(padPercent, 0.0, 100.0) / 100.0;
     if (autoLo) lo -= pad;
     if (autoHi) hi += pad;
+    // However small the padding, data at an automatic end lie a few pixels inside the frame, off
+    // the frame's line. The margin grows the window, which asks a little more margin: three
+    // rounds come within a hair of it.
+    if (any && marginPixels > 0 && pixels > 4 * marginPixels)
+        for (int round = 0; round < 3; ++round) {
+            const double need = (hi - lo) * marginPixels / pixels;
+            if (autoLo && dmin - lo < need)
+                lo = dmin - need;
+            if (autoHi && hi - dmax < need)
+                hi = dmax + need;
+        }
+    UsableWindow(lo, hi);
     axis.Min = lo;
     axis.Max = hi;
     axis.Step = NiceStep(hi - lo, std::max(1.0, pixels / pixelsPerStep));
@@ -139,7 +185,21 @@ QFont MakeFont(const QString& family, int pixels, bool bold, bool italic, bool u
     return f;
 }
 
-// Smooth curve through the points: Catmull-Rom segments as cubic Beziers.
+// The third of a Catmull-Rom tangent at a point of one coordinate, from the steps before and
+// after it, held so that the curve stays between the point and each neighbour: flat at a peak, a
+// trough or the end of a flat stretch, and never more than a step's length.
+double SplineReach(double before, double after)
+{
+    if (!(before * after > 0))
+        return 0;
+    const double t = (before + after) / 6;
+    const double most = std::min(std::abs(before), std::abs(after));
+    return t > 0 ? std::min(t, most) : std::max(t, -most);
+}
+
+// Smooth curve through the points: Catmull-Rom segments as cubic Beziers, their control points
+// held within the box of each segment's two points, so the curve never leaves the range of its
+// points (no swing past a step, no dip under a flat stretch).
 void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
 {
     path.moveTo(pts[0]);
@@ -147,25 +207,34 @@ void AddSpline(QPainterPath& path, const std::vector<QPointF>& pts)
         path.lineTo(pts[1]);
         return;
     }
-    for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-        const QPointF p0 = pts[i == 0 ? 0 : i - 1], p1 = pts[i], p2 = pts[i + 1];
-        const QPointF p3 = pts[i + 2 < pts.size() ? i + 2 : i + 1];
-        path.cubicTo(p1 + (p2 - p0) / 6.0, p2 - (p3 - p1) / 6.0, p2);
+    const std::size_t n = pts.size();
+    std::vector<QPointF> reach(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i == 0 || i + 1 == n) { // an end: half its one step, as the curve always had
+            reach[i] = (pts[i == 0 ? 1 : i] - pts[i == 0 ? 0 : i - 1]) / 6.0;
+            continue;
+        }
+        const QPointF before = pts[i] - pts[i - 1], after = pts[i + 1] - pts[i];
+        reach[i] = QPointF(SplineReach(before.x(), after.x()), SplineReach(before.y(), after.y()));
     }
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        path.cubicTo(pts[i] + reach[i], pts[i + 1] - reach[i + 1], pts[i + 1]);
 }
 
 // Floor and ceiling without a library call per pixel. Pixel places of data far outside the image
-// (a deep zoom) are held well inside the int range first; the callers clip them to the image.
+// (a deep zoom) are held well inside the int range first, and one that is not a number at its
+// edge; the callers clip them to the image.
 constexpr double kFarPixel = 1e9;
+double NearPixel(double x) { return x < kFarPixel ? (x > -kFarPixel ? x : -kFarPixel) : kFarPixel; }
 int IFloor(double x)
 {
-    x = std::clamp(x, -kFarPixel, kFarPixel);
+    x = NearPixel(x);
     const int i = int(x);
     return i - (x < i);
 }
 int ICeil(double x)
 {
-    x = std::clamp(x, -kFarPixel, kFarPixel);
+    x = NearPixel(x);
     const int i = int(x);
     return i + (x > i);
 }
@@ -195,50 +264,197 @@ std::vector<QPointF> Decimate(const std::vector<QPointF>& pts)
     return out;
 }
 
+// Where values lie in the image: the pixels of the plotting area against the axes' windows.
+struct TPlotMap {
+    double Left, Top, Width, Height, XMin, XSpan, YMin, YSpan;
+    QPointF operator()(double x, double y) const
+    {
+        return QPointF(Left + (x - XMin) / XSpan * Width, Top + Height - (y - YMin) / YSpan * Height);
+    }
+};
+
+// A data point of a contour plot in image pixels, with its value and whether it is data at all.
+struct TBandPoint {
+    double x, y, z;
+    bool ok;
+};
+
+// The band of a value, for one pixel.
+struct TBandIndex {
+    double Base, InvWidth, Last;
+    std::int16_t operator()(double z) const
+    {
+        const double k = (z - Base) * InvWidth;
+        return std::int16_t(!(k > 0) ? 0 : k >= Last ? Last : int(k)); // k > 0: int() is the floor
+    }
+};
+
+// An edge of a strip: its place and value at the upper end, their change to the lower end, and
+// the index of its points.
+struct TColumnEdge {
+    double X, Dx, Z, Dz;
+    int P;
+};
+
+// A strip with more edges than the image has pixel columns, whose edges all run between the same
+// two pixel rows and lie in order from left to right (the survey's rows of channels), drawn a
+// pixel column at a time: each pixel takes the value where the cell drawing would have, from the
+// edges either side of its centre, so the work grows with the pixels rather than with the data.
+// Each pixel column keeps the edge it found on the row above, which moves little from row to row.
+// Gives false, having drawn nothing, for any other strip.
+bool FillStripByPixelColumns(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, const TBandIndex& band,
+                             std::vector<TColumnEdge>& e, std::vector<int>& at, std::vector<std::int16_t>& out)
+{
+    using TEdge = TColumnEdge;
+    e.resize(std::size_t(P));
+    int n = 0;
+    double ya = 0, yb = 0, lastBx = 0;
+    for (int p = 0; p < P; ++p) {
+        const TBandPoint& a = A[p];
+        const TBandPoint& b = B[p];
+        if (!a.ok || !b.ok || a.y == b.y)
+            continue;
+        if (n == 0) {
+            ya = a.y;
+            yb = b.y;
+        } else if (a.y != ya || b.y != yb || a.x < e[std::size_t(n - 1)].X || b.x < lastBx) {
+            return false;
+        }
+        lastBx = b.x;
+        e[std::size_t(n++)] = {a.x, b.x - a.x, a.z, b.z - a.z, p};
+    }
+    if (n <= w)
+        return false; // cells a pixel wide or more are drawn one by one
+    const double lo = std::min(ya, yb), hi = std::max(ya, yb);
+    const int y0 = std::max(0, IFloor(lo)), y1 = std::min(h - 1, ICeil(hi));
+    // Per pixel column: the last edge at or left of its centre.
+    at.clear();
+    for (int py = y0; py <= y1; ++py) {
+        const double cy = py + 0.5;
+        if (cy < lo || cy > hi)
+            continue;
+        const double t = (cy - ya) / (yb - ya);
+        auto X = [&](int j) { return e[std::size_t(j)].X + t * e[std::size_t(j)].Dx; };
+        if (at.empty()) {
+            at.resize(std::size_t(w));
+            for (int c = 0, j = 0; c < w; ++c) {
+                while (j + 1 < n && X(j + 1) <= c + 0.5)
+                    ++j;
+                at[std::size_t(c)] = j;
+            }
+        }
+        std::int16_t* row = out.data() + std::size_t(py) * w;
+        for (int c = 0; c < w; ++c) {
+            const double xc = c + 0.5;
+            int j = at[std::size_t(c)];
+            while (j + 1 < n && X(j + 1) <= xc)
+                ++j;
+            while (j > 0 && X(j) > xc)
+                --j;
+            at[std::size_t(c)] = j;
+            const double xj = X(j);
+            if (xj > xc)
+                continue; // left of the first edge
+            // The cell right of edge j; a centre on the edge also lies in the cell on its left.
+            int i = j;
+            if (i + 1 >= n || e[std::size_t(i + 1)].P != e[std::size_t(i)].P + 1) {
+                if (xj == xc && i > 0 && e[std::size_t(i)].P == e[std::size_t(i - 1)].P + 1)
+                    --i;
+                else
+                    continue;
+            }
+            const TEdge& l = e[std::size_t(i)];
+            const TEdge& r = e[std::size_t(i + 1)];
+            const double xl = l.X + t * l.Dx, xr = r.X + t * r.Dx;
+            const double zl = l.Z + t * l.Dz, zr = r.Z + t * r.Dz;
+            row[c] = band(xr > xl ? zl + (xc - xl) * (zr - zl) / (xr - xl) : zl);
+        }
+    }
+    return true;
+}
+
+// The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
+// this size come from the system page by page on every redraw.
+struct TBandScratch {
+    struct TCellEdge { double Lo, Hi, Y0, X0, Z0, Mx, Mz; };
+    std::vector<std::int16_t> Bands; // per pixel of the plotting area, -1 where no data
+    std::vector<TBandPoint> Upper, Lower;
+    std::vector<TColumnEdge> ColumnEdges;
+    std::vector<int> ColumnAt;
+    std::vector<TCellEdge> Edges;
+    std::vector<double> Cx, Cz;
+    std::vector<char> Cok;
+    QImage Image;
+};
+
 // Fills the band index of every pixel of the plotting area covered by the data. Subsets are
 // taken in the order of their height, and each pair of neighbours makes a strip. A pixel row
 // crosses the strip's edges (from a point of one subset to the same point of the other) where the
 // values are interpolated; between two crossings the value runs linearly along the row. A point
 // that is missing leaves its neighbouring cells empty.
 void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls& nulls,
-                 const std::function<QPointF(double, double)>& toPixel, double yLo, double yHi,
-                 int w, int h, std::vector<std::int16_t>& out)
+                 const TPlotMap& toPixel, double yLo, double yHi,
+                 int w, int h, TBandScratch& scratch)
 {
+    std::vector<std::int16_t>& out = scratch.Bands;
     out.assign(std::size_t(w) * h, -1);
     const int S = o.Subsets(), P = o.Points();
     if (P < 2 || S < 1)
         return;
-    struct V { double x, y, z; bool ok; };
-    std::vector<V> v(std::size_t(S) * P);
+    using V = TBandPoint;
+    // Subsets in the order of their mean height in the image.
     std::vector<std::pair<double, int>> order;
     for (int s = 0; s < S; ++s) {
         double sumY = 0;
-        for (int p = 0; p < P; ++p) {
-            const double x = o.X(s, p), y = o.Y(s, p), z = o.Z(s, p);
-            const QPointF px = toPixel(x, y);
-            v[std::size_t(s) * P + p] = {px.x(), px.y(), z, !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z)};
-            sumY += px.y();
-        }
-        order.emplace_back(sumY / P, s);
+        for (int p = 0; p < P; ++p)
+            sumY += o.Y(s, p);
+        order.emplace_back(toPixel(0, sumY / P).y(), s);
     }
     std::stable_sort(order.begin(), order.end());
+    // One subset's points in pixels: the lower row of one strip is the upper row of the next.
+    const double xScale = toPixel.Width / toPixel.XSpan, yScale = toPixel.Height / toPixel.YSpan;
+    auto pixelRow = [&](int s, std::vector<V>& row) {
+        row.resize(std::size_t(P));
+        for (int p = 0; p < P; ++p) {
+            const double x = o.X(s, p), y = o.Y(s, p), z = o.Z(s, p);
+            const double px = toPixel.Left + (x - toPixel.XMin) * xScale;
+            const double py = toPixel.Top + toPixel.Height - (y - toPixel.YMin) * yScale;
+            // A point whose place overflows (a window narrower than a step of the doubles) is
+            // not drawn.
+            row[std::size_t(p)] = {px, py, z, !nulls.Missing(x, y) && z != nulls.Y && std::isfinite(z + px + py)};
+        }
+    };
+    std::vector<V>& upper = scratch.Upper;
+    std::vector<V>& lower = scratch.Lower;
+    pixelRow(order[0].second, upper);
     // One subset spans the whole height.
-    std::vector<V> top, bottom;
     if (S == 1) {
-        top = bottom = v;
+        lower = upper;
         const double yTop = toPixel(0, yHi).y(), yBottom = toPixel(0, yLo).y();
-        for (auto& t : top) t.y = yTop;
-        for (auto& b : bottom) b.y = yBottom;
+        for (auto& t : upper) t.y = yTop;
+        for (auto& b : lower) b.y = yBottom;
     }
-    const double invWidth = 1.0 / bands.Width, maxBand = bands.Count - 1;
-    std::vector<double> cx(static_cast<std::size_t>(P)), cz(static_cast<std::size_t>(P));
-    std::vector<char> cok(static_cast<std::size_t>(P));
-    struct TEdge { double Lo, Hi, Y0, X0, Z0, Mx, Mz; };
-    std::vector<TEdge> edges(static_cast<std::size_t>(P));
+    const TBandIndex band{bands.Base, 1.0 / bands.Width, double(bands.Count - 1)};
+    using TEdge = TBandScratch::TCellEdge;
+    std::vector<double>& cx = scratch.Cx;
+    std::vector<double>& cz = scratch.Cz;
+    std::vector<char>& cok = scratch.Cok;
+    std::vector<TEdge>& edges = scratch.Edges;
     const int strips = S == 1 ? 1 : S - 1;
     for (int k = 0; k < strips; ++k) {
-        const V* A = S == 1 ? top.data() : &v[std::size_t(order[k].second) * P];
-        const V* B = S == 1 ? bottom.data() : &v[std::size_t(order[k + 1].second) * P];
+        if (S > 1) {
+            if (k > 0)
+                std::swap(upper, lower);
+            pixelRow(order[std::size_t(k) + 1].second, lower);
+        }
+        const V* A = upper.data();
+        const V* B = lower.data();
+        if (FillStripByPixelColumns(A, B, P, w, h, band, scratch.ColumnEdges, scratch.ColumnAt, out))
+            continue;
+        edges.resize(std::size_t(P));
+        cx.resize(std::size_t(P));
+        cz.resize(std::size_t(P));
+        cok.resize(std::size_t(P));
         // Each edge as a line in the pixel row: x and value grow linearly with the row's y.
         double yMin = std::numeric_limits<double>::infinity(), yMax = -yMin;
         for (int p = 0; p < P; ++p) {
@@ -287,10 +503,8 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
                     continue;
                 const double dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
                 double z = z0 + (first + 0.5 - x0) * dz;
-                for (int px = first; px <= last; ++px, z += dz) {
-                    const double k = (z - bands.Base) * invWidth;
-                    row[px] = std::int16_t(k <= 0 ? 0 : k >= maxBand ? maxBand : IFloor(k));
-                }
+                for (int px = first; px <= last; ++px, z += dz)
+                    row[px] = band(z);
             }
         }
     }
@@ -303,37 +517,32 @@ QColor EngineColor(std::uint32_t c) { return QColor(int(c & 0xFF), int(c >> 8 & 
 int TContourBands::Band(double z) const
 {
     const double k = std::floor((z - Base) / Width);
-    return int(std::clamp(k, 0.0, double(Count - 1)));
+    return k > 0 ? int(std::min(k, double(Count - 1))) : 0;
 }
 
-TContourBands ContourBandsOf(const TGraphObject& o)
+namespace {
+
+// The bands of values from lo to hi (the data's range, or nothing when lo > hi) under the Z axis's
+// manual bounds and band width.
+TContourBands BandsOfRange(const TGraphObject& o, double lo, double hi)
 {
-    const TNulls nulls{o.Double(PEP::NullDataValueX), o.Double(PEP::NullDataValueY)};
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    for (int s = 0; s < o.Subsets(); ++s)
-        for (int p = 0; p < o.Points(); ++p) {
-            const double z = o.Z(s, p);
-            if (nulls.Missing(o.X(s, p), o.Y(s, p)) || z == nulls.Y || !std::isfinite(z))
-                continue;
-            lo = std::min(lo, z);
-            hi = std::max(hi, z);
-        }
     if (lo > hi)
         lo = hi = 0;
-    const int control = o.Int(PEP::ManualScaleControlZ);
-    if (control == sgManualMin || control == sgManualMinAndMax)
-        lo = o.Double(PEP::ManualMinZ);
-    if (control == sgManualMax || control == sgManualMinAndMax)
-        hi = o.Double(PEP::ManualMaxZ);
-    if (hi < lo)
-        std::swap(lo, hi);
+    ApplyManualBounds(lo, hi, o.Int(PEP::ManualScaleControlZ), o.Double(PEP::ManualMinZ), o.Double(PEP::ManualMaxZ));
+    KeepWidthFinite(lo, hi);
     TContourBands b;
+    // A band width that the bounds cannot be counted in is no band width.
     const double line = o.Double(PEP::ManualZAxisLine);
-    b.Width = line > 0 && std::isfinite(line) ? line : NiceStep(hi - lo > 0 ? hi - lo : 1, 10);
+    const bool lineFits = line > 0 && std::isfinite(1 / line) && std::isfinite(lo / line) && std::isfinite(hi / line);
+    b.Width = lineFits ? line : NiceStep(hi - lo > 0 ? hi - lo : 1, 10);
     b.Base = std::floor(lo / b.Width) * b.Width;
-    b.Count = int(std::clamp(std::floor((hi - b.Base) / b.Width) + 1, 1.0, 1000.0));
+    // Counted band by band from the base, without the difference of two far values.
+    const double count = std::floor(hi / b.Width - b.Base / b.Width) + 1;
+    b.Count = count > 1 ? int(std::min(count, 1000.0)) : 1;
     return b;
 }
+
+} // namespace
 
 // An inverted Y (or X) axis is a depth axis: its numbers grow downward (or leftward) and read a
 // value v as the depth -v. The survey hands its depths as negative heights, so the water surface
@@ -415,26 +624,30 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     // Data ranges.
     const bool contour = IsContour(o);
     const TNulls nulls{o.Double(PEP::NullDataValueX), o.Double(PEP::NullDataValueY)};
-    double xLo = std::numeric_limits<double>::infinity(), xHi = -xLo, yLo = xLo, yHi = -xLo;
+    double xLo = std::numeric_limits<double>::infinity(), xHi = -xLo, yLo = xLo, yHi = -xLo, zLo = xLo, zHi = -xLo;
     for (int s = 0; s < o.Subsets(); ++s)
         for (int q = 0; q < o.Points(); ++q) {
-            const double x = o.X(s, q), y = o.Y(s, q);
-            if (nulls.Missing(x, y) || (contour && o.Z(s, q) == nulls.Y))
+            const double x = o.X(s, q), y = o.Y(s, q), z = contour ? o.Z(s, q) : 0;
+            if (nulls.Missing(x, y) || (contour && z == nulls.Y))
                 continue;
             xLo = std::min(xLo, x); xHi = std::max(xHi, x);
             yLo = std::min(yLo, y); yHi = std::max(yHi, y);
+            if (std::isfinite(z)) {
+                zLo = std::min(zLo, z);
+                zHi = std::max(zHi, z);
+            }
         }
     const bool any = xLo <= xHi;
 
     // Legend of the contour bands.
-    const TContourBands bands = contour ? ContourBandsOf(o) : TContourBands{};
+    const TContourBands bands = contour ? BandsOfRange(o, zLo, zHi) : TContourBands{};
     const int colourCount = std::max(1, o.ElementCount(PEP::SubsetColors) > 0 ? o.ElementCount(PEP::SubsetColors) : 16);
     std::vector<QRgb> bandColour(std::size_t(bands.Count));
     for (int k = 0; k < bands.Count; ++k)
         bandColour[k] = EngineColor(std::uint32_t(o.ElementInt(PEP::SubsetColors, std::min(k, colourCount - 1)))).rgb();
     const bool legend = contour && o.Int(PEP::ShowLegend);
     const int legendWhere = o.Int(PEP::LegendLocation);
-    const int axisDecimals = std::clamp(int(std::ceil(-std::log10(bands.Width) - 1e-9)), 0, 6);
+    const int axisDecimals = DecimalsOf(bands.Width);
     auto bandText = [&](int k) { return QString::number(bands.Base + k * bands.Width, 'f', axisDecimals); };
     QRect legendRect;
     if (legend) {
@@ -474,7 +687,8 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     if (xOnTop) plot.setTop(plot.top() + xBand);
     else plot.setBottom(plot.bottom() - xBand);
     ScaleAxis(yAxis, any, yLo, yHi, o.Int(PEP::ManualScaleControlY), o.Double(PEP::ManualMinY),
-              o.Double(PEP::ManualMaxY), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.height(), 40);
+              o.Double(PEP::ManualMaxY), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.height(), 40,
+              contour ? 0 : kDataMargin);
     if (o.Int(PEP::ManualYAxisTicknLine) && o.Double(PEP::ManualYAxisLine) > 0) {
         yAxis.Step = o.Double(PEP::ManualYAxisLine);
         yAxis.TickStep = o.Double(PEP::ManualYAxisTick);
@@ -490,7 +704,8 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
     if (plot.width() < kMinPlot) plot.setWidth(kMinPlot);
     if (plot.height() < kMinPlot) plot.setHeight(kMinPlot);
     ScaleAxis(xAxis, any, xLo, xHi, o.Int(PEP::ManualScaleControlX), o.Double(PEP::ManualMinX),
-              o.Double(PEP::ManualMaxX), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.width(), 70);
+              o.Double(PEP::ManualMaxX), contour ? 0 : o.Int(PEP::AutoMinMaxPadding), plot.width(), 70,
+              contour ? 0 : kDataMargin);
     if (o.Int(PEP::ManualXAxisTicknLine) && o.Double(PEP::ManualXAxisLine) > 0) {
         xAxis.Step = o.Double(PEP::ManualXAxisLine);
         xAxis.TickStep = o.Double(PEP::ManualXAxisTick);
@@ -502,22 +717,22 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         if (x1 > x0 && std::isfinite(x0) && std::isfinite(x1)) {
             xAxis.Min = x0;
             xAxis.Max = x1;
-            xAxis.Step = NiceStep(x1 - x0, std::max(1.0, plot.width() / 70.0));
+            UsableWindow(xAxis.Min, xAxis.Max);
+            xAxis.Step = NiceStep(xAxis.Max - xAxis.Min, std::max(1.0, plot.width() / 70.0));
             xAxis.TickStep = 0;
         }
         if (y1 > y0 && std::isfinite(y0) && std::isfinite(y1)) {
             yAxis.Min = y0;
             yAxis.Max = y1;
-            yAxis.Step = NiceStep(y1 - y0, std::max(1.0, plot.height() / 40.0));
+            UsableWindow(yAxis.Min, yAxis.Max);
+            yAxis.Step = NiceStep(yAxis.Max - yAxis.Min, std::max(1.0, plot.height() / 40.0));
             yAxis.TickStep = 0;
         }
     }
 
     const double L = plot.left(), T = plot.top(), W = plot.width(), H = plot.height();
     const double xSpan = xAxis.Max - xAxis.Min, ySpan = yAxis.Max - yAxis.Min;
-    auto toPixel = [&](double x, double y) {
-        return QPointF(L + (x - xAxis.Min) / xSpan * W, T + H - (y - yAxis.Min) / ySpan * H);
-    };
+    const TPlotMap toPixel{L, T, W, H, xAxis.Min, xSpan, yAxis.Min, ySpan};
     layout = TGraphLayout{true, L, T, L + W, T + H, xAxis.Min, xAxis.Max, yAxis.Min, yAxis.Max};
 
     // Plotting area, grid behind or in front of the data.
@@ -543,18 +758,25 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             }
         p.restore();
     };
+    // Lines and points lie over the grid and the frame, so that data along an edge or on a grid
+    // line stay in sight; contour bands lie under a grid in front.
     const bool gridInFront = o.Int(PEP::GridInFront);
-    if (!gridInFront)
+    if (!gridInFront || !contour)
         drawGrid();
 
-    // Data.
-    p.save();
-    p.setClipRect(plot);
+    // Contour bands.
     if (contour) {
-        std::vector<std::int16_t> band;
-        RasterBands(o, bands, nulls, [&](double x, double y) { return toPixel(x, y) - QPointF(L, T); },
-                    yAxis.Min, yAxis.Max, plot.width(), plot.height(), band);
-        QImage img(plot.size(), QImage::Format_ARGB32_Premultiplied);
+        p.save();
+        p.setClipRect(plot);
+        // Nothing in here calls out of the engine, so a redraw started from an event handler
+        // never finds these buffers in use.
+        static thread_local TBandScratch scratch;
+        RasterBands(o, bands, nulls, TPlotMap{0, 0, W, H, xAxis.Min, xSpan, yAxis.Min, ySpan}, yAxis.Min, yAxis.Max,
+                    plot.width(), plot.height(), scratch);
+        const std::vector<std::int16_t>& band = scratch.Bands;
+        QImage& img = scratch.Image;
+        if (img.size() != plot.size())
+            img = QImage(plot.size(), QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::transparent);
         const bool lines = o.Int(PEP::PlottingMethod) == 23;
         const int w = plot.width(), h = plot.height();
@@ -575,7 +797,41 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             }
         }
         p.drawImage(plot.topLeft(), img);
-    } else {
+        p.restore();
+        if (gridInFront)
+            drawGrid();
+    }
+
+    // Frame of the plotting area in the axis colours, tick marks, numbers and axis titles.
+    const QColor xColour = Colour(o, PEP::XAxisColor), yColour = Colour(o, PEP::YAxisColor);
+    const int xAxisY = xOnTop ? plot.top() : plot.bottom();
+    p.setPen(yColour);
+    p.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
+    p.drawLine(plot.right(), plot.top(), plot.right(), plot.bottom());
+    p.setPen(xColour);
+    p.drawLine(plot.left(), plot.top(), plot.right(), plot.top());
+    p.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
+    p.setPen(Colour(o, PEP::TickColor));
+    const int tickLen = 4;
+    if (o.Int(PEP::ShowTickMarkY) != sgTicksHide && showY != sgEmpty) {
+        const int dir = o.Int(PEP::ShowTickMarkY) == sgTicksInside ? 1 : -1;
+        for (double v : yAxis.Ticks()) {
+            const int py = int(std::lround(toPixel(0, v).y()));
+            p.drawLine(plot.left(), py, plot.left() + dir * tickLen, py);
+        }
+    }
+    if (o.Int(PEP::ShowTickMarkX) != sgTicksHide && showX != sgEmpty) {
+        const int dir = (o.Int(PEP::ShowTickMarkX) == sgTicksInside) == xOnTop ? 1 : -1;
+        for (double v : xAxis.Ticks()) {
+            const int px = int(std::lround(toPixel(v, 0).x()));
+            p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
+        }
+    }
+
+    // Lines and points.
+    if (!contour) {
+        p.save();
+        p.setClipRect(plot);
         const int method = o.Int(PEP::PlottingMethod);
         const bool spline = method == 16 || method == 15;          // spline, points plus spline
         const bool points = method == 2 || method == 17 || method == 15; // point kinds
@@ -624,36 +880,9 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
             }
             p.setRenderHint(QPainter::Antialiasing, false);
         }
+        p.restore();
     }
-    p.restore();
-    if (gridInFront)
-        drawGrid();
 
-    // Frame of the plotting area in the axis colours, tick marks, numbers and axis titles.
-    const QColor xColour = Colour(o, PEP::XAxisColor), yColour = Colour(o, PEP::YAxisColor);
-    const int xAxisY = xOnTop ? plot.top() : plot.bottom();
-    p.setPen(yColour);
-    p.drawLine(plot.left(), plot.top(), plot.left(), plot.bottom());
-    p.drawLine(plot.right(), plot.top(), plot.right(), plot.bottom());
-    p.setPen(xColour);
-    p.drawLine(plot.left(), plot.top(), plot.right(), plot.top());
-    p.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
-    p.setPen(Colour(o, PEP::TickColor));
-    const int tickLen = 4;
-    if (o.Int(PEP::ShowTickMarkY) != sgTicksHide && showY != sgEmpty) {
-        const int dir = o.Int(PEP::ShowTickMarkY) == sgTicksInside ? 1 : -1;
-        for (double v : yAxis.Ticks()) {
-            const int py = int(std::lround(toPixel(0, v).y()));
-            p.drawLine(plot.left(), py, plot.left() + dir * tickLen, py);
-        }
-    }
-    if (o.Int(PEP::ShowTickMarkX) != sgTicksHide && showX != sgEmpty) {
-        const int dir = (o.Int(PEP::ShowTickMarkX) == sgTicksInside) == xOnTop ? 1 : -1;
-        for (double v : xAxis.Ticks()) {
-            const int px = int(std::lround(toPixel(v, 0).x()));
-            p.drawLine(px, xAxisY, px, xAxisY + dir * tickLen);
-        }
-    }
     const bool customY = customLabel && o.Int(PEP::CustomGridNumbersY);
     const bool customX = customLabel && o.Int(PEP::CustomGridNumbersX);
     auto yLabel = [&](double v) {

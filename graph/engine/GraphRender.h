@@ -22,4 +22,3 @@ struct TContourBands {
     int Count = 1;
     int Band(double z) const;
 };
-TContourBands ContourBandsOf(const TGraphObject& object);

@@ -408,6 +408,65 @@ TEST_F(LiveWindowTest, ProfileShowsTheAltitudeWithoutASounder)
     }
 }
 
+// Depths and altitudes come in steps of 0.1 m: a profile that steps once and then stays flat,
+// drawn with the survey's own settings, shows its line in nearly every pixel column of the plot,
+// whether the flat stretch is the top or the bottom of its range, and the curve through the step
+// stays within the two levels.
+TEST_F(LiveWindowTest, SteppedProfileShowsItsFlatStretch)
+{
+    const struct Case {
+        const char* what;
+        bool sounder;
+        float first, then;
+    } cases[] = {
+        {"altitude steps up", false, 45.4f, 45.5f},
+        {"altitude steps down", false, 45.5f, 45.4f},
+        {"depth steps down", true, 3.1f, 3.2f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DropWindow();
+        TMainFrm& w = NewWindow();
+        w.SounderCB->setChecked(c.sounder);
+        w.GpsConnectedCB->setChecked(true);
+        w.AcquisitionMode = c.sounder ? 0xAA : 0x5A;
+        w.ChannelCount = 1;
+        w.show(); // the profile at its size in the window
+        w.GraphSetUp();
+        const int points = w.Survey.GraphPoints;
+        for (int cycle = 0; cycle < points; ++cycle) {
+            const float level = cycle < 5 ? c.first : c.then;
+            w.SounderDepth = level;
+            w.Survey.Track.GpsAltitude = level;
+            w.Survey.Track.TotalDistance = float(cycle);
+            storedCycle(w, cycle, 80);
+        }
+        const TEngineHandle h = w.PESGraph2->GethObject();
+        const QImage image = engine.GetMeta(h)->convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(image.size(), w.PESGraph2->size());
+        const TGraphLayout l = engine.Object(h)->Layout;
+        auto bluish = [](QRgb p) { return qBlue(p) > qRed(p) + 60 && qBlue(p) > qGreen(p) + 60; };
+        // Pixel rows of the two levels, as the survey hands them to the profile.
+        auto rowOf = [&](float level) {
+            const double v = c.sounder ? -level : level;
+            return l.Top + (l.YMax - v) / (l.YMax - l.YMin) * (l.Bottom - l.Top);
+        };
+        const double upper = std::min(rowOf(c.first), rowOf(c.then)), lower = std::max(rowOf(c.first), rowOf(c.then));
+        int columns = 0, shown = 0, outside = 0;
+        for (int x = int(l.Left); x <= int(l.Right); ++x, ++columns) {
+            bool any = false;
+            for (int y = int(l.Top); y <= int(l.Bottom); ++y)
+                if (bluish(image.pixel(x, y))) {
+                    any = true;
+                    outside += y < upper - 1.5 || y > lower + 1.5;
+                }
+            shown += any;
+        }
+        EXPECT_GE(shown, columns * 95 / 100) << "of " << columns << " columns";
+        EXPECT_EQ(outside, 0);
+    }
+}
+
 TEST_F(LiveWindowTest, ApplyPullsCrossedBarsApartAndRecolours)
 {
     TMainFrm& w = NewWindow();

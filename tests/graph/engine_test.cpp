@@ -3,6 +3,8 @@
 #include "support/TestApp.h"
 #include <QPainter>
 #include <cmath>
+#include <limits>
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace {
@@ -170,6 +172,31 @@ TEST_F(EngineDrawingTest, SplineRunsThroughThePoints)
         EXPECT_TRUE(LineNear(x, y)) << x;
 }
 
+// Points and the line through them lie over a grid in front and over the frame: a point on a
+// grid line or on the frame's edge stays in sight.
+TEST_F(EngineDrawingTest, DataLieOverTheGridAndTheFrame)
+{
+    Profile({{1, 10}, {4, 10}, {6, 5}, {9, 5}});
+    g.SetPlottingMethod(sgPointsPlusLine);
+    g.SetGridLineControl(sgYPlusXAxis);
+    g.SetGridInFront(true);
+    g.SetManualScaleControlY(sgManualMinAndMax);
+    g.SetManualMinY(0);
+    g.SetManualMaxY(10);
+    g.SetManualYAxisTicknLine(true);
+    g.SetManualYAxisLine(5);
+    Draw();
+    // The pixel rows of the top frame line and of the grid line at 5.
+    auto row = [&](double y) {
+        return int(std::lround(layout.Top + (layout.YMax - y) / (layout.YMax - layout.YMin) * (layout.Bottom - layout.Top)));
+    };
+    for (const auto& [x, y] : {std::pair{1.0, 10.0}, {4, 10}, {6, 5}, {9, 5}}) {
+        SCOPED_TRACE(x);
+        const QRgb c = image.pixel(At(x, y).x(), row(y));
+        EXPECT_TRUE(qBlue(c) > qRed(c) + 60 && qBlue(c) > qGreen(c) + 60) << qRed(c) << " " << qGreen(c) << " " << qBlue(c);
+    }
+}
+
 TEST_F(EngineDrawingTest, PointsEqualToTheNullValueAreSkipped)
 {
     g.SetNullDataValueY(0);
@@ -201,6 +228,141 @@ TEST_F(EngineDrawingTest, AnAxisOnlyAFewValuesWideStillDraws)
     }
 }
 
+// Bounds, zoom windows, band and grid widths and data values that are not numbers, infinite, or
+// so far apart that their difference overflows: every image still builds, as contour bands and as
+// lines, with finite and increasing axes (so pixels still convert back). A bound that is not a
+// finite number is no bound: that end scales to the data, which are drawn.
+TEST_F(EngineDrawingTest, AnyRangeOrValueGivesADrawableImage)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    constexpr double big = std::numeric_limits<double>::max();
+    constexpr float fbig = std::numeric_limits<float>::max(), finf = std::numeric_limits<float>::infinity();
+    enum What { Z, ZMin, ZMax, X, Y, Zoom, ZLine, XLine, Data };
+    const struct Case {
+        const char* what;
+        What where;
+        double a, b;
+        bool drawn; // data in the plotting area, in both kinds of plot
+    } cases[] = {
+        {"Z minimum not a number", Z, nan, 20, true},
+        {"Z maximum infinite", Z, 0, inf, true},
+        {"Z both infinite", Z, -inf, inf, true},
+        {"Z neither a number", Z, nan, nan, true},
+        {"Z far apart", Z, -1e308, 1e308, true},
+        {"Z far apart, crossed", Z, 1e308, -1e308, true},
+        {"Z widest", Z, -big, big, true},
+        {"Z minimum alone not a number", ZMin, nan, 0, true},
+        {"Z maximum alone infinite", ZMax, 0, inf, true},
+        {"X minimum not a number", X, nan, 10, true},
+        {"X both infinite", X, -inf, inf, true},
+        {"X far apart", X, -1e308, 1e308, false},
+        {"X widest", X, -big, big, false},
+        {"X window narrower than a step of the doubles", X, 0, 1e-310, false},
+        {"Y maximum infinite", Y, -10, inf, true},
+        {"Y far apart", Y, -1e308, 1e308, false},
+        {"zoom far apart", Zoom, -1e308, 1e308, false},
+        {"zoom not a number", Zoom, nan, nan, true},
+        {"zoom deep", Zoom, 1, 1 + 1e-9, false},
+        {"Z bounds equal and far", Z, 1e308, 1e308, true},
+        {"X bounds equal and far", X, 1e308, 1e308, false},
+        {"band width infinite", ZLine, inf, 0, true},
+        {"band width not a number", ZLine, nan, 0, true},
+        {"band width tiny", ZLine, 1e-300, 0, true},
+        {"band width smallest", ZLine, 5e-324, 0, true},
+        {"band width huge", ZLine, 1e300, 0, true},
+        {"grid step infinite", XLine, inf, inf, true},
+        {"grid step not a number", XLine, nan, nan, true},
+        {"grid step tiny", XLine, 1e-300, 1e-300, true},
+        {"value not a number", Data, nan, 0, true},
+        {"value infinite", Data, finf, 0, true},
+        {"values at the float limits", Data, fbig, -fbig, true},
+    };
+    for (const Case& c : cases)
+        for (const ePlottingMethod method : {sgContourColors, sgContourLines, sgLine}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", plotting method " << int(method));
+            PESGraph& s = *new PESGraph;
+            std::unique_ptr<PESGraph> owner(&s);
+            s.SetBorderTypes(sgNoBorder);
+            s.SetGridLineControl(sgNoGrid);
+            s.SetShowLegend(true);
+            s.SetGraphBackColor(clWhite);
+            s.SetSubsets(2);
+            s.SetPoints(3);
+            for (int i = 0; i < 2; ++i)
+                for (int p = 0; p < 3; ++p) {
+                    s.SetXData(i, p, p * 5.0f);
+                    s.SetYData(i, p, i == 0 ? -1.0f : -5.0f);
+                    s.SetZData(i, p, float(10 * i + p));
+                }
+            s.SetSubsetColors(0, kRed);
+            s.SetSubsetColors(1, kGreen);
+            s.SetPlottingMethod(method);
+            switch (c.where) {
+            case Z: case ZMin: case ZMax:
+                s.SetManualScaleControlZ(c.where == Z ? sgManualMinAndMax : c.where == ZMin ? sgManualMin : sgManualMax);
+                s.SetManualMinZ(c.a);
+                s.SetManualMaxZ(c.b);
+                break;
+            case X:
+                s.SetManualScaleControlX(sgManualMinAndMax);
+                s.SetManualMinX(c.a);
+                s.SetManualMaxX(c.b);
+                break;
+            case Y:
+                s.SetManualScaleControlY(sgManualMinAndMax);
+                s.SetManualMinY(c.a);
+                s.SetManualMaxY(c.b);
+                break;
+            case Zoom:
+                s.SetZoomMode(true);
+                s.SetZoomMinX(c.a);
+                s.SetZoomMaxX(c.b);
+                s.SetZoomMinY(c.a);
+                s.SetZoomMaxY(c.b);
+                break;
+            case ZLine: s.SetManualZAxisLine(c.a); break;
+            case XLine:
+                s.SetGridLineControl(sgYPlusXAxis);
+                s.SetManualXAxisTicknLine(true);
+                s.SetManualXAxisLine(c.a);
+                s.SetManualXAxisTick(c.b);
+                s.SetManualYAxisTicknLine(true);
+                s.SetManualYAxisLine(c.a);
+                s.SetManualYAxisTick(c.b);
+                break;
+            case Data:
+                s.SetZData(0, 1, float(c.a));
+                s.SetZData(1, 1, float(c.b));
+                s.SetXData(1, 2, float(c.a));
+                s.SetYData(0, 0, float(c.b));
+                break;
+            }
+            TPEEngine& e = OwnGraphEngine();
+            const TEngineHandle h = s.GethObject();
+            e.MoveWindow(h, 0, 0, 300, 200, false);
+            s.SetPEactions(sgReinitAndReset);
+            const QImage* built = e.GetMeta(h);
+            ASSERT_NE(built, nullptr);
+            const TGraphLayout l = e.Object(h)->Layout;
+            ASSERT_TRUE(l.Valid);
+            for (const double v : {l.XMin, l.XMax, l.YMin, l.YMax})
+                EXPECT_TRUE(std::isfinite(v)) << v;
+            EXPECT_LT(l.XMin, l.XMax);
+            EXPECT_LT(l.YMin, l.YMax);
+            EXPECT_TRUE(std::isfinite(l.XMax - l.XMin) && std::isfinite(l.YMax - l.YMin));
+            EXPECT_GT(l.Right - l.Left, 150); // grid numbers leave room for the data
+            int marked = 0;
+            const QRect inside = QRect(QPoint(int(l.Left) + 2, int(l.Top) + 2), QPoint(int(l.Right) - 2, int(l.Bottom) - 2))
+                                     .intersected(built->rect());
+            for (int y = inside.top(); y <= inside.bottom(); ++y)
+                for (int x = inside.left(); x <= inside.right(); ++x)
+                    marked += built->pixel(x, y) != qRgb(255, 255, 255);
+            if (c.drawn) {
+                EXPECT_GT(marked, 0);
+            }
+        }
+}
+
 TEST_F(EngineDrawingTest, PixelsConvertBackToGraphValues)
 {
     Profile({{0, 10}, {100, 20}});
@@ -226,6 +388,63 @@ TEST_F(EngineDrawingTest, ProfileWritesAppendTheNewestPoint)
     EXPECT_EQ(g.GetXData(0, 2), 4.0f);
     EXPECT_EQ(g.GetYData(0, 2), 40.0f);
     EXPECT_EQ(g.GetPoints(), 3);
+}
+
+// A pseudo-section of 20 channels as the survey draws it, with more columns than the image has
+// pixel columns: it looks as the drawing of every cell one by one did (the reference pictures,
+// 700 x 500). Colours may differ only on a few pixels where a value lies on a band's edge.
+TEST(SectionDrawing, ManyColumnsLookAsWhenEveryCellWasDrawn)
+{
+    TestApp();
+    for (const int columns : {1000, 10000}) {
+        SCOPED_TRACE(columns);
+        PESGraph g;
+        g.SetMainTitle("Rho pseudo section (Ohm.m)");
+        g.SetXAxisLabel("mid point (m)");
+        g.SetYAxisLabel("report point  (m)");
+        g.SetSubsets(20);
+        g.SetPoints(columns);
+        g.SetPlottingMethod(sgContourColors);
+        g.SetLegendLocation(sgLegendLeft);
+        g.SetShowLegend(true);
+        g.SetInvertedYAxis(true);
+        g.SetGridInFront(true);
+        g.SetGridLineControl(sgYPlusXAxis);
+        g.SetGridStyle(sgDot);
+        g.SetNullDataValueX(-999999);
+        g.SetNullDataValueY(-999999);
+        g.SetFontSize(sgSmall);
+        g.SetFixedFonts(true);
+        // Each row a little further along than the one above, as the channels' measurement
+        // points lie; a slow swell with a ripple from column to column, and a gap.
+        for (int s = 0; s < 20; ++s)
+            for (int p = 0; p < columns; ++p) {
+                g.SetXData(s, p, float(p + 1.5 * s));
+                g.SetYData(s, p, float(-0.8 * (s + 1)));
+                const double z = 60 + 40 * std::sin(p * 25.0 / columns) * std::cos(s / 5.0) + s + 3 * std::sin(p * 1.7 + s);
+                g.SetZData(s, p, p / (columns / 10) == 3 && s == 7 ? -999999.0f : float(z));
+            }
+        g.SetManualZAxisLine(4);
+        for (int k = 0; k < 20; ++k)
+            g.SetSubsetColors(k, TColor((k * 12) | (255 - k * 12) << 8 | (k * 37 % 256) << 16));
+        TPEEngine& e = OwnGraphEngine();
+        const TEngineHandle h = g.GethObject();
+        e.MoveWindow(h, 0, 0, 700, 500, false);
+        g.SetPEactions(sgReinitAndReset);
+        const QImage drawn = e.GetMeta(h)->convertToFormat(QImage::Format_RGB32);
+        const QString file = QStringLiteral(QUOREL_TEST_DATA "/section%1.png").arg(columns);
+        const QImage reference = QImage(file).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(reference.size(), drawn.size());
+        const TGraphLayout l = e.Object(h)->Layout;
+        const QRect plot(QPoint(int(l.Left), int(l.Top)), QPoint(int(l.Right) - 1, int(l.Bottom) - 1));
+        int differing = 0, outside = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                if (drawn.pixel(x, y) != reference.pixel(x, y))
+                    ++(plot.contains(x, y) ? differing : outside);
+        EXPECT_EQ(outside, 0);
+        EXPECT_LE(differing, plot.width() * plot.height() / 1000);
+    }
 }
 
 TEST(EngineHandles, NoObjectMeansNothingHappens)
