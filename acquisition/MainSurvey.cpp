@@ -153,11 +153,10 @@ void TMainFrm::BitBtn1Click(QObject*)
     StopRequested = 0;
     Survey.Track.ReferenceLatitudeRad = 0;
     Survey.Track.ReferenceLongitudeRad = 0;
-    // The IP box stays as the instrument's capability left it: an instrument without IP data
-    // must not be programmed for it.
-    const bool ipUsable = IpDataChk->isEnabled();
+    // The IP box follows the instrument's capability: an instrument without IP data must not
+    // be programmed for it.
     EnableControls(VarnokParametersGB, true);
-    IpDataChk->setEnabled(ipUsable);
+    IpDataChk->setEnabled(IpDataUsable);
     EnableControls(StartConfigGB, true);
     ShowVp->setEnabled(true);
     ShowRho->setEnabled(true);
