@@ -247,12 +247,16 @@ TEST_F(LiveWindowTest, GraphsTakeTheirDesignValuesInStoredOrder)
     EXPECT_EQ(callsTo(engine, g2.GethObject(), PEP::NullDataValueX).size(), 0u);
 }
 
-TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBack)
+// The setup file gets back the value it held; only the graphs are bounded.
+TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBackAsRead)
 {
+    const int32_t most = Acquisition::MaxGraphPoints;
     const struct {
         const char* setup;
-        int32_t used;
-    } cases[] = {{"GraphPoints=3", 3}, {"GraphPoints=0", 1}, {"GraphPoints=-7", 1}, {"GraphPoints=2000000000", 10000}, {"", 100}};
+        int32_t used, written;
+    } cases[] = {{"GraphPoints=3", 3, 3},         {"GraphPoints=0", 1, 0},
+                 {"GraphPoints=-7", 1, -7},       {"GraphPoints=20000", 20000, 20000},
+                 {"GraphPoints=2000000000", most, 2000000000}, {"", 100, 100}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setup);
         DropWindow();
@@ -267,7 +271,7 @@ TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBack)
         EXPECT_EQ(w.Survey.GraphPoints, c.used);
         EXPECT_EQ(w.PESGraph1->GetPoints(), c.used);
         EXPECT_EQ(w.PESGraph2->GetPoints(), c.used);
-        EXPECT_EQ(w.SetupIni->ReadInteger("Parameters", "GraphPoints", -1), c.used);
+        EXPECT_EQ(w.SetupIni->ReadInteger("Parameters", "GraphPoints", -1), c.written);
         // Until the first cycle chooses, the section is drawn in Ohm.m, and says so.
         EXPECT_EQ(w.Survey.RhoUnitFactor, 1);
         EXPECT_EQ(w.PESGraph1->GetMainTitle(), "Rho pseudo section (Ohm.m)");
