@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -20,6 +21,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 using Acquisition::TMainFrm;
 
@@ -460,6 +463,38 @@ TEST_F(LiveWindowTest, DisplayKeysSwitchTheDipoleValues)
     w.CycleDisplay();
     EXPECT_EQ(w.VLblx[0]->text(), "10.00");
     EXPECT_EQ(w.InLblx->text(), "1");
+}
+
+// The depth display turns maroon in a cycle whose sounder sentence gives no depth, and black
+// again in the next one that gives a depth.
+TEST_F(LiveSurveyTest, DepthDisplayTurnsMaroonWhileTheSounderGivesNoDepth)
+{
+    Instrument::TInstrumentSetup setup;
+    setup.SounderSentence = [](int cycle) {
+        return cycle == 0 ? QByteArray("$SDDBT,0.0,f,0.00,M,0.0,F*00") : Instrument::TTestInstrument::DefaultSounderSentence(cycle);
+    };
+    serve(setup);
+    TMainFrm& w = start();
+    // Every change of the display's ground, with the cycle it happened in.
+    struct GroundWatch : QObject {
+        const TMainFrm& w;
+        std::vector<std::pair<int32_t, std::string>> changes;
+        explicit GroundWatch(const TMainFrm& frm) : w(frm) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            const std::string ground = w.SounderLblx->palette().color(QPalette::Window).name().toStdString();
+            if (e->type() == QEvent::PaletteChange && (changes.empty() || changes.back().second != ground))
+                changes.emplace_back(w.Survey.CycleIndex, ground);
+            return false;
+        }
+    } watch(w);
+    w.SounderLblx->installEventFilter(&watch);
+    run({startWith(dir.File("depth")), stopAfter(3)});
+    powerOn();
+    w.SounderLblx->removeEventFilter(&watch);
+
+    const std::vector<std::pair<int32_t, std::string>> expected = {{0, "#800000"}, {1, "#000000"}};
+    EXPECT_EQ(watch.changes, expected);
 }
 
 // A small survey: two channels, three columns, GPS and sounder. The graphs are set up in the
