@@ -150,8 +150,9 @@ void TMainFrm::BitBtn1Click(QObject*)
 {
     // Preparation. Its failures (a closed link) leave the handler.
     NewSurveyBtn->setEnabled(false);
-    // Cleared first, so that a Stop given during the status download is not lost.
+    // Cleared first, so that a Stop or a Start given during the status download is not lost.
     StopRequested = 0;
+    AcquisitionMode = 0;
     Survey.Track.ReferenceLatitudeRad = 0;
     Survey.Track.ReferenceLongitudeRad = 0;
     // The IP box follows the instrument's capability: an instrument without IP data must not
@@ -172,7 +173,6 @@ void TMainFrm::BitBtn1Click(QObject*)
     ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size()));
     BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime());
     SwitchEnabled = 0;
-    AcquisitionMode = 0;
     PendingMark = 0;
 
     for (;;) {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstring>
+#include <memory>
 
 using Acquisition::TMainFrm;
 
@@ -137,6 +138,34 @@ TEST_F(SurveyTest, IpDataStaysUsableForEverySurveyOfTheConnection)
     EXPECT_EQ(instrument->Count("program 34"), 1); // 15 V without IP
     EXPECT_EQ(instrument->Count("program 47"), 1); // 15 V with IP
     EXPECT_TRUE(instrument->Program().Ip());
+    w.PowerAction->trigger();
+}
+
+// Start given while the survey downloads the instrument's status (the window answers the user
+// between the frames) starts the survey: it is not undone by the end of the preparation.
+TEST_F(SurveyTest, StartDuringTheStatusDownloadIsKept)
+{
+    serve();
+    TMainFrm& w = start();
+    // The second download's frame request: Start is queued before the instrument answers it,
+    // so the window takes it while it waits for that frame or just after it.
+    auto frames = std::make_shared<int>(0);
+    instrument->SetOnEvent([this, frames](const Instrument::TInstrumentEvent& e) {
+        if (e.Name() == "frame 1" && ++*frames == 2)
+            QMetaObject::invokeMethod(frm.get(), [this] {
+                dialogs.AnswerSave(dir.File("early"));
+                frm->Action2->trigger();
+            }, Qt::QueuedConnection);
+    });
+    bool lost = false;
+    run({{[this] { return waitingForStart() || cycles() >= 2; }, [&] {
+        lost = cycles() < 2;
+        w.Action4->trigger();
+    }}});
+    powerOn();
+    instrument->SetOnEvent({});
+    EXPECT_FALSE(lost) << "the survey waited for Start again";
+    EXPECT_GE(instrument->Count("trigger 170"), 2);
     w.PowerAction->trigger();
 }
 
