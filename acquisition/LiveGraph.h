@@ -1,5 +1,6 @@
 #pragma once
 #include "acquisition/Geometry.h"
+#include "graph/engine/GraphEngine.h"
 
 #include <QString>
 #include <array>
@@ -17,10 +18,11 @@ namespace Acquisition {
 
 inline constexpr int GraphChannels = 20;
 
-// Columns of the pseudo-section and points of the profile. A damaged setup file must not make
-// the graphs address a negative column or ask for more memory than the machine has.
+// Columns of the pseudo-section and points of the profile. The setup file's value is written
+// back as read; in memory it is bounded so that the graphs never address a negative column and
+// every channel's row fits in what the graph engine holds.
 inline constexpr int32_t DefaultGraphPoints = 100;
-inline constexpr int32_t MaxGraphPoints = 10000;
+inline constexpr int32_t MaxGraphPoints = int32_t(GraphEngineMaxDataCells / GraphChannels);
 int32_t LimitGraphPoints(int32_t setupValue);
 
 // The running extremes start outside every value a graph can hold.

@@ -91,6 +91,9 @@ public:
     int32_t AutoScale = 1;
     float MinDistance = 0;
     int32_t ModelTagFound = 0;
+    // The instrument's capability code allows IP data; set at connection, and every survey's
+    // preparation enables "IP Data" from it (the end of a survey disables the whole group).
+    bool IpDataUsable = true;
     int32_t DisplayRho = 0;
     QString HelpFile;
     bool TxCheckRunning = false; // the transmitter voltage check is under way

@@ -116,9 +116,11 @@ void TMainFrm::Connect()
     const uint32_t capability = ReadLe32(code);
     EnableControls(RangePanel, false);
     if (capability == CapabilityNoIp) {
+        IpDataUsable = false;
         IpDataChk->setChecked(false);
         IpDataChk->setEnabled(false);
     } else if (capability == CapabilityIp) {
+        IpDataUsable = true;
         IpDataChk->setEnabled(true);
     } else if (capability == CapabilityRange) {
         EnableControls(RangePanel, true);

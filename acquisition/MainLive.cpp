@@ -62,8 +62,9 @@ void TMainFrm::GraphSetUp()
 {
     int32_t points = DefaultGraphPoints;
     if (SetupIni) {
-        points = LimitGraphPoints(SetupIni->ReadInteger(Setup::Parameters, "GraphPoints", DefaultGraphPoints));
-        SetupIni->WriteInteger(Setup::Parameters, "GraphPoints", points);
+        const int32_t read = SetupIni->ReadInteger(Setup::Parameters, "GraphPoints", DefaultGraphPoints);
+        SetupIni->WriteInteger(Setup::Parameters, "GraphPoints", read);
+        points = LimitGraphPoints(read);
     }
     Survey.GraphPoints = points;
     Survey.RhoMax = RhoMaxStart;

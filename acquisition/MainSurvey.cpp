@@ -15,6 +15,7 @@
 #include "platform/Exception.h"
 #include "platform/MinimizeName.h"
 #include "platform/NumberFormat.h"
+#include "views/LayoutTable.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -156,11 +157,10 @@ void TMainFrm::BitBtn1Click(QObject*)
     PendingMark = 0;
     Survey.Track.ReferenceLatitudeRad = 0;
     Survey.Track.ReferenceLongitudeRad = 0;
-    // The IP box stays as the instrument's capability left it: an instrument without IP data
-    // must not be programmed for it.
-    const bool ipUsable = IpDataChk->isEnabled();
+    // The IP box follows the instrument's capability: an instrument without IP data must not
+    // be programmed for it.
     EnableControls(VarnokParametersGB, true);
-    IpDataChk->setEnabled(ipUsable);
+    IpDataChk->setEnabled(IpDataUsable);
     EnableControls(StartConfigGB, true);
     ShowVp->setEnabled(true);
     ShowRho->setEnabled(true);
@@ -537,7 +537,13 @@ void TMainFrm::ReadSentences()
             SounderDepth = 0;
         } else {
             readSentence(length);
-            SounderDepth = track.HandleSounderSentence(SentenceBuffer.data(), static_cast<size_t>(length), DepthOffset).Depth;
+            const DepthResult depth =
+                track.HandleSounderSentence(SentenceBuffer.data(), static_cast<size_t>(length), DepthOffset);
+            SounderDepth = depth.Depth;
+            // Maroon while the sounder gives no depth: what the display shows is then the
+            // last good depth, or none.
+            LayoutTable::SetColours(SounderLblx, SounderLblx->palette().color(QPalette::WindowText),
+                                    depth.ZeroDepth ? QColor(0x80, 0, 0) : QColor(Qt::black));
         }
     }
 }

@@ -10,27 +10,29 @@
 namespace {
 
 // One line of the file: its bytes without the line end, and the end it had (CR LF, a bare LF
-// written by hand, or nothing on a last line). Lines are kept as bytes so that a rewrite gives
-// back every line it does not change exactly as it was, whatever code page wrote it.
+// or a bare CR written by hand, or nothing on a last line). Lines are kept as bytes so that a
+// rewrite gives back every line it does not change exactly as it was, whatever code page
+// wrote it.
 struct Line {
     QByteArray Text;
     QByteArray End;
 };
 
+// A line ends at CR LF, LF or a CR alone, so a file from an editor that ends its lines with CR
+// alone is read line by line too.
 std::vector<Line> splitLines(const QByteArray& bytes)
 {
     std::vector<Line> lines;
     qsizetype pos = 0;
     while (pos < bytes.size()) {
-        const qsizetype lf = bytes.indexOf('\n', pos);
-        const qsizetype stop = lf < 0 ? bytes.size() : lf;
-        Line line{bytes.mid(pos, stop - pos), lf < 0 ? QByteArray() : QByteArray("\n")};
-        if (line.Text.endsWith('\r')) {
-            line.Text.chop(1);
-            line.End.prepend('\r');
-        }
-        lines.push_back(std::move(line));
-        pos = stop + 1;
+        qsizetype stop = pos;
+        while (stop < bytes.size() && bytes[stop] != '\r' && bytes[stop] != '\n')
+            ++stop;
+        qsizetype endSize = stop < bytes.size() ? 1 : 0;
+        if (stop + 1 < bytes.size() && bytes[stop] == '\r' && bytes[stop + 1] == '\n')
+            endSize = 2;
+        lines.push_back(Line{bytes.mid(pos, stop - pos), bytes.mid(stop, endSize)});
+        pos = stop + endSize;
     }
     return lines;
 }
@@ -198,8 +200,11 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     QByteArray data;
     for (size_t i = 0; i < lines.size(); ++i) {
         data += lines[i].Text;
-        // A last line without an end gets one when a line now follows it.
-        data += lines[i].End.isEmpty() && i + 1 < lines.size() ? crlf : lines[i].End;
+        // A line followed by another gets a whole end: a last line without an end, or one
+        // ending in CR alone, would otherwise run into the line now following it for readers
+        // that only end lines at LF.
+        const bool whole = lines[i].End == crlf || lines[i].End == "\n";
+        data += !whole && i + 1 < lines.size() ? crlf : lines[i].End;
     }
     if (!ReplaceFileContent(FileName, data))
         writeError(FileName);

@@ -11,9 +11,11 @@
 // ASCII letters without regard to case; of two sections of one name only the first is read
 // and written. Values are trimmed and lose one pair of enclosing quotes; texts are cut at
 // 2047 characters; values are read in the user's code page, or as Latin-1 where they are not
-// valid in it. New lines end in CR LF. A write replaces a key in place, adds a new key at the
-// end of its section and a new section at the end of the file; the rewrite goes through a
-// temporary file and a rename, or, when none can be made beside the file, in place.
+// valid in it. A line ends at CR LF, LF or a CR alone; new lines end in CR LF, and so does a
+// line that had no end or a CR alone once another line follows it. A write replaces a key in
+// place, adds a new key at the end of its section and a new section at the end of the file;
+// the rewrite goes through a temporary file and a rename, or, when none can be made beside
+// the file, in place.
 class TIniFile {
 public:
     explicit TIniFile(const QString& fileName) : FileName(fileName) {}

@@ -5,6 +5,10 @@
 class QPainter;
 class QImage;
 
+// Cells of an object's data grid (subsets x points) that the engine holds; points beyond it
+// are not allocated, and writes to them are ignored.
+inline constexpr std::int64_t GraphEngineMaxDataCells = std::int64_t(1) << 21;
+
 // Handles of engine objects. An object's handle is also the handle of its (hidden) window, so the
 // control sends its window messages with the same value. 0 means no object.
 using TEngineHandle = std::int32_t;

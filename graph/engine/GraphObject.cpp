@@ -8,7 +8,7 @@ namespace {
 // are ignored rather than allocated.
 constexpr std::int32_t kMaxIndex = 1 << 20;
 constexpr std::int32_t kMaxSubsets = 1024;
-constexpr std::int64_t kMaxCells = 1 << 21;
+constexpr std::int64_t kMaxCells = GraphEngineMaxDataCells;
 // Two-index properties that neither the data nor the table bounds.
 constexpr std::int32_t kMaxFreeIndex = 1024;
 

@@ -162,6 +162,9 @@ TEST_F(ConnectTest, CapabilityCodeSetsTheIpAndRangeControls)
         serve(setup);
         TMainFrm& w = start();
         w.IpDataChk->setChecked(c.ipChecked);
+        // As an earlier connection left it: the window keeps whether IP is usable apart from the
+        // box, which the end of every survey disables with the other parameters.
+        w.IpDataUsable = c.ipEnabledBefore;
         w.IpDataChk->setEnabled(c.ipEnabledBefore);
         connectThenPowerOff([&] {
             EXPECT_EQ(w.Range15Rb->isEnabled(), c.rangeEnabled);

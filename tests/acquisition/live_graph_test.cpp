@@ -1,4 +1,5 @@
 #include "acquisition/LiveGraph.h"
+#include "graph/engine/GraphEngine.h"
 
 #include "platform/NumberFormat.h"
 
@@ -19,11 +20,13 @@ int32_t bgr(int blue, int green, int red) { return (blue << 16) | (green << 8) |
 
 } // namespace
 
-TEST(LiveGraph, GraphPointsStayWithinOneToTenThousand)
+TEST(LiveGraph, GraphPointsStayWithinOneAndWhatTheEngineHoldsForEveryChannel)
 {
+    const int32_t most = int32_t(GraphEngineMaxDataCells / GraphChannels);
     const struct {
         int32_t setup, used;
-    } cases[] = {{100, 100}, {1, 1}, {0, 1}, {-5, 1}, {INT_MIN, 1}, {10000, 10000}, {10001, 10000}, {INT_MAX, 10000}};
+    } cases[] = {{100, 100}, {1, 1}, {0, 1}, {-5, 1}, {INT_MIN, 1}, {10000, 10000}, {20000, 20000},
+                 {most, most}, {most + 1, most}, {INT_MAX, most}};
     for (const auto& c : cases)
         EXPECT_EQ(LimitGraphPoints(c.setup), c.used) << c.setup;
 }

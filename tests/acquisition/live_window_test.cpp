@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -20,6 +21,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 using Acquisition::TMainFrm;
 
@@ -247,12 +250,16 @@ TEST_F(LiveWindowTest, GraphsTakeTheirDesignValuesInStoredOrder)
     EXPECT_EQ(callsTo(engine, g2.GethObject(), PEP::NullDataValueX).size(), 0u);
 }
 
-TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBack)
+// The setup file gets back the value it held; only the graphs are bounded.
+TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBackAsRead)
 {
+    const int32_t most = Acquisition::MaxGraphPoints;
     const struct {
         const char* setup;
-        int32_t used;
-    } cases[] = {{"GraphPoints=3", 3}, {"GraphPoints=0", 1}, {"GraphPoints=-7", 1}, {"GraphPoints=2000000000", 10000}, {"", 100}};
+        int32_t used, written;
+    } cases[] = {{"GraphPoints=3", 3, 3},         {"GraphPoints=0", 1, 0},
+                 {"GraphPoints=-7", 1, -7},       {"GraphPoints=20000", 20000, 20000},
+                 {"GraphPoints=2000000000", most, 2000000000}, {"", 100, 100}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setup);
         DropWindow();
@@ -267,7 +274,7 @@ TEST_F(LiveWindowTest, GraphPointsAreBoundedAndWrittenBack)
         EXPECT_EQ(w.Survey.GraphPoints, c.used);
         EXPECT_EQ(w.PESGraph1->GetPoints(), c.used);
         EXPECT_EQ(w.PESGraph2->GetPoints(), c.used);
-        EXPECT_EQ(w.SetupIni->ReadInteger("Parameters", "GraphPoints", -1), c.used);
+        EXPECT_EQ(w.SetupIni->ReadInteger("Parameters", "GraphPoints", -1), c.written);
         // Until the first cycle chooses, the section is drawn in Ohm.m, and says so.
         EXPECT_EQ(w.Survey.RhoUnitFactor, 1);
         EXPECT_EQ(w.PESGraph1->GetMainTitle(), "Rho pseudo section (Ohm.m)");
@@ -515,6 +522,38 @@ TEST_F(LiveWindowTest, DisplayKeysSwitchTheDipoleValues)
     w.CycleDisplay();
     EXPECT_EQ(w.VLblx[0]->text(), "10.00");
     EXPECT_EQ(w.InLblx->text(), "1");
+}
+
+// The depth display turns maroon in a cycle whose sounder sentence gives no depth, and black
+// again in the next one that gives a depth.
+TEST_F(LiveSurveyTest, DepthDisplayTurnsMaroonWhileTheSounderGivesNoDepth)
+{
+    Instrument::TInstrumentSetup setup;
+    setup.SounderSentence = [](int cycle) {
+        return cycle == 0 ? QByteArray("$SDDBT,0.0,f,0.00,M,0.0,F*00") : Instrument::TTestInstrument::DefaultSounderSentence(cycle);
+    };
+    serve(setup);
+    TMainFrm& w = start();
+    // Every change of the display's ground, with the cycle it happened in.
+    struct GroundWatch : QObject {
+        const TMainFrm& w;
+        std::vector<std::pair<int32_t, std::string>> changes;
+        explicit GroundWatch(const TMainFrm& frm) : w(frm) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            const std::string ground = w.SounderLblx->palette().color(QPalette::Window).name().toStdString();
+            if (e->type() == QEvent::PaletteChange && (changes.empty() || changes.back().second != ground))
+                changes.emplace_back(w.Survey.CycleIndex, ground);
+            return false;
+        }
+    } watch(w);
+    w.SounderLblx->installEventFilter(&watch);
+    run({startWith(dir.File("depth")), stopAfter(3)});
+    powerOn();
+    w.SounderLblx->removeEventFilter(&watch);
+
+    const std::vector<std::pair<int32_t, std::string>> expected = {{0, "#800000"}, {1, "#000000"}};
+    EXPECT_EQ(watch.changes, expected);
 }
 
 // A small survey: two channels, three columns, GPS and sounder. The graphs are set up in the

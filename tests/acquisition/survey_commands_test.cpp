@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstring>
+#include <memory>
 
 using Acquisition::TMainFrm;
 using Instrument::TFault;
@@ -107,6 +108,40 @@ TEST_F(SurveyTest, StopThenNewSurveyStartsAgainFromTheStatus)
     w.PowerAction->trigger();
     EXPECT_EQ(ActivePort->GetState(), 0);
     EXPECT_FALSE(w.ConnectGb->isHidden());
+}
+
+// An instrument whose code offers the input range (and says nothing of IP) keeps "IP Data"
+// usable for every survey of the connection: the end of a survey disables the parameters, and
+// the next survey's preparation must not take that for the instrument's word.
+TEST_F(SurveyTest, IpDataStaysUsableForEverySurveyOfTheConnection)
+{
+    Instrument::TInstrumentSetup setup;
+    setup.Capability = 0x10000003;
+    serve(setup);
+    TMainFrm& w = start();
+    std::vector<bool> usable;
+    // Start, the user first clicking "IP Data" or not, noting whether the box could be used.
+    const auto startWithIp = [&](const QString& file, bool clickIp) {
+        return Step{[this] { return waitingForStart(); }, [&, this, file, clickIp] {
+                        usable.push_back(w.IpDataChk->isEnabled());
+                        if (clickIp)
+                            w.IpDataChk->click();
+                        dialogs.AnswerSave(file);
+                        w.Action2->trigger();
+                    }};
+    };
+    ASSERT_FALSE(w.IpDataChk->isChecked());
+    run({startWithIp(dir.File("first"), false), stopAfter(2)});
+    powerOn();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+    EXPECT_FALSE(w.IpDataChk->isEnabled()); // with the other parameters, until the next survey
+    run({startWithIp(dir.File("second"), true), stopAfter(instrument->Cycles() + 2)});
+    w.NewSurveyBtn->click();
+    EXPECT_EQ(usable, std::vector<bool>({true, true}));
+    EXPECT_EQ(instrument->Count("program 34"), 1); // 15 V without IP
+    EXPECT_EQ(instrument->Count("program 47"), 1); // 15 V with IP
+    EXPECT_TRUE(instrument->Program().Ip());
+    w.PowerAction->trigger();
 }
 
 // Stop given while the instrument is being programmed (here as soon as it has taken the

@@ -179,6 +179,40 @@ TEST_F(IniFileTest, AWriteLeavesEveryOtherLineByteForByte)
     EXPECT_TRUE(readAll(path).startsWith("; donn\xE9" "es du bateau\r\n"));
 }
 
+// Whatever ends the lines, every key reads, a key added after the last line reads back, and
+// the key that was on the last line keeps its value.
+TEST_F(IniFileTest, EveryLineEndReadsAndTakesANewKeyAfterTheLastLine)
+{
+    const struct {
+        const char* name;
+        QByteArray before, after; // after: the file once GraphPoints is added, then Port set
+    } cases[] = {
+        {"CR LF", "[Communication]\r\nPort=3\r\n[Parameters]\r\nRemoteDelay=12\r\n",
+         "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+        {"LF", "[Communication]\nPort=3\n[Parameters]\nRemoteDelay=12\n",
+         "[Communication]\nPort=4\n[Parameters]\nRemoteDelay=12\nGraphPoints=20000\r\n"},
+        {"bare CR last", "[Communication]\r\nPort=3\r\n[Parameters]\r\nRemoteDelay=12\r",
+         "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+        {"none", "[Communication]\r\nPort=3\r\n[Parameters]\r\nRemoteDelay=12",
+         "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+        {"CR only", "[Communication]\rPort=3\r[Parameters]\rRemoteDelay=12\r",
+         "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.File("ends.ini");
+        writeBytes(path, c.before);
+        TIniFile ini(path);
+        EXPECT_EQ(ini.ReadInteger("Communication", "Port", 1), 3) << c.name;
+        EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteDelay", 0), 12) << c.name;
+        ini.WriteInteger("Parameters", "GraphPoints", 20000);
+        ini.WriteInteger("Communication", "Port", 4);
+        EXPECT_EQ(ini.ReadInteger("Parameters", "GraphPoints", 100), 20000) << c.name;
+        EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteDelay", 0), 12) << c.name;
+        EXPECT_EQ(ini.ReadInteger("Communication", "Port", 1), 4) << c.name;
+        EXPECT_EQ(readAll(path), c.after) << c.name;
+    }
+}
+
 TEST_F(IniFileTest, NamesMatchOnTheirAsciiLetters)
 {
     const QString path = dir.File("names.ini");
