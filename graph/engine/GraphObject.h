@@ -68,6 +68,7 @@ public:
         TGraphLayout Full;               // the axes before the first zoom
         bool HorzBar = false, VertBar = false;
         std::int32_t HorzPos = 1, VertPos = 1;
+        std::int32_t WheelRest = 0;      // wheel distance short of a line
     } Ui;
 
 private:
