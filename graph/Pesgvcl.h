@@ -1,6 +1,7 @@
 #pragma once
 #include "graph/PesgvclProperties.h"
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -210,7 +211,7 @@ private:
     bool painting_ = false;
     bool windowMade_ = false;
     // The drag over the control: what it drags, where it is and whether a drop would be taken.
-    QObject* dragSource_ = nullptr;
+    QPointer<QObject> dragSource_;
     QPoint dragAt_;
     bool dropAccepted_ = false;
 };

@@ -15,6 +15,13 @@ TPEEngine& OwnGraphEngine()
 
 namespace {
 IGraphEngine* current = nullptr;
+
+// The object's window less its own scroll bars: the size of its image.
+QSize ClientSize(const TGraphObject& o)
+{
+    return QSize(std::max(1, o.Rect.Width() - (o.Ui.VertBar ? ScrollBarExtent() : 0)),
+                 std::max(1, o.Rect.Height() - (o.Ui.HorzBar ? ScrollBarExtent() : 0)));
+}
 } // namespace
 
 IGraphEngine& GraphEngine() { return current ? *current : OwnGraphEngine(); }
@@ -100,8 +107,8 @@ void TPEEngine::Rebuild(TGraphObject& o)
 
 void TPEEngine::DrawImage(TGraphObject& o)
 {
-    const int w = std::max(1, o.Rect.Width() - (o.Ui.VertBar ? ScrollBarExtent() : 0));
-    const int h = std::max(1, o.Rect.Height() - (o.Ui.HorzBar ? ScrollBarExtent() : 0));
+    const QSize client = ClientSize(o);
+    const int w = client.width(), h = client.height();
     // Custom grid numbers: the control's window is asked for each text through the record.
     const TEngineHandle handle = o.Handle;
     const TGridLabelFn custom = [this, handle](int axisType, double value, const QString& text) {
@@ -170,7 +177,8 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
     TGraphObject* o = Object(h);
     if (!o)
         return;
-    const int w = std::max(1, o->Rect.Width()), hgt = std::max(1, o->Rect.Height());
+    const QSize client = ClientSize(*o);
+    const int w = client.width(), hgt = client.height();
     o->Cache = QImage(w, hgt, QImage::Format_RGB32);
     o->Cache.fill(EngineColor(std::uint32_t(o->Int(PEP::DeskColor))));
     if (!o->Image.isNull()) {

@@ -566,7 +566,12 @@ TEST_F(EngineInputTest, TheImageFillsTheClientAreaBesideTheScrollBars)
     const QRect client(0, 0, vert.left(), horz.top());
     const QImage image = engine.Object(g->GethObject())->Image.convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(image.size(), client.size());
-    EXPECT_EQ(g->grab(client).toImage().convertToFormat(QImage::Format_RGB32), image);
+    // Directly, through a memory bitmap, and through the engine's cached bitmap.
+    for (auto [prepare, cache] : {std::pair{false, false}, {true, false}, {true, true}}) {
+        g->SetPrepareImages(prepare);
+        g->SetCacheBmp(cache);
+        EXPECT_EQ(g->grab(client).toImage().convertToFormat(QImage::Format_RGB32), image) << prepare << cache;
+    }
 }
 
 // Which parts of the control were painted, and how many times.
