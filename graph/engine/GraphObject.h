@@ -57,6 +57,7 @@ public:
     TRect Rect;
     bool Visible = true;
     QImage Image; // null until first built
+    QImage Spare; // the image shown before, drawn over by the next build
     TGraphLayout Layout;
     QImage Cache;
     std::int32_t CacheHandle = 0;

@@ -49,6 +49,7 @@ TEngineHandle TPEEngine::Create(std::int32_t kindOrSource, std::int32_t, const T
         o = std::make_unique<TGraphObject>(*source);
         o->Rect = r;
         o->Image = QImage();
+        o->Spare = QImage();
         o->Layout = TGraphLayout{};
         o->Cache = QImage();
         o->CacheHandle = 0;
@@ -127,7 +128,10 @@ void TPEEngine::DrawImage(TGraphObject& o)
     };
     // The image and its layout are drawn aside and replace the shown ones together at the end, so
     // that the picture being painted and the one clicks are mapped against never part.
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    // The image before the shown one is drawn over again when nothing else holds it any more.
+    QImage image = std::move(o.Spare);
+    if (image.size() != QSize(w, h) || !image.isDetached())
+        image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
     TGraphLayout layout;
     {
         struct TDrawing {
@@ -145,7 +149,8 @@ void TPEEngine::DrawImage(TGraphObject& o)
     TGraphObject* alive = Object(handle);
     if (!alive)
         return;
-    alive->Image = std::move(image);
+    std::swap(alive->Image, image);
+    alive->Spare = std::move(image);
     alive->Layout = layout;
     const std::int32_t one = 1;
     alive->WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
