@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 
 // Colour values keep the Windows form 0x00BBGGRR (red in the low byte); a negative value names a
@@ -27,6 +28,17 @@ struct TRect {
 struct TPoint {
     std::int32_t X = 0, Y = 0;
 };
+
+// How many of the first bytes of a UTF-8 text fit in at most max bytes without cutting a character.
+inline std::size_t Utf8FitLength(const char* bytes, std::size_t size, std::size_t max)
+{
+    if (size <= max)
+        return size;
+    std::size_t n = max;
+    while (n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
+}
 
 // The enumeration types of the properties; each value passes to the engine as its ordinal, except
 // for the three remapped types (see EngineCodes in graph/PropertyAccess.h).

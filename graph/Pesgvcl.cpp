@@ -1,6 +1,10 @@
 #include "Pesgvcl.h"
 #include "graph/engine/EngineProperties.h"
+#include <QCursor>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -24,6 +28,7 @@ PESGraph::PESGraph(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::ClickFocus);
     setMinimumSize(kMinSize, kMinSize);
     setMouseTracking(true); // every move reaches the engine, pressed or not
+    setAcceptDrops(true);   // OnDragOver decides what is taken
     vertBar_ = new QScrollBar(Qt::Vertical, this);
     horzBar_ = new QScrollBar(Qt::Horizontal, this);
     for (QScrollBar* bar : {vertBar_, horzBar_}) {
@@ -162,9 +167,17 @@ void PESGraph::resizeEvent(QResizeEvent* ev)
 
 void PESGraph::PlaceScrollBars()
 {
-    const int extent = vertBar_->sizeHint().width();
-    vertBar_->setGeometry(width() - extent, 0, extent, height() - (horzBar_->isVisible() ? extent : 0));
-    horzBar_->setGeometry(0, height() - extent, width() - (vertBar_->isVisible() ? extent : 0), extent);
+    const int extent = ScrollBarExtent();
+    vertBar_->setGeometry(width() - extent, 0, extent, height() - (horzBar_->isHidden() ? 0 : extent));
+    horzBar_->setGeometry(0, height() - extent, width() - (vertBar_->isHidden() ? 0 : extent), extent);
+}
+
+QRect PESGraph::ClientRect() const
+{
+    // The scroll bars stand beside the client area, never over it.
+    const int extent = ScrollBarExtent();
+    return QRect(0, 0, std::max(0, width() - (vertBar_->isHidden() ? 0 : extent)),
+                 std::max(0, height() - (horzBar_->isHidden() ? 0 : extent)));
 }
 
 void PESGraph::WMSize()
@@ -187,7 +200,7 @@ void PESGraph::WMPaint()
 {
     QPainter dc(this);
     if (hObject == 0) {
-        dc.fillRect(rect(), palette().window());
+        dc.fillRect(ClientRect(), palette().window());
         return;
     }
     IGraphEngine& e = GraphEngine();
@@ -220,8 +233,12 @@ void PESGraph::PaintImage(QPainter& dc)
 {
     IGraphEngine& e = GraphEngine();
     const TEngineHandle h = hObject;
-    ImageMetafile = e.GetMeta(h);
-    PaintRect = TRect{0, 0, width(), height()};
+    // The image is held here for the whole paint: nothing a handler does meanwhile frees it.
+    const QImage* meta = e.GetMeta(h);
+    const QImage image = meta ? *meta : QImage();
+    ImageMetafile = meta ? &image : nullptr;
+    const QRect client = ClientRect();
+    PaintRect = TRect{0, 0, client.width(), client.height()};
     PrepareImagesFlag = e.GetInt(h, PEP::PrepareImages);
     ImageChanged = e.GetInt(h, PEP_IMAGECHANGED);
     CacheBmpFlag = e.GetInt(h, PEP::CacheBmp);
@@ -261,7 +278,7 @@ void PESGraph::PaintImage(QPainter& dc)
         }
     } else {
         if (!ImageMetafile)
-            dc.fillRect(rect(), palette().window());
+            dc.fillRect(client, palette().window());
         playImage(dc);
     }
 
@@ -376,20 +393,21 @@ void PESGraph::mousePressEvent(QMouseEvent* e)
     const std::intptr_t l = PointParam(e->position().toPoint());
     LastMessage = {WM_LBUTTONDOWN, w, l, 0};
     Forward(WM_LBUTTONDOWN, w, l);
-    HotSpotDispatch(0, e);
+    HotSpotDispatch(0, e, w);
 }
 
 void PESGraph::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton || designing_ || hObject == 0) {
-        InheritedMouseDown(e, true);
+        // Only the left button's double click is a double click of the control.
+        InheritedMouseDown(e, e->button() == Qt::LeftButton);
         return;
     }
     const std::uintptr_t w = KeyState(e->buttons(), e->modifiers());
     const std::intptr_t l = PointParam(e->position().toPoint());
     LastMessage = {WM_LBUTTONDBLCLK, w, l, 0};
     Forward(WM_LBUTTONDBLCLK, w, l);
-    HotSpotDispatch(1, e);
+    HotSpotDispatch(1, e, w);
 }
 
 void PESGraph::mouseReleaseEvent(QMouseEvent* e)
@@ -414,9 +432,10 @@ void PESGraph::mouseReleaseEvent(QMouseEvent* e)
         clickPending_ = false;
 }
 
-void PESGraph::HotSpotDispatch(int dbl, QMouseEvent* e)
+void PESGraph::HotSpotDispatch(int dbl, QMouseEvent* e, std::uintptr_t keys)
 {
-    if (LastMessage.WParam & (MK_RBUTTON | MK_SHIFT | MK_CONTROL | MK_MBUTTON)) {
+    // The press's own key state: the engine's notifications during the press overwrite LastMessage.
+    if (keys & (MK_RBUTTON | MK_SHIFT | MK_CONTROL | MK_MBUTTON)) {
         InheritedMouseDown(e, dbl);
         return;
     }
@@ -485,6 +504,13 @@ void PESGraph::keyPressEvent(QKeyEvent* e)
         LastMessage = {WM_KEYDOWN, std::uintptr_t(key), 1, 0};
         Forward(WM_KEYDOWN, std::uintptr_t(key), 1);
     }
+    // The characters the key typed follow the key itself; Delete types none.
+    if (OnKeyPress)
+        for (QChar c : e->text())
+            if (c != QChar(0x7F)) {
+                QChar typed = c;
+                OnKeyPress(this, typed);
+            }
 }
 
 void PESGraph::keyReleaseEvent(QKeyEvent* e)
@@ -501,14 +527,13 @@ void PESGraph::keyReleaseEvent(QKeyEvent* e)
 
 void PESGraph::wheelEvent(QWheelEvent* e)
 {
-    if (hObject == 0) {
+    // Only a turn of the vertical wheel is the engine's: a sideways one has no distance to give.
+    if (hObject == 0 || e->angleDelta().y() == 0) {
         QWidget::wheelEvent(e);
         return;
     }
-    if (isVisible()) {
-        setFocus(Qt::MouseFocusReason);
-        repaint();
-    }
+    if (isVisible())
+        setFocus(Qt::MouseFocusReason); // what is pending is painted once, with what follows
     const std::uintptr_t w = KeyState(e->buttons(), e->modifiers())
                              | std::uintptr_t(std::uint16_t(std::int16_t(e->angleDelta().y()))) << 16;
     LastMessage = {WM_MOUSEWHEEL, w, 0, 0};
@@ -518,15 +543,15 @@ void PESGraph::wheelEvent(QWheelEvent* e)
 
 void PESGraph::FocusChanged()
 {
-    // Only the ring where the focus frame goes is repainted.
-    const QRect outer = rect();
+    // Only the ring where the focus frame goes is repainted; the base handlers would repaint it all.
+    const QRect outer = ClientRect();
     update(QRegion(outer).xored(QRegion(outer.adjusted(2, 2, -2, -2))));
 }
 
 void PESGraph::focusInEvent(QFocusEvent* e)
 {
     FocusChanged();
-    QWidget::focusInEvent(e);
+    e->accept();
     if (OnEnter)
         OnEnter(this);
 }
@@ -534,7 +559,7 @@ void PESGraph::focusInEvent(QFocusEvent* e)
 void PESGraph::focusOutEvent(QFocusEvent* e)
 {
     FocusChanged();
-    QWidget::focusOutEvent(e);
+    e->accept();
     if (OnExit)
         OnExit(this);
 }
@@ -560,10 +585,8 @@ void PESGraph::OwnBarAction(bool vertical, int action)
 
 void PESGraph::WMScroll(bool vertical, std::uintptr_t wParam, std::intptr_t lParam)
 {
-    if (isVisible()) {
-        setFocus(Qt::OtherFocusReason);
-        repaint();
-    }
+    if (isVisible())
+        setFocus(Qt::OtherFocusReason); // pending repaints merge into one
     LastMessage = {vertical ? WM_VSCROLL : WM_HSCROLL, wParam, lParam, 0};
     const std::uint16_t pos = HiWord(wParam), code = LoWord(wParam);
     if (hObject != 0 && lParam == hObject) {
@@ -572,7 +595,6 @@ void PESGraph::WMScroll(bool vertical, std::uintptr_t wParam, std::intptr_t lPar
             return;
         QScrollBar* bar = vertical ? vertBar_ : horzBar_;
         bar->setValue(pos);
-        repaint();
         int copy = pos;
         const TScrollEvent& handler = vertical ? OnVertScroll : OnHorzScroll;
         if (handler)
@@ -634,7 +656,7 @@ void PESGraph::WMCommand(std::uintptr_t wParam, std::intptr_t lParam)
             OnCustomGridnumbers(this, record.AxisType, record.AxisIndex, record.Number, text);
             // The record keeps 47 bytes and its zero, whatever the handler made of the text.
             std::memset(record.Text, 0, sizeof record.Text);
-            std::memcpy(record.Text, text.data(), std::min<std::size_t>(text.size(), sizeof record.Text - 1));
+            std::memcpy(record.Text, text.data(), Utf8FitLength(text.data(), text.size(), sizeof record.Text - 1));
             e.SetV(hObject, PEP_GRIDNUMBER, &record, 1);
         }
         break;
@@ -666,4 +688,65 @@ std::intptr_t PESGraph::WindowProc(std::uint32_t msg, std::uintptr_t wParam, std
     default: break;
     }
     return 0;
+}
+
+void PESGraph::DragOver(QDropEvent* e, TDragState state)
+{
+    dragSource_ = e->source();
+    dragAt_ = e->position().toPoint();
+    // Nothing is taken without a handler that says so.
+    bool accept = bool(OnDragOver);
+    if (OnDragOver)
+        OnDragOver(this, dragSource_, dragAt_.x(), dragAt_.y(), state, accept);
+    dropAccepted_ = accept;
+    if (accept)
+        e->acceptProposedAction();
+    else if (state == dsDragEnter && OnDragOver)
+        e->accept(); // the handler hears of every move, and may take a drop further on
+    else
+        e->ignore();
+    if (!accept)
+        e->setDropAction(Qt::IgnoreAction);
+}
+
+void PESGraph::dragEnterEvent(QDragEnterEvent* e) { DragOver(e, dsDragEnter); }
+
+void PESGraph::dragMoveEvent(QDragMoveEvent* e) { DragOver(e, dsDragMove); }
+
+void PESGraph::dragLeaveEvent(QDragLeaveEvent* e)
+{
+    e->accept();
+    dropAccepted_ = false;
+    bool accept = true; // nothing is dropped once it left, whatever the handler says
+    if (OnDragOver)
+        OnDragOver(this, dragSource_, dragAt_.x(), dragAt_.y(), dsDragLeave, accept);
+    dragSource_ = nullptr;
+}
+
+void PESGraph::dropEvent(QDropEvent* e)
+{
+    const bool accepted = dropAccepted_;
+    dropAccepted_ = false;
+    dragSource_ = nullptr;
+    if (!accepted) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+    if (OnDragDrop)
+        OnDragDrop(this, e->source(), int(e->position().x()), int(e->position().y()));
+}
+
+void PESGraph::BeginDrag()
+{
+    auto* drag = new QDrag(this);
+    drag->setMimeData(new QMimeData);
+    const Qt::DropAction done = drag->exec(Qt::MoveAction | Qt::CopyAction);
+    QObject* target = done == Qt::IgnoreAction ? nullptr : drag->target();
+    QPoint at;
+    if (auto* widget = qobject_cast<QWidget*>(target))
+        at = widget->mapFromGlobal(QCursor::pos());
+    drag->deleteLater();
+    if (OnEndDrag)
+        OnEndDrag(this, target, at.x(), at.y());
 }

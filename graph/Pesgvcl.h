@@ -1,6 +1,7 @@
 #pragma once
 #include "graph/PesgvclProperties.h"
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -44,6 +45,15 @@ using TCustomMenu = std::function<void(QObject* Sender, int MenuIndex, int Subme
 using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
 using TKeyEvent = std::function<void(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift)>;
+// A character typed on the control; the handler may change it.
+using TKeyPressEvent = std::function<void(QObject* Sender, QChar& Key)>;
+// Dragging over and onto the control, and the end of a drag that the control began. Source is the
+// object dragged (null when it comes from outside the program), Target the one it was dropped on
+// (null when the drag was given up); X and Y are in the coordinates of the control, or the target.
+enum TDragState : std::uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent = std::function<void(QObject* Sender, QObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(QObject* Sender, QObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(QObject* Sender, QObject* Target, int X, int Y)>;
 
 // The windowed graph control that hosts one object of the graph engine. The object keeps the
 // graph's settings and data; the control paints the engine's image and offers the accessors of
@@ -112,6 +122,13 @@ public:
     TMouseEvent OnMouseDown, OnMouseUp;
     TMouseMoveEvent OnMouseMove;
     TKeyEvent OnKeyDown, OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TEndDragEvent OnEndDrag;
+
+    // Drags the control; OnEndDrag tells where it went once the drag is over.
+    void BeginDrag();
 
     // The control's own scroll bars, which follow the engine's.
     QScrollBar* VertScrollBar() const { return vertBar_; }
@@ -133,6 +150,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     TEngineHandle EngineHandle() const override { return hObject; }
 
 private:
@@ -152,14 +173,17 @@ private:
         std::intptr_t Result = 0;
     };
     void Forward(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
-    void HotSpotDispatch(int dblClick, QMouseEvent* event);
+    void HotSpotDispatch(int dblClick, QMouseEvent* event, std::uintptr_t keys);
     void InheritedMouseDown(QMouseEvent* event, bool dblClick);
     void WMScroll(bool vertical, std::uintptr_t wParam, std::intptr_t lParam);
     void WMCommand(std::uintptr_t wParam, std::intptr_t lParam);
     void MirrorScrollBar(bool vertical);
     void PlaceScrollBars();
+    // The window less its scroll bars: where the image goes.
+    QRect ClientRect() const;
     void FocusChanged();
     void OwnBarAction(bool vertical, int action);
+    void DragOver(QDropEvent* event, TDragState state);
 
     TRect PaintRect;
     TEngineHandle hObject = 0;
@@ -186,4 +210,8 @@ private:
     bool designing_ = false;
     bool painting_ = false;
     bool windowMade_ = false;
+    // The drag over the control: what it drags, where it is and whether a drop would be taken.
+    QPointer<QObject> dragSource_;
+    QPoint dragAt_;
+    bool dropAccepted_ = false;
 };

@@ -41,15 +41,10 @@ T FromEngine(std::int32_t code)
 bool TPESGraphProperties::ToStringBuffer(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    qsizetype n = bytes.size();
-    if (n > 255) {
-        n = 255;
-        while (n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80)
-            --n; // never cut through a character
-    }
+    const std::size_t n = Utf8FitLength(bytes.constData(), std::size_t(bytes.size()), 255);
     std::memcpy(StringBuffer, bytes.constData(), std::size_t(n));
     StringBuffer[n] = '\0';
-    return n == bytes.size();
+    return n == std::size_t(bytes.size());
 }
 
 QString TPESGraphProperties::FromStringBuffer()

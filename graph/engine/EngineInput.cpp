@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::int32_t kBarMax = 100; // scroll bars run from 1 to kBarMax
 constexpr int kMinZoomPixels = 4;
+constexpr std::int32_t kWheelNotch = 120; // the wheel distance of one notch, one line
 
 QPointF ToPixel(const TGraphLayout& l, double x, double y)
 {
@@ -247,6 +248,12 @@ void TPEEngine::Scroll(TEngineHandle h, TGraphObject& o, bool vertical, std::uin
     case SB_BOTTOM: next = kBarMax; break;
     default: return;
     }
+    ScrollTo(h, o, vertical, code, next);
+}
+
+void TPEEngine::ScrollTo(TEngineHandle h, TGraphObject& o, bool vertical, std::uint32_t code, std::int32_t next)
+{
+    std::int32_t& current = vertical ? o.Ui.VertPos : o.Ui.HorzPos;
     next = std::clamp(next, 1, kBarMax);
     if (next == current)
         return;
@@ -305,8 +312,19 @@ std::intptr_t TPEEngine::SendMessage(TEngineHandle h, std::uint32_t msg, std::ui
         const int function = o->Int(PEP::MouseWheelFunction);
         if (function == sgMouseWheelDisabled)
             break;
+        // A line for each full notch: the small steps of a touchpad add up to one, and a turn
+        // back forgets what the other way had gathered.
         const std::int16_t delta = std::int16_t(wParam >> 16 & 0xFFFF);
-        Scroll(h, *o, function == sgMouseWheelVertScroll, delta > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+        std::int32_t& rest = o->Ui.WheelRest;
+        if ((rest < 0 && delta > 0) || (rest > 0 && delta < 0))
+            rest = 0;
+        rest += delta;
+        const std::int32_t lines = rest / kWheelNotch;
+        rest -= lines * kWheelNotch;
+        const bool vertical = function == sgMouseWheelVertScroll;
+        if (lines != 0 && (vertical ? o->Ui.VertBar : o->Ui.HorzBar))
+            ScrollTo(h, *o, vertical, lines > 0 ? SB_LINEUP : SB_LINEDOWN,
+                     (vertical ? o->Ui.VertPos : o->Ui.HorzPos) - lines);
         break;
     }
     default: break;

@@ -100,6 +100,9 @@ public:
 };
 
 enum : int { SB_HORZ = 0, SB_VERT = 1 };
+// How thick a window's scroll bar is: the bars take that much of the window from its client area,
+// alike in the control's window and the engine's.
+int ScrollBarExtent();
 
 // The engine that every graph control talks to: our own unless a test installed another.
 IGraphEngine& GraphEngine();

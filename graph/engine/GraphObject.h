@@ -57,6 +57,7 @@ public:
     TRect Rect;
     bool Visible = true;
     QImage Image; // null until first built
+    QImage Spare; // the image shown before, drawn over by the next build
     TGraphLayout Layout;
     QImage Cache;
     std::int32_t CacheHandle = 0;
@@ -68,6 +69,7 @@ public:
         TGraphLayout Full;               // the axes before the first zoom
         bool HorzBar = false, VertBar = false;
         std::int32_t HorzPos = 1, VertPos = 1;
+        std::int32_t WheelRest = 0;      // wheel distance short of a line
     } Ui;
 
 private:

@@ -1,4 +1,6 @@
 #include "GraphEngine.h"
+#include <QApplication>
+#include <QStyle>
 #include <unordered_map>
 
 // Handles count up and are never reused, so a stale handle never reaches a newer window or bitmap.
@@ -46,3 +48,5 @@ QImage* BitmapFromHandle(std::int32_t handle)
     const auto it = Bitmaps().find(handle);
     return it == Bitmaps().end() ? nullptr : it->second;
 }
+
+int ScrollBarExtent() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }

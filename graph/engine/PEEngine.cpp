@@ -15,6 +15,13 @@ TPEEngine& OwnGraphEngine()
 
 namespace {
 IGraphEngine* current = nullptr;
+
+// The object's window less its own scroll bars: the size of its image.
+QSize ClientSize(const TGraphObject& o)
+{
+    return QSize(std::max(1, o.Rect.Width() - (o.Ui.VertBar ? ScrollBarExtent() : 0)),
+                 std::max(1, o.Rect.Height() - (o.Ui.HorzBar ? ScrollBarExtent() : 0)));
+}
 } // namespace
 
 IGraphEngine& GraphEngine() { return current ? *current : OwnGraphEngine(); }
@@ -42,6 +49,7 @@ TEngineHandle TPEEngine::Create(std::int32_t kindOrSource, std::int32_t, const T
         o = std::make_unique<TGraphObject>(*source);
         o->Rect = r;
         o->Image = QImage();
+        o->Spare = QImage();
         o->Layout = TGraphLayout{};
         o->Cache = QImage();
         o->CacheHandle = 0;
@@ -74,9 +82,34 @@ void TPEEngine::Reinitialize(TEngineHandle) {}
 
 void TPEEngine::Rebuild(TGraphObject& o)
 {
-    const int w = std::max(1, o.Rect.Width()), h = std::max(1, o.Rect.Height());
-    if (o.Image.size() != QSize(w, h))
-        o.Image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    // A handler raised while the image is drawn may ask for another image (a resize, an action, a
+    // zoom). That one waits: the running drawing finishes first, then one more follows, which shows
+    // whatever the handlers changed. Asking again during that one asks for nothing new.
+    const TEngineHandle handle = o.Handle;
+    if (building_.count(handle)) {
+        rebuildAsked_.insert(handle);
+        return;
+    }
+    struct TBuilding {
+        TPEEngine& e;
+        TEngineHandle h;
+        ~TBuilding()
+        {
+            e.building_.erase(h);
+            e.rebuildAsked_.erase(h);
+        }
+    } building{*this, handle};
+    building_.insert(handle);
+    DrawImage(o);
+    if (rebuildAsked_.erase(handle) != 0)
+        if (TGraphObject* alive = Object(handle))
+            DrawImage(*alive);
+}
+
+void TPEEngine::DrawImage(TGraphObject& o)
+{
+    const QSize client = ClientSize(o);
+    const int w = client.width(), h = client.height();
     // Custom grid numbers: the control's window is asked for each text through the record.
     const TEngineHandle handle = o.Handle;
     const TGridLabelFn custom = [this, handle](int axisType, double value, const QString& text) {
@@ -84,8 +117,8 @@ void TPEEngine::Rebuild(TGraphObject& o)
         if (!obj)
             return text;
         TGridNumberRecord r{axisType, 0, value, {}};
-        const QByteArray bytes = text.toUtf8().left(int(sizeof r.Text) - 1);
-        std::memcpy(r.Text, bytes.constData(), std::size_t(bytes.size()));
+        const QByteArray bytes = text.toUtf8();
+        std::memcpy(r.Text, bytes.constData(), Utf8FitLength(bytes.constData(), std::size_t(bytes.size()), sizeof r.Text - 1));
         obj->WriteScalar(*FindEngineProperty(PEP_GRIDNUMBER), &r);
         Notify(handle, PEWN_CUSTOMGRIDNUMBERS);
         if (!(obj = Object(handle)))
@@ -93,6 +126,13 @@ void TPEEngine::Rebuild(TGraphObject& o)
         obj->ReadScalar(*FindEngineProperty(PEP_GRIDNUMBER), &r);
         return QString::fromUtf8(r.Text, qsizetype(strnlen(r.Text, sizeof r.Text)));
     };
+    // The image and its layout are drawn aside and replace the shown ones together at the end, so
+    // that the picture being painted and the one clicks are mapped against never part.
+    // The image before the shown one is drawn over again when nothing else holds it any more.
+    QImage image = std::move(o.Spare);
+    if (image.size() != QSize(w, h) || !image.isDetached())
+        image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    TGraphLayout layout;
     {
         struct TDrawing {
             TPEEngine& e;
@@ -103,13 +143,17 @@ void TPEEngine::Rebuild(TGraphObject& o)
                     e.destroyed_.clear();
             }
         } drawing(*this);
-        QPainter p(&o.Image);
-        RenderGraph(o, p, w, h, o.Layout, custom);
+        QPainter p(&image);
+        RenderGraph(o, p, w, h, layout, custom);
     }
-    if (!Object(handle))
+    TGraphObject* alive = Object(handle);
+    if (!alive)
         return;
+    std::swap(alive->Image, image);
+    alive->Spare = std::move(image);
+    alive->Layout = layout;
     const std::int32_t one = 1;
-    o.WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
+    alive->WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
 }
 
 void TPEEngine::ResetImage(TEngineHandle h, std::int32_t, std::int32_t)
@@ -138,7 +182,8 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
     TGraphObject* o = Object(h);
     if (!o)
         return;
-    const int w = std::max(1, o->Rect.Width()), hgt = std::max(1, o->Rect.Height());
+    const QSize client = ClientSize(*o);
+    const int w = client.width(), hgt = client.height();
     o->Cache = QImage(w, hgt, QImage::Format_RGB32);
     o->Cache.fill(EngineColor(std::uint32_t(o->Int(PEP::DeskColor))));
     if (!o->Image.isNull()) {
@@ -382,6 +427,6 @@ void TPEEngine::MoveWindow(TEngineHandle h, std::int32_t x, std::int32_t y, std:
     const bool resized = width != o->Rect.Width() || height != o->Rect.Height();
     o->Rect = TRect{x, y, x + width, y + height};
     // The image follows the window's size, so that a repaint never stretches an old one.
-    if (resized && !o->Image.isNull())
+    if (resized && (!o->Image.isNull() || building_.count(h)))
         Rebuild(*o);
 }

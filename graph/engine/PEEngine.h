@@ -3,6 +3,7 @@
 #include "GraphObject.h"
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 class QPrinter;
@@ -70,6 +71,7 @@ public:
 
 private:
     void Rebuild(TGraphObject& o);
+    void DrawImage(TGraphObject& o);
     bool SaveImage(TEngineHandle h, const TActionPair* size, const char* fileName, const char* format);
     void ToClipboard(TEngineHandle h, const TActionPair* size);
     void Print(TGraphObject& o, QPrinter& printer);
@@ -79,12 +81,15 @@ private:
     void EndZoomFrame(TEngineHandle h, TGraphObject& o);
     void UndoZoom(TEngineHandle h, TGraphObject& o);
     void Scroll(TEngineHandle h, TGraphObject& o, bool vertical, std::uint32_t code, std::int32_t pos);
+    void ScrollTo(TEngineHandle h, TGraphObject& o, bool vertical, std::uint32_t code, std::int32_t next);
     void ApplyScroll(TGraphObject& o);
 
     std::map<TEngineHandle, std::unique_ptr<TGraphObject>> objects_;
     // Objects destroyed by a handler while an image was being drawn go when the drawing ends.
     std::vector<std::unique_ptr<TGraphObject>> destroyed_;
     int drawing_ = 0;
+    // Objects whose image is being drawn, and those of them asked for another image meanwhile.
+    std::set<TEngineHandle> building_, rebuildAsked_;
     TEngineHandle next_ = 0x10000;
 };
 

@@ -2,6 +2,8 @@
 #include "graph/Pesgvcl.h"
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QPaintEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -428,6 +430,285 @@ TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileAScrolledViewIsDrawn)
     EXPECT_EQ(engine.Object(h), nullptr);
     const auto events = Take();
     EXPECT_EQ(std::find(events.begin(), events.end(), "HorzScroll 3 0"), events.end());
+}
+
+} // namespace
+
+namespace {
+
+// The image the engine shows, against the same graph drawn afresh at the same size: they differ
+// when the image was drawn from a state that no longer holds.
+bool ImageShowsTheCurrentState(TRecordingEngine& engine, TEngineHandle h)
+{
+    const QImage shown = engine.Object(h)->Image.convertToFormat(QImage::Format_RGB32);
+    return !shown.isNull() && shown == engine.Render(h, shown.width(), shown.height());
+}
+
+TEST_F(EngineInputTest, HandlersRedrawingWhileTheImageIsDrawnGetOneRedrawAfterIt)
+{
+    auto drag = [this](QPoint from, QPoint to) {
+        Press(g, from);
+        Move(g, to, Qt::LeftButton);
+        Release(g, to);
+    };
+    const std::vector<std::pair<std::string, std::function<void(bool)>>> cases = {
+        {"resize", [this](bool first) { if (first) g->resize(360, 240); }},
+        {"reinit and reset", [this](bool) { g->SetPEactions(sgReinitAndReset); }},
+        {"drag zoom", [&](bool first) { if (first) drag(At(2, 7), At(6, 3)); }},
+    };
+    g->SetAllowZooming(sgHorzZooming);
+    g->SetScrollingHorzZoom(false);
+    g->SetAllowGraphHotSpots(true);
+    g->SetCustomGridNumbersX(true);
+    for (const auto& [name, act] : cases) {
+        SCOPED_TRACE(name);
+        g->SetPEactions(sgUndoZoom);
+        int raised = 0;
+        g->OnCustomGridnumbers = [&, act = act](QObject*, int, int, double, std::string&) { act(++raised == 1); };
+        g->SetPEactions(sgReinitAndReset);
+        g->OnCustomGridnumbers = nullptr;
+        QApplication::processEvents();
+        const TEngineHandle h = g->GethObject();
+        EXPECT_LT(raised, 100); // the redraw asked for from inside ran once, not without end
+        EXPECT_EQ(engine.Object(h)->Image.size(), g->size());
+        EXPECT_TRUE(ImageShowsTheCurrentState(engine, h));
+        // A click maps through the layout of the image on screen, which follows the zoom.
+        const TGraphLayout l = engine.Object(h)->Layout;
+        if (g->GetZoomMode()) {
+            EXPECT_DOUBLE_EQ(l.XMin, g->GetZoomMinX());
+            EXPECT_DOUBLE_EQ(l.XMax, g->GetZoomMaxX());
+        }
+        layout = l;
+        Take();
+        Press(g, At(l.XMin + (l.XMax - l.XMin) / 4, 5));
+        Release(g, At(l.XMin + (l.XMax - l.XMin) / 4, 5));
+        const auto events = Take();
+        ASSERT_FALSE(events.empty());
+        std::istringstream graph(events.front());
+        std::string kind;
+        int dbl = 0, axis = 0;
+        double x = 0;
+        graph >> kind >> dbl >> axis >> x;
+        EXPECT_EQ(kind, "Graph");
+        EXPECT_NEAR(x, l.XMin + (l.XMax - l.XMin) / 4, (l.XMax - l.XMin) / 50);
+    }
+    EXPECT_TRUE(g->GetZoomMode());
+    EXPECT_NEAR(g->GetZoomMinX(), 2, 0.2);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EngineInputTest, AModifiedPressRunsTheBaseHandlingWhileTheEngineMovesItsCursor)
+{
+    g->SetAllowDataHotSpots(true);
+    g->SetCursorMode(sgCrossHair);
+    for (Qt::KeyboardModifiers mods : {Qt::ShiftModifier, Qt::ControlModifier}) {
+        Press(g, At(5, 8), mods);
+        Release(g, At(5, 8));
+        EXPECT_EQ(Take(), (std::vector<std::string>{"PreCursorMove", "CursorMoved", "MouseDown", "Click"}));
+    }
+    Press(g, At(5, 8));
+    Release(g, At(5, 8));
+    EXPECT_EQ(Take(), (std::vector<std::string>{"PreCursorMove", "CursorMoved", "Data 0 0 1"}));
+}
+
+void Wheel(QWidget* w, QPoint delta)
+{
+    QWheelEvent wheel(QPointF(30, 40), QPointF(w->mapToGlobal(QPoint(30, 40))), QPoint(), delta, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &wheel);
+}
+
+TEST_F(InputTest, ASidewaysWheelIsNotTheEngines)
+{
+    Wheel(g, QPoint(120, 0));
+    EXPECT_TRUE(engine.Messages().empty());
+    Wheel(g, QPoint(0, 120));
+    EXPECT_EQ(engine.Messages().back(), (std::vector<std::int64_t>{WM_MOUSEWHEEL, 120 << 16, 0}));
+}
+
+TEST_F(EngineInputTest, TheWheelScrollsAZoomedViewByTheDistanceTurned)
+{
+    g->SetAllowZooming(sgVertZooming);
+    g->SetScrollingVertZoom(true);
+    Press(g, At(2, 7));
+    Move(g, At(6, 4), Qt::LeftButton);
+    Release(g, At(6, 4));
+    const TEngineHandle h = g->GethObject();
+    const std::int32_t start = engine.TPEEngine::GetScrollPos(h, SB_VERT);
+    ASSERT_TRUE(g->VertScrollBar()->isVisible());
+    ASSERT_LT(start, 90);
+    // A touchpad's small steps make a line only together; a full notch is a line.
+    const std::vector<std::pair<int, int>> steps = {{-40, 0}, {-40, 0}, {-40, 1}, {-120, 2}, {-240, 4}, {30, 4}};
+    for (const auto& [delta, lines] : steps) {
+        Wheel(g, QPoint(0, delta));
+        EXPECT_EQ(engine.TPEEngine::GetScrollPos(h, SB_VERT), start + lines) << delta;
+    }
+}
+
+TEST_F(EngineInputTest, TheImageFillsTheClientAreaBesideTheScrollBars)
+{
+    g->SetFocalRect(false);
+    g->SetAllowZooming(sgHorzPlusVertZooming);
+    g->SetScrollingHorzZoom(true);
+    g->SetScrollingVertZoom(true);
+    Press(g, At(2, 7));
+    Move(g, At(6, 4), Qt::LeftButton);
+    Release(g, At(6, 4));
+    QApplication::processEvents();
+    ASSERT_TRUE(g->HorzScrollBar()->isVisible());
+    ASSERT_TRUE(g->VertScrollBar()->isVisible());
+    const QRect horz = g->HorzScrollBar()->geometry(), vert = g->VertScrollBar()->geometry();
+    EXPECT_EQ(horz.bottom(), g->height() - 1);
+    EXPECT_EQ(vert.right(), g->width() - 1);
+    const QRect client(0, 0, vert.left(), horz.top());
+    const QImage image = engine.Object(g->GethObject())->Image.convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(image.size(), client.size());
+    // Directly, through a memory bitmap, and through the engine's cached bitmap.
+    for (auto [prepare, cache] : {std::pair{false, false}, {true, false}, {true, true}}) {
+        g->SetPrepareImages(prepare);
+        g->SetCacheBmp(cache);
+        EXPECT_EQ(g->grab(client).toImage().convertToFormat(QImage::Format_RGB32), image) << prepare << cache;
+    }
+}
+
+// Which parts of the control were painted, and how many times.
+struct TPaintLog : QObject {
+    std::vector<QRegion> Regions;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            Regions.push_back(static_cast<QPaintEvent*>(e)->region());
+        return false;
+    }
+    QRegion All() const
+    {
+        QRegion all;
+        for (const QRegion& r : Regions)
+            all += r;
+        return all;
+    }
+};
+
+TEST_F(InputTest, FocusRepaintsItsRingAndInputLetsRepaintsMerge)
+{
+    host.activateWindow();
+    for (int i = 0; i < 20 && QApplication::activeWindow() != &host; ++i)
+        QApplication::processEvents();
+    QApplication::processEvents();
+    TPaintLog log;
+    g->installEventFilter(&log);
+    g->setFocus();
+    for (int i = 0; i < 20 && !g->hasFocus(); ++i)
+        QApplication::processEvents();
+    ASSERT_TRUE(g->hasFocus());
+    QApplication::processEvents();
+    EXPECT_TRUE(log.All().contains(QPoint(0, 0)));
+    EXPECT_TRUE(log.All().contains(QPoint(299, 199)));
+    EXPECT_FALSE(log.All().contains(QPoint(150, 100)));
+    EXPECT_FALSE(log.All().contains(QPoint(2, 2)));
+
+    // Neither the wheel nor a scroll report paints at once; what they leave is painted once.
+    log.Regions.clear();
+    Wheel(g, QPoint(0, -120));
+    g->Perform(WM_VSCROLL, 5 | 12 << 16, g->GethObject());
+    g->Perform(WM_VSCROLL, 1 | 13 << 16, 0);
+    EXPECT_TRUE(log.Regions.empty());
+    g->update();
+    QApplication::processEvents();
+    EXPECT_EQ(log.Regions.size(), 1u);
+}
+
+TEST_F(InputTest, GridNumberTextIsCutOnAWholeCharacter)
+{
+    TGridNumberRecord record{0, 0, 1.0, "1"};
+    engine.TPEEngine::SetV(g->GethObject(), 3162, &record, 1);
+    g->OnCustomGridnumbers = [](QObject*, int, int, double, std::string& text) { text = std::string(46, 'n') + "\xC3\xA9"; };
+    g->Perform(WM_COMMAND, std::uintptr_t(3979) << 16, g->GethObject());
+    TGridNumberRecord back{};
+    engine.TPEEngine::GetV(g->GethObject(), 3162, &back);
+    EXPECT_EQ(std::string(back.Text), std::string(46, 'n'));
+}
+
+TEST_F(InputTest, OnlyTheLeftButtonDoubleClicks)
+{
+    engine.PassMessages = false;
+    g->OnDblClick = [this](QObject*) { events.push_back("DblClick"); };
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        Mouse(g, QEvent::MouseButtonDblClick, {3, 4}, button, button);
+        EXPECT_EQ(Take(), std::vector<std::string>{"MouseDown"}) << button;
+    }
+    Mouse(g, QEvent::MouseButtonDblClick, {3, 4}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"DblClick", "MouseDown"}));
+}
+
+TEST_F(InputTest, TypedCharactersRaiseKeyPressAfterKeyDown)
+{
+    g->OnKeyDown = [this](QObject*, int& key, Qt::KeyboardModifiers) { events.push_back("KeyDown " + std::to_string(key)); };
+    g->OnKeyPress = [this](QObject*, QChar& key) { events.push_back("KeyPress " + QString(key).toStdString()); };
+    const std::vector<std::tuple<Qt::Key, QString, std::vector<std::string>>> keys = {
+        {Qt::Key_A, "a", {"KeyDown 65", "KeyPress a"}},
+        {Qt::Key_Left, "", {"KeyDown 37"}},
+        {Qt::Key_Delete, "\x7F", {"KeyDown 46"}},
+        {Qt::Key_Escape, "\x1B", {"KeyDown 27", "KeyPress \x1B"}},
+    };
+    for (const auto& [key, text, expected] : keys) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(g, &press);
+        EXPECT_EQ(Take(), expected) << text.toStdString();
+    }
+}
+
+TEST_F(InputTest, DragsOverAndOntoTheControlAskOnDragOver)
+{
+    QMimeData data;
+    QDragEnterEvent unasked(QPoint(10, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &unasked);
+    EXPECT_FALSE(unasked.isAccepted()); // nothing is taken without OnDragOver
+
+    g->OnDragOver = [this](QObject* sender, QObject* source, int x, int y, TDragState state, bool& accept) {
+        EXPECT_EQ(sender, g);
+        EXPECT_EQ(source, nullptr);
+        EXPECT_TRUE(accept);
+        events.push_back("DragOver " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(state));
+        accept = x < 100;
+    };
+    g->OnDragDrop = [this](QObject*, QObject*, int x, int y) {
+        events.push_back("DragDrop " + std::to_string(x) + " " + std::to_string(y));
+    };
+    QDragEnterEvent enter(QPoint(10, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent away(QPoint(150, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &away);
+    EXPECT_FALSE(away.isAccepted());
+    QDropEvent refused(QPointF(150, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &refused);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"DragOver 10 20 0", "DragOver 150 30 2"}));
+
+    QApplication::sendEvent(g, &enter);
+    QDragMoveEvent back(QPoint(40, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &back);
+    EXPECT_TRUE(back.isAccepted());
+    QDropEvent drop(QPointF(40, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(Take(), (std::vector<std::string>{"DragOver 10 20 0", "DragOver 40 50 2", "DragDrop 40 50"}));
+
+    QApplication::sendEvent(g, &enter);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(g, &leave);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"DragOver 10 20 0", "DragOver 10 20 1"}));
+}
+
+TEST_F(InputTest, ADragTheControlBeganEndsWithOnEndDrag)
+{
+    std::vector<std::tuple<QObject*, QObject*, int, int>> ended;
+    g->OnEndDrag = [&](QObject* sender, QObject* target, int x, int y) { ended.emplace_back(sender, target, x, y); };
+    g->BeginDrag(); // nowhere to drop on this screen: the drag is given up
+    EXPECT_EQ(ended, (std::vector<std::tuple<QObject*, QObject*, int, int>>{{g, nullptr, 0, 0}}));
 }
 
 } // namespace
