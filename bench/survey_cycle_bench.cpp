@@ -81,7 +81,8 @@ public:
         const QString log = qEnvironmentVariable("QUOREL_INSTRUMENT_LOG");
         if (!log.isEmpty())
             instrument_.setStandardErrorFile(log);
-        instrument_.start(QUOREL_INSTRUMENT_PROGRAM, log.isEmpty() ? QStringList{"--quiet"} : QStringList{});
+        // The host's own time per cycle is measured: the instrument answers at once.
+        instrument_.start(QUOREL_INSTRUMENT_PROGRAM, log.isEmpty() ? QStringList{"--at-once", "--quiet"} : QStringList{"--at-once"});
         instrument_.waitForReadyRead(10000);
         const QString device = QString::fromLocal8Bit(instrument_.readLine()).trimmed();
         qputenv("QUOREL_COM7", device.toLocal8Bit());
