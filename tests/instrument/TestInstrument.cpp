@@ -598,8 +598,8 @@ void TTestInstrument::cycle(uint8_t mode)
     const bool cut = take(TFaultKind::CutShort, index);
     bool wrongLength = take(TFaultKind::WrongLength, index);
     const bool flip = take(TFaultKind::FlipBits, index);
-    const auto spoil = [&](QByteArray bytes) {
-        if (wrongLength && bytes.size() >= 4) {
+    const auto spoil = [&](QByteArray bytes, bool sentence) {
+        if (sentence && wrongLength && bytes.size() >= 4) {
             const auto byte = [&bytes](int i) { return uint32_t(uint8_t(bytes[i])) << (8 * i); };
             bytes.replace(0, 4, Le32((byte(0) | byte(1) | byte(2) | byte(3)) + 8));
             wrongLength = false;
@@ -611,11 +611,11 @@ void TTestInstrument::cycle(uint8_t mode)
     };
     if (mode & 0x0A) {
         const QByteArray s = setup_.GpsSentence ? setup_.GpsSentence(index) : DefaultGpsSentence(index);
-        answer(TPoint::Gps, spoil(take(TFaultKind::SilentGps, index) ? Le32(0) : EncodeSentence(s)));
+        answer(TPoint::Gps, spoil(take(TFaultKind::SilentGps, index) ? Le32(0) : EncodeSentence(s), true));
     }
     if (mode & 0xA0) {
         const QByteArray s = setup_.SounderSentence ? setup_.SounderSentence(index) : DefaultSounderSentence(index);
-        answer(TPoint::Sounder, spoil(take(TFaultKind::SilentSounder, index) ? Le32(0) : EncodeSentence(s)));
+        answer(TPoint::Sounder, spoil(take(TFaultKind::SilentSounder, index) ? Le32(0) : EncodeSentence(s), true));
     }
     TCycleReadings r = setup_.Readings ? setup_.Readings(p, index) : DefaultReadings(p, setup_.Channels, index);
     if (setup_.Transmitter)
@@ -647,7 +647,7 @@ void TTestInstrument::cycle(uint8_t mode)
         pause(CycleDurationMs(p));
     if (cut)
         blocks.truncate(blocks.size() / 2);
-    answer(TPoint::Readings, spoil(blocks));
+    answer(TPoint::Readings, spoil(blocks, false));
 }
 
 } // namespace Instrument

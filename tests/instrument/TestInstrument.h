@@ -69,6 +69,7 @@ enum class TFaultKind {
     // A cycle spoiled on its way, as by a noisy cable or radio link (Match: cycle number, -1 any):
     CutShort,       // the cycle's bytes stop halfway through its readings
     WrongLength,    // the first relayed sentence's length word claims 8 bytes more than it carries
+                    // (a cycle without sentences is left as it is)
     FlipBits,       // a bit of every eighth byte of the cycle (sentences and readings) is flipped
 };
 

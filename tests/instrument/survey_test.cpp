@@ -177,6 +177,7 @@ TEST(SurveyExchange, SpoiledCycles)
     ASSERT_EQ(s.Opened, 8);
     s.Instrument.AddFault({TFaultKind::CutShort, TPoint::Readings, 0, 1});
     s.Instrument.AddFault({TFaultKind::WrongLength, TPoint::Gps, 1, 1});
+    s.Instrument.AddFault({TFaultKind::WrongLength, TPoint::Gps, 0, 1, 4}); // cycle 4: no sentence to act on
     s.Instrument.AddFault({TFaultKind::FlipBits, TPoint::Readings, 2, 1});
     const QByteArray stray("\x07;\n", 3);
     s.Instrument.AddFault({TFaultKind::Noise, TPoint::Readings, 3, 2, -1, stray, 2});
