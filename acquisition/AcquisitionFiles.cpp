@@ -282,20 +282,35 @@ const char* const TextHeaderLine =
     "Rho 9;M 9;Rho 10;M 10;C1;C2;P1;P2;P3;P4;P5;P6;P7;P8;P9;P10;P11;Latitude;Longitude;In+;In-;"
     "V1+;V1-;V2+;V2-;V3+;V3-;V4+;V4-;V5+;V5-;V6+;V6-;V7+;V7-;V8+;V8-;V9+;V9-;V10+;V10-";
 
+namespace {
+// A sentence field is one field of one line: a ";" or a line feed from a garbled line would
+// add a field or split the row, so each becomes a blank. keepCrAt is the one carriage return
+// the row keeps (the end of the GPS field); any other one would end the line for some readers.
+std::string fieldText(std::string field, std::size_t keepCrAt = std::string::npos)
+{
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        char& ch = field[i];
+        if (ch == ';' || ch == '\n' || (ch == '\r' && i != keepCrAt))
+            ch = ' ';
+    }
+    return field;
+}
+} // namespace
+
 std::string GpsField(const std::string& sentence)
 {
     const std::size_t cr = sentence.find('\r');
     if (sentence.size() > 5 && cr == std::string::npos)
-        return sentence.substr(0, 80);
+        return fieldText(sentence.substr(0, 80));
     if (cr == std::string::npos)
         return {};
-    return sentence.substr(0, cr + 1);
+    return fieldText(sentence.substr(0, cr + 1), cr);
 }
 
 std::string SounderField(const std::string& sentence)
 {
     const std::size_t star = sentence.find('*');
-    return star == std::string::npos ? std::string() : sentence.substr(0, star + 1);
+    return star == std::string::npos ? std::string() : fieldText(sentence.substr(0, star + 1));
 }
 
 std::string TextRows(const DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
@@ -339,18 +354,9 @@ std::string TextRows(const DipoleRecordArray& records, int channelCount, const W
         text += gps;
         text += ';';
         text += sounder;
-        text += ';';
-        text += '\n';
+        text += ";\r\n";
     }
-    // Lines end in CR LF, every line feed of the row included (a sentence may carry one).
-    std::string out;
-    out.reserve(text.size() + 4);
-    for (const char ch : text) {
-        if (ch == '\n')
-            out += '\r';
-        out += ch;
-    }
-    return out;
+    return text;
 }
 
 QString WriteTextHeader(const QString& path)

@@ -107,7 +107,8 @@ struct TextRowContext {
     std::string SounderSentence;
 };
 
-// The cut rules of the two sentence fields.
+// The cut rules of the two sentence fields. A field stays one field of one line: a ";", a line
+// feed or a carriage return inside it becomes a blank (the GPS field's closing CR stays).
 std::string GpsField(const std::string& sentence);
 std::string SounderField(const std::string& sentence);
 

@@ -48,10 +48,10 @@ void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspa
 // The same over another byte read (the survey's, which a stop request can end).
 void ReadReadingBlock(const std::function<void(uint8_t*, int)>& read, std::array<float, WorkspaceSize>& workspace,
                       uint64_t values, int first, int currentAt);
-// After a stop request, how long the instrument may stay quiet before a wait of the survey gives
-// up: longer than a cycle of its pulses takes (pulse time in units of 10 ms), and than the
-// link's own sentence timeout.
-int StopGraceMs(uint16_t remoteTime);
+// How long the instrument may stay quiet inside a cycle (or, after a stop request, before its
+// prompt) before the survey gives the wait up: longer than a cycle of its pulses takes (pulse
+// time in units of 10 ms), and than the link's own sentence timeout.
+int CycleQuietMs(uint16_t remoteTime);
 
 // Quorel's main window: owns the open setup file, the instrument status, the dipole records
 // and the link port; every survey runs inside its handlers.
@@ -274,6 +274,7 @@ public:
         bool SectionFilled = false; // a stored cycle has filled the pseudo-section's rows
         QString BinFileName;
         SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
+        int32_t LostCycles = 0; // cycles given up because the instrument stopped answering
     };
     TSurveyState Survey;
     // Why the last write of an acquisition file failed; empty once a write succeeded again.
@@ -323,6 +324,7 @@ private:
     void StopSequence();
     void TimeoutSignal(bool firstBeep);
     void SetFileProblem(const QString& problem);
+    void ShowSurveyLine();
     QString surveyCaption_;          // the connection line as the survey found it
     bool textHeaderPending_ = false; // the text file's header is still to be written
     int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)

@@ -78,15 +78,16 @@ void offTimeWait(int64_t ms, const int32_t& stopRequested)
     }
 }
 
-// A wait of the survey that a stop request ends once the instrument has gone quiet: bytes that
-// still come (the rest of a cycle) keep it going, a silence longer than the grace ends it.
-class StopWait {
+// How long the instrument has been quiet in a wait of the survey: bytes that still come (the rest
+// of a cycle) keep the wait going, a silence longer than the grace ends it. A wait that only a
+// stop request may end (the prompt's) gives `stopRequested`; without it the silence alone does.
+class QuietWait {
 public:
-    StopWait(const int32_t& stopRequested, int graceMs) : stop_(stopRequested), graceMs_(graceMs) {}
+    QuietWait(int graceMs, const int32_t* stopRequested = nullptr) : stop_(stopRequested), graceMs_(graceMs) {}
     void Heard() { quiet_.invalidate(); }
     bool GiveUp()
     {
-        if (stop_ != 1)
+        if (stop_ && *stop_ != 1)
             return false;
         if (!quiet_.isValid())
             quiet_.start();
@@ -94,16 +95,16 @@ public:
     }
 
 private:
-    const int32_t& stop_;
+    const int32_t* const stop_;
     const int graceMs_;
     QElapsedTimer quiet_;
 };
 
-constexpr const char* StoppedWithoutAnswer = "Stopped: the instrument does not answer";
+constexpr const char* CycleNotAnswered = "the instrument stopped answering in a cycle";
 
 } // namespace
 
-int StopGraceMs(uint16_t remoteTime) { return SentenceByteMs + 4 * 10 * int(remoteTime); }
+int CycleQuietMs(uint16_t remoteTime) { return SentenceByteMs + 4 * 10 * int(remoteTime); }
 
 // The path without its extension: the part of the file name from its last "." on.
 QString WithoutExtension(const QString& path)
@@ -350,6 +351,7 @@ bool TMainFrm::ProgramInstrument()
     AcquisitionBaseName = WithoutExtension(AcquisitionFileName);
     surveyCaption_ = MainGB->text();
     FileProblem.clear();
+    Survey.LostCycles = 0;
     const QString headerProblem = WriteTextHeader(AcquisitionFileName);
     textHeaderPending_ = !headerProblem.isEmpty();
     SetFileProblem(headerProblem);
@@ -413,13 +415,14 @@ bool TMainFrm::ProgramInstrument()
     return true;
 }
 
-// Reads the bytes of a cycle as the link's block read does (no time limit while the link is
-// open, messages processed while waiting), except that a stop request ends the read once the
-// instrument has stayed quiet for longer than a cycle: a user must always be able to stop a
-// survey whose instrument lost step with the host.
+// Reads the bytes of a cycle as the link's block read does (messages processed while waiting),
+// except that a cycle whose bytes stop coming for longer than a cycle can last is given up: a
+// cable or radio link that cut the cycle short would otherwise hold the survey for ever. The
+// link is cleared, so that the next cycle starts in step with its trigger, and the window
+// counts the lost cycle.
 void TMainFrm::ReadCycleBytes(uint8_t* buffer, int count)
 {
-    StopWait wait(StopRequested, StopGraceMs(RemoteTime));
+    QuietWait wait(CycleQuietMs(RemoteTime));
     for (int i = 0; i < count;) {
         if (ActivePort->GetState() <= 0)
             throw Exception(PortErrGetcom);
@@ -431,7 +434,11 @@ void TMainFrm::ReadCycleBytes(uint8_t* buffer, int count)
             buffer[i++] = static_cast<uint8_t>(b);
             wait.Heard();
         } else if (wait.GiveUp()) {
-            throw Exception(StoppedWithoutAnswer);
+            ActivePort->ClearTx();
+            ActivePort->ClearRx();
+            ++Survey.LostCycles;
+            ShowSurveyLine();
+            throw Exception(CycleNotAnswered);
         }
     }
 }
@@ -441,7 +448,7 @@ void TMainFrm::ReadCycleBytes(uint8_t* buffer, int count)
 bool TMainFrm::WaitSurveyPrompt()
 {
     static const QByteArray prompt = ":>";
-    StopWait wait(StopRequested, StopGraceMs(RemoteTime));
+    QuietWait wait(CycleQuietMs(RemoteTime), &StopRequested);
     QByteArray seen;
     for (;;) {
         LinkProcessMessages();
@@ -471,6 +478,9 @@ void TMainFrm::RunCycle()
         if (StopRequested == 1)
             break;
     }
+    // Nothing of the instrument's belongs before the trigger: bytes still held are the rest of a
+    // spoiled cycle (stray bytes, a wrong sentence length), which would shift this one.
+    ActivePort->ClearRx();
     ActivePort->PutCom(static_cast<uint8_t>(AcquisitionMode & 0xFF));
     if (AcquisitionMode == 0x55)
         track.Trip = static_cast<float>(Survey.CycleIndex);
@@ -649,7 +659,12 @@ void TMainFrm::StoreCycle()
 
 void TMainFrm::StopSequence()
 {
-    SetFileProblem(QString()); // the connection line as it was before the survey
+    // The connection line as it was before the survey.
+    const bool noted = !FileProblem.isEmpty() || Survey.LostCycles > 0;
+    FileProblem.clear();
+    Survey.LostCycles = 0;
+    if (noted)
+        ShowSurveyLine();
     try {
         ActivePort->PutCom(0);
         SounderLblx->hide();
@@ -680,9 +695,22 @@ void TMainFrm::SetFileProblem(const QString& problem)
     if (problem == FileProblem)
         return;
     FileProblem = problem;
+    ShowSurveyLine();
+}
+
+// The connection line during a survey: the file problem, if any, and the cycles lost so far.
+void TMainFrm::ShowSurveyLine()
+{
     if (ActivePort && ActivePort->GetState() <= 0)
         return; // the link went down: its line is not ours to write
-    MainGB->setText(problem.isEmpty() ? surveyCaption_ : surveyCaption_ + "  -  " + problem);
+    QString text = surveyCaption_;
+    if (!FileProblem.isEmpty())
+        text += "  -  " + FileProblem;
+    if (Survey.LostCycles > 0)
+        text += QString("  -  %1 cycle%2 lost: the instrument stopped answering")
+                    .arg(Survey.LostCycles)
+                    .arg(Survey.LostCycles == 1 ? "" : "s");
+    MainGB->setText(text);
 }
 
 // --- commands

@@ -84,7 +84,7 @@ public:
         if (!log.isEmpty())
             instrument_.setStandardErrorFile(log);
         // Without pacing: the host's time is measured, not the instrument's.
-        QStringList arguments{"--cycle-ms", "0"};
+        QStringList arguments{"--at-once"};
         if (log.isEmpty())
             arguments << "--quiet";
         instrument_.start(QUOREL_INSTRUMENT_PROGRAM, arguments);

@@ -486,12 +486,27 @@ TEST(TextFile, SentenceCutRules)
     EXPECT_EQ(SounderField("$SDDBT,8.1,f,2.47,M\r\n"), "");
     EXPECT_EQ(SounderField(""), "");
 
-    // A line feed inside a sentence still ends up as CR LF in the file.
+    // A garbled sentence never adds a field nor splits the row.
+    const struct {
+        std::string gps, sounder, fields;
+    } garbled[] = {
+        {"$GPGGA,1;2,3*47\r\n", "$SDDBT,1;2*0B", "$GPGGA,1 2,3*47\r;$SDDBT,1 2*;"},
+        {"$GPGGA,1\n2,3", "$SD\nDBT*", "$GPGGA,1 2,3;$SD DBT*;"},
+        {";;\n;\n;;", "\n;*", "       ;  *;"},
+        {"\n;\r\n", "\r\n*", "  \r;  *;"},
+    };
     TextFixture f;
-    f.ctx.GpsSentence = "$GPGGA,1\n2,3";
-    f.ctx.SounderSentence.clear();
-    const std::string rows = TextRows(f.records, 1, f.w, f.ctx);
-    EXPECT_NE(rows.find(";$GPGGA,1\r\n2,3;;\r\n"), std::string::npos);
+    for (const auto& c : garbled) {
+        f.ctx.GpsSentence = c.gps;
+        f.ctx.SounderSentence = c.sounder;
+        const std::string rows = TextRows(f.records, 12, f.w, f.ctx);
+        const std::string row = ";" + c.fields + "\r\n";
+        SCOPED_TRACE(c.fields);
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 2);
+        EXPECT_EQ(rows.find(row), rows.find("\r\n") + 2 - row.size());
+        EXPECT_EQ(rows.rfind(row), rows.size() - row.size());
+        EXPECT_EQ(fieldsOf(rows.substr(0, rows.find('\n') + 1)), 61);
+    }
 }
 
 namespace {

@@ -147,6 +147,59 @@ TEST_F(ReliabilityTest, NoiseAndAWrongLengthDoNotStopTheSurvey)
     expectLastRecordFromCycle(base, 10, cycles - 1, 10);
 }
 
+// A noisy cable or radio link spoils a cycle now and then: the cycle is cut short, gets stray
+// bytes, a wrong sentence length, flipped bits, or a sentence of garbage. The survey goes on by
+// itself, back in step with the instrument, every stored cycle is whole in both files, and a
+// cycle given up for want of its bytes shows in the connection line for the rest of the survey.
+TEST_F(ReliabilityTest, SpoiledCyclesAreGivenUpAndTheSurveyGoesOn)
+{
+    // Sentences whose bytes hold a ";" and a line feed where the parsers do not look.
+    const auto garbled = [](QByteArray sentence) { return Instrument::EncodeSentence(sentence.insert(sentence.indexOf('*'), ";\n;")); };
+    const auto blanked = [](QByteArray sentence) { return sentence.insert(sentence.indexOf('*'), "   "); };
+    const struct {
+        const char* name;
+        std::vector<TFault> faults;
+        bool gps, sounder;
+        bool lost; // the cycle's bytes stop coming: given up once the instrument stays quiet
+        QByteArray inText = {}; // what the text file holds of the spoiled cycle
+    } cases[] = {
+        {"cut short", {{TFaultKind::CutShort, TPoint::Readings, 2, 1}}, true, true, true},
+        {"wrong sentence length", {{TFaultKind::WrongLength, TPoint::Gps, 2, 1}}, true, false, true},
+        {"stray bytes", {{TFaultKind::Noise, TPoint::Readings, 2, 1, -1, QByteArray("\x07;\n", 3)}}, false, false, false},
+        {"flipped bits", {{TFaultKind::FlipBits, TPoint::Readings, 2, 1}}, true, true, false},
+        {"garbled sentences",
+         {{TFaultKind::Garbage, TPoint::Gps, 2, 1, -1, garbled(TTestInstrument::DefaultGpsSentence(2))},
+          {TFaultKind::Garbage, TPoint::Sounder, 2, 1, -1, garbled(TTestInstrument::DefaultSounderSentence(2))}},
+         true, true, false, blanked(TTestInstrument::DefaultGpsSentence(2)).chopped(1) + ";" +
+                                blanked(TTestInstrument::DefaultSounderSentence(2)).chopped(4) + ";\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        serve();
+        for (const TFault& f : c.faults)
+            instrument->AddFault(f);
+        SurveySetup s;
+        s.Gps = c.gps;
+        s.Sounder = c.sounder;
+        TMainFrm& w = start(s);
+        const QString base = dir.File(QString(c.name).replace(' ', '-'));
+        QString line;
+        run({startWith(base), {[this] { return cycles() >= 6; }, [&] {
+                                   line = w.MainGB->text();
+                                   w.Action4->trigger();
+                               }}});
+        powerOn();
+        const int cycles = instrument->Cycles();
+        ASSERT_GE(cycles, 6);
+        EXPECT_EQ(line.contains("1 cycle lost"), c.lost) << line.toStdString();
+        EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+        EXPECT_GE(expectWholeFiles(base, 10), 4);
+        EXPECT_TRUE(fileBytes(base + ".txt").contains(c.inText));
+        expectLastRecordFromCycle(base, 10, cycles - 1, 10);
+    }
+}
+
 // An instrument whose status reports another channel count: every block is read whole, only the
 // Workspace map's places are written.
 TEST_F(ReliabilityTest, OtherChannelCountsKeepTheWorkspaceAndTheLinkInStep)

@@ -29,6 +29,20 @@ void trimLog(QByteArray& log, qsizetype limit)
         log.remove(0, log.size() - limit);
 }
 
+// Whether a fault acts on the occurrence `seen` (counted from 0) of what it watches.
+bool acts(const TFault& f, int seen)
+{
+    if (seen < f.Skip)
+        return false;
+    int k = seen - f.Skip;
+    if (f.Every > 0) {
+        if (k % f.Every != 0)
+            return false;
+        k /= f.Every;
+    }
+    return f.Times < 0 || k < f.Times;
+}
+
 bool generic(TFaultKind kind)
 {
     return kind == TFaultKind::Silence || kind == TFaultKind::Noise || kind == TFaultKind::Garbage ||
@@ -49,6 +63,12 @@ TTestInstrument::TTestInstrument(TInstrumentSetup setup) : setup_(std::move(setu
 }
 
 TTestInstrument::~TTestInstrument() { Stop(); }
+
+int CycleDurationMs(const TSurveyProgram& program)
+{
+    const int pulseMs = 10 * int(program.PulseTime);
+    return 2 * pulseMs * (program.Switch() ? 2 : 1);
+}
 
 void TTestInstrument::Stop()
 {
@@ -182,8 +202,7 @@ bool TTestInstrument::take(TFaultKind kind, int match, TFault* fault)
     for (Rule& rule : faults_) {
         if (rule.Fault.Kind != kind || (rule.Fault.Match >= 0 && rule.Fault.Match != match))
             continue;
-        const int seen = rule.Seen++;
-        if (seen >= rule.Fault.Skip && (rule.Fault.Times < 0 || seen < rule.Fault.Skip + rule.Fault.Times)) {
+        if (acts(rule.Fault, rule.Seen++)) {
             if (fault)
                 *fault = rule.Fault;
             return true;
@@ -201,6 +220,18 @@ int TTestInstrument::read(int timeoutMs)
         trimLog(received_, setup_.ByteLogLimit);
     }
     return b;
+}
+
+// Holds the instrument's thread for ms, or until the instrument is stopped.
+void TTestInstrument::pause(int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!wire_.Stopped()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(50)));
+    }
 }
 
 QByteArray TTestInstrument::readExact(int count, int timeoutMs)
@@ -224,8 +255,7 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
             const TFault& f = rule.Fault;
             if (!generic(f.Kind) || (f.At != TPoint::Any && f.At != point))
                 continue;
-            const int seen = rule.Seen++;
-            if (seen < f.Skip || (f.Times >= 0 && seen >= f.Skip + f.Times))
+            if (!acts(f, rule.Seen++))
                 continue;
             switch (f.Kind) {
             case TFaultKind::Silence: out.clear(); break;
@@ -564,16 +594,28 @@ void TTestInstrument::cycle(uint8_t mode)
         index = cycles_++;
     }
     event("trigger", mode);
-    if (setup_.CycleMs > 0) // a real instrument takes its pulses' time
-        std::this_thread::sleep_for(std::chrono::milliseconds(setup_.CycleMs));
     const TSurveyProgram p = Program();
+    const bool cut = take(TFaultKind::CutShort, index);
+    bool wrongLength = take(TFaultKind::WrongLength, index);
+    const bool flip = take(TFaultKind::FlipBits, index);
+    const auto spoil = [&](QByteArray bytes, bool sentence) {
+        if (sentence && wrongLength && bytes.size() >= 4) {
+            const auto byte = [&bytes](int i) { return uint32_t(uint8_t(bytes[i])) << (8 * i); };
+            bytes.replace(0, 4, Le32((byte(0) | byte(1) | byte(2) | byte(3)) + 8));
+            wrongLength = false;
+        }
+        if (flip)
+            for (qsizetype i = 0; i < bytes.size(); i += 8)
+                bytes[i] = static_cast<char>(bytes[i] ^ 0x10);
+        return bytes;
+    };
     if (mode & 0x0A) {
         const QByteArray s = setup_.GpsSentence ? setup_.GpsSentence(index) : DefaultGpsSentence(index);
-        answer(TPoint::Gps, take(TFaultKind::SilentGps, index) ? Le32(0) : EncodeSentence(s));
+        answer(TPoint::Gps, spoil(take(TFaultKind::SilentGps, index) ? Le32(0) : EncodeSentence(s), true));
     }
     if (mode & 0xA0) {
         const QByteArray s = setup_.SounderSentence ? setup_.SounderSentence(index) : DefaultSounderSentence(index);
-        answer(TPoint::Sounder, take(TFaultKind::SilentSounder, index) ? Le32(0) : EncodeSentence(s));
+        answer(TPoint::Sounder, spoil(take(TFaultKind::SilentSounder, index) ? Le32(0) : EncodeSentence(s), true));
     }
     TCycleReadings r = setup_.Readings ? setup_.Readings(p, index) : DefaultReadings(p, setup_.Channels, index);
     if (setup_.Transmitter)
@@ -600,7 +642,12 @@ void TTestInstrument::cycle(uint8_t mode)
         if (p.Ip())
             blocks += Floats(fit(r.MinusIp[set]));
     }
-    answer(TPoint::Readings, blocks);
+    // The sentences are relayed at the trigger; the readings follow the pulses.
+    if (setup_.RealTime)
+        pause(CycleDurationMs(p));
+    if (cut)
+        blocks.truncate(blocks.size() / 2);
+    answer(TPoint::Readings, spoil(blocks, false));
 }
 
 } // namespace Instrument

@@ -66,6 +66,11 @@ enum class TFaultKind {
     SilentGps,      // the GPS sentence length is 0
     SilentSounder,  // the sounder sentence length is 0
     NoCurrent,      // both currents of both cable sets are 0
+    // A cycle spoiled on its way, as by a noisy cable or radio link (Match: cycle number, -1 any):
+    CutShort,       // the cycle's bytes stop halfway through its readings
+    WrongLength,    // the first relayed sentence's length word claims 8 bytes more than it carries
+                    // (a cycle without sentences is left as it is)
+    FlipBits,       // a bit of every eighth byte of the cycle (sentences and readings) is flipped
 };
 
 struct TFault {
@@ -75,9 +80,14 @@ struct TFault {
     TPoint At = TPoint::Any;
     int Skip = 0;   // occurrences let through before the fault acts
     int Times = 1;  // occurrences it acts on; -1 for ever
-    int Match = -1; // command byte or frame number it is limited to; -1 any
+    int Match = -1; // command byte, frame number or cycle number it is limited to; -1 any
     QByteArray Bytes = {};
+    int Every = 0;  // > 0: from Skip on, it acts on one occurrence in every Every
 };
+
+// What a real instrument's cycle lasts: a positive and a negative current pulse of the
+// programmed pulse time for each cable set measured (the second set with the switch unit).
+int CycleDurationMs(const TSurveyProgram& program);
 
 struct TInstrumentSetup {
     QByteArray SpeedLine = "38400";         // first identification line
@@ -97,7 +107,9 @@ struct TInstrumentSetup {
     qsizetype ByteLogLimit = 1 << 20;
     // The probe window is widened past the host's byte delay once the instrument has seen it.
     int IdentificationWindowMs = 250;       // after 0x40, silence this long means a probe
-    int CycleMs = 0;                        // time a cycle takes before it answers; 0 at once
+    // A cycle's readings come CycleDurationMs after its trigger (the relayed sentences at once), as
+    // on the water; false: at once, as tests that do not look at the pace want.
+    bool RealTime = false;
     // A download the host has gone silent in ends after this long without a byte. The host's
     // longest pause in a download is its 3 s wait for the total plus a byte delay.
     int DownloadIdleMs = 10000;
@@ -172,6 +184,7 @@ private:
     void block();
     void cycle(uint8_t mode);
     QByteArray readExact(int count, int timeoutMs);
+    void pause(int ms);
 
     void event(const QString& what, int value = -1, const QByteArray& bytes = {});
     bool take(TFaultKind kind, int match, TFault* fault = nullptr);

@@ -148,6 +148,85 @@ TEST(SurveyExchange, FaultsOfACycle)
     EXPECT_EQ(s.Instrument.Program().SwitchWord, 0);
 }
 
+// A cycle lasts a positive and a negative pulse for each cable set measured, whatever else
+// is programmed.
+TEST(SurveyExchange, CycleLastsItsPulses)
+{
+    const struct {
+        uint8_t command;
+        uint16_t pulse; // units of 10 ms
+        int16_t switchWord;
+        int ms;
+    } cases[] = {
+        {48, 15, 0, 300}, {48, 50, 0, 1000}, {47, 25, 0, 500}, {34, 25, 29, 1000}, {49, 800, 29, 32000}, {48, 800, 0, 16000},
+    };
+    for (const auto& c : cases) {
+        TSurveyProgram p;
+        p.Command = c.command;
+        p.PulseTime = c.pulse;
+        p.SwitchWord = c.switchWord;
+        EXPECT_EQ(CycleDurationMs(p), c.ms) << int(c.command) << " " << c.pulse << " " << c.switchWord;
+    }
+}
+
+// Cycles spoiled on the line, each way on its own cycle; a fault with a period acts on every
+// other cycle from its first.
+TEST(SurveyExchange, SpoiledCycles)
+{
+    Survey s;
+    ASSERT_EQ(s.Opened, 8);
+    s.Instrument.AddFault({TFaultKind::CutShort, TPoint::Readings, 0, 1});
+    s.Instrument.AddFault({TFaultKind::WrongLength, TPoint::Gps, 1, 1});
+    s.Instrument.AddFault({TFaultKind::WrongLength, TPoint::Gps, 0, 1, 4}); // cycle 4: no sentence to act on
+    s.Instrument.AddFault({TFaultKind::FlipBits, TPoint::Readings, 2, 1});
+    const QByteArray stray("\x07;\n", 3);
+    s.Instrument.AddFault({TFaultKind::Noise, TPoint::Readings, 3, 2, -1, stray, 2});
+    s.Program(48, false); // 5 V, no IP, no switch unit: 88 bytes of readings
+    const TSurveyProgram p = s.Instrument.Program();
+    const auto readings = [&p](int cycle) {
+        const TCycleReadings r = TTestInstrument::DefaultReadings(p, 10, cycle);
+        auto plus = r.PlusV[0], minus = r.MinusV[0];
+        plus.push_back(r.PlusI[0]);
+        minus.push_back(r.MinusI[0]);
+        return Floats(plus) + Floats(minus);
+    };
+    const auto received = [&s](int count, int byteMs = 3000) {
+        QByteArray b(count, 0);
+        b.resize(s.Port.GetComBuffer(reinterpret_cast<uint8_t*>(b.data()), count, byteMs));
+        return b;
+    };
+
+    s.Port.PutCom(0x5A); // cut short: half the readings, then nothing
+    EXPECT_EQ(s.Sentence(), TTestInstrument::DefaultGpsSentence(0));
+    EXPECT_EQ(received(88), readings(0).left(44));
+
+    s.Port.PutCom(0x5A); // the length word claims 8 bytes more than the sentence has
+    const QByteArray gps = EncodeSentence(TTestInstrument::DefaultGpsSentence(1));
+    const QByteArray cycle1 = received(gps.size() + 88);
+    EXPECT_EQ(cycle1.left(4), Le32(static_cast<uint32_t>(gps.size() - 4 + 8)));
+    EXPECT_EQ(cycle1.mid(4), gps.mid(4) + readings(1));
+    EXPECT_EQ(s.Port.RxCount(), 0);
+
+    s.Port.PutCom(0x5A); // a bit of every eighth byte flipped, the length word's first
+    const QByteArray sentence2 = EncodeSentence(TTestInstrument::DefaultGpsSentence(2));
+    QByteArray expected = sentence2 + readings(2);
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        if ((i < sentence2.size() ? i : i - sentence2.size()) % 8 == 0)
+            expected[i] = static_cast<char>(expected[i] ^ 0x10);
+    EXPECT_EQ(received(int(expected.size())), expected);
+    EXPECT_EQ(s.Port.RxCount(), 0);
+
+    for (int cycle = 3; cycle < 6; ++cycle) { // stray bytes in cycles 3 and 5
+        SCOPED_TRACE(cycle);
+        s.Port.PutCom(0x55);
+        const QByteArray want = (cycle == 4 ? QByteArray() : stray) + readings(cycle);
+        EXPECT_EQ(received(int(want.size())), want);
+        EXPECT_EQ(s.Port.RxCount(), 0);
+    }
+    s.Port.PutCom(0);
+    EXPECT_TRUE(s.Port.WaitPrompt());
+}
+
 // The line the instrument surveys looks like a real one: valid sentences that fit the relay,
 // a depth and a ground that change along the line.
 TEST(SurveyLine, SentencesAndGroundAlongTheLine)
