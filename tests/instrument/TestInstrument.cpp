@@ -29,20 +29,6 @@ void trimLog(QByteArray& log, qsizetype limit)
         log.remove(0, log.size() - limit);
 }
 
-// Whether a fault acts on the occurrence `seen` (counted from 0) of what it watches.
-bool acts(const TFault& f, int seen)
-{
-    if (seen < f.Skip)
-        return false;
-    int k = seen - f.Skip;
-    if (f.Every > 0) {
-        if (k % f.Every != 0)
-            return false;
-        k /= f.Every;
-    }
-    return f.Times < 0 || k < f.Times;
-}
-
 bool generic(TFaultKind kind)
 {
     return kind == TFaultKind::Silence || kind == TFaultKind::Noise || kind == TFaultKind::Garbage ||
@@ -68,6 +54,19 @@ int CycleDurationMs(const TSurveyProgram& program)
 {
     const int pulseMs = 10 * int(program.PulseTime);
     return 2 * pulseMs * (program.Switch() ? 2 : 1);
+}
+
+bool FaultActs(const TFault& f, int seen)
+{
+    if (seen < f.Skip)
+        return false;
+    int k = seen - f.Skip;
+    if (f.Every > 0) {
+        if (k % f.Every != 0)
+            return false;
+        k /= f.Every;
+    }
+    return f.Times < 0 || k < f.Times;
 }
 
 void TTestInstrument::Stop()
@@ -202,7 +201,7 @@ bool TTestInstrument::take(TFaultKind kind, int match, TFault* fault)
     for (Rule& rule : faults_) {
         if (rule.Fault.Kind != kind || (rule.Fault.Match >= 0 && rule.Fault.Match != match))
             continue;
-        if (acts(rule.Fault, rule.Seen++)) {
+        if (FaultActs(rule.Fault, rule.Seen++)) {
             if (fault)
                 *fault = rule.Fault;
             return true;
@@ -255,7 +254,7 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
             const TFault& f = rule.Fault;
             if (!generic(f.Kind) || (f.At != TPoint::Any && f.At != point))
                 continue;
-            if (!acts(f, rule.Seen++))
+            if (!FaultActs(f, rule.Seen++))
                 continue;
             switch (f.Kind) {
             case TFaultKind::Silence: out.clear(); break;

@@ -85,6 +85,9 @@ struct TFault {
     int Every = 0;  // > 0: from Skip on, it acts on one occurrence in every Every
 };
 
+// Whether a fault acts on the occurrence `seen` (counted from 0) of what it watches.
+bool FaultActs(const TFault& fault, int seen);
+
 // What a real instrument's cycle lasts: a positive and a negative current pulse of the
 // programmed pulse time for each cable set measured (the second set with the switch unit).
 int CycleDurationMs(const TSurveyProgram& program);
