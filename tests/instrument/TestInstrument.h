@@ -131,6 +131,7 @@ struct TInstrumentEvent {
     QString What;
     int Value = -1;
     QByteArray Bytes;
+    std::chrono::steady_clock::time_point At = std::chrono::steady_clock::now(); // when it happened
     QString Name() const { return Value < 0 ? What : What + " " + QString::number(Value); }
 };
 
