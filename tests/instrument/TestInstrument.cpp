@@ -197,17 +197,19 @@ void TTestInstrument::event(const QString& what, int value, const QByteArray& by
 
 bool TTestInstrument::take(TFaultKind kind, int match, TFault* fault)
 {
+    // Every rule counts the occurrence, so that one acting does not shift the others' count.
     std::lock_guard lock(mutex_);
+    bool taken = false;
     for (Rule& rule : faults_) {
         if (rule.Fault.Kind != kind || (rule.Fault.Match >= 0 && rule.Fault.Match != match))
             continue;
-        if (FaultActs(rule.Fault, rule.Seen++)) {
+        if (FaultActs(rule.Fault, rule.Seen++) && !taken) {
             if (fault)
                 *fault = rule.Fault;
-            return true;
+            taken = true;
         }
     }
-    return false;
+    return taken;
 }
 
 int TTestInstrument::read(int timeoutMs)
@@ -249,6 +251,8 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
 {
     QByteArray out = bytes;
     {
+        // Every rule counts the answer and every one that acts on it applies, in the order given:
+        // faults switched on together keep their own cycles.
         std::lock_guard lock(mutex_);
         for (Rule& rule : faults_) {
             const TFault& f = rule.Fault;
@@ -263,7 +267,6 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
             case TFaultKind::DropLine: dropped_ = true; break;
             default: break;
             }
-            break;
         }
     }
     if (dropped_) {

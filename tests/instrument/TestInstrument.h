@@ -73,6 +73,8 @@ enum class TFaultKind {
     FlipBits,       // a bit of every eighth byte of the cycle (sentences and readings) is flipped
 };
 
+// Each fault counts the occurrences of what it watches on its own; every fault that acts on
+// an answer applies, in the order added.
 struct TFault {
     TFaultKind Kind;
     // Where it acts; Any for Silence/Noise/Garbage/DropLine means at every answer. The other
