@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -394,6 +395,40 @@ TEST_F(WholeSurveyTest, SentenceTimeoutsAndCyclesWithoutCurrent)
     EXPECT_TRUE(texts.contains("Sounder timeout"));
     EXPECT_EQ(texts.filter("timeout").size(), texts.size());
     expectSurveyFiles(w, file, instrument->Cycles(), before, after, faults);
+}
+
+// An instrument paced as on the water: each cycle's readings come its pulses after the trigger
+// (150 ms pulses, one cable set: 300 ms), well within the host's wait for them, so no cycle is
+// given up and every one is stored; and the host triggers no cycle before the last one's
+// pulses are over.
+TEST_F(WholeSurveyTest, PacedInstrumentLosesNoCycle)
+{
+    TInstrumentSetup setup;
+    setup.RealTime = true;
+    serve(setup);
+    TMainFrm& w = start();
+    const QString file = dir.File("paced");
+    const QDateTime before = QDateTime::currentDateTime();
+    run({startWith(file), stopAfter(3)});
+    powerOn();
+    const QDateTime after = QDateTime::currentDateTime();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+    const int cycles = instrument->Cycles();
+    ASSERT_GE(cycles, 3);
+    EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+    EXPECT_EQ(fileBytes(file + ".bin").size(), 1029 + cycles * 10 * 304 + 1) << "every cycle stored";
+    expectSurveyFiles(w, file, cycles, before, after);
+
+    // Triggers and the stop, each at least a cycle after the trigger before it.
+    const std::chrono::milliseconds cycle(Instrument::CycleDurationMs(instrument->Program()));
+    ASSERT_EQ(cycle.count(), 300);
+    std::vector<std::chrono::steady_clock::time_point> at;
+    for (const Instrument::TInstrumentEvent& e : instrument->Events())
+        if (e.What == "trigger" || e.What == "stop")
+            at.push_back(e.At);
+    ASSERT_EQ(static_cast<int>(at.size()), cycles + 1);
+    for (size_t i = 1; i < at.size(); ++i)
+        EXPECT_GE(at[i] - at[i - 1], cycle) << "cycle " << i - 1;
 }
 
 } // namespace

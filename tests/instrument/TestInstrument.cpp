@@ -29,20 +29,6 @@ void trimLog(QByteArray& log, qsizetype limit)
         log.remove(0, log.size() - limit);
 }
 
-// Whether a fault acts on the occurrence `seen` (counted from 0) of what it watches.
-bool acts(const TFault& f, int seen)
-{
-    if (seen < f.Skip)
-        return false;
-    int k = seen - f.Skip;
-    if (f.Every > 0) {
-        if (k % f.Every != 0)
-            return false;
-        k /= f.Every;
-    }
-    return f.Times < 0 || k < f.Times;
-}
-
 bool generic(TFaultKind kind)
 {
     return kind == TFaultKind::Silence || kind == TFaultKind::Noise || kind == TFaultKind::Garbage ||
@@ -68,6 +54,19 @@ int CycleDurationMs(const TSurveyProgram& program)
 {
     const int pulseMs = 10 * int(program.PulseTime);
     return 2 * pulseMs * (program.Switch() ? 2 : 1);
+}
+
+bool FaultActs(const TFault& f, int seen)
+{
+    if (seen < f.Skip)
+        return false;
+    int k = seen - f.Skip;
+    if (f.Every > 0) {
+        if (k % f.Every != 0)
+            return false;
+        k /= f.Every;
+    }
+    return f.Times < 0 || k < f.Times;
 }
 
 void TTestInstrument::Stop()
@@ -198,17 +197,19 @@ void TTestInstrument::event(const QString& what, int value, const QByteArray& by
 
 bool TTestInstrument::take(TFaultKind kind, int match, TFault* fault)
 {
+    // Every rule counts the occurrence, so that one acting does not shift the others' count.
     std::lock_guard lock(mutex_);
+    bool taken = false;
     for (Rule& rule : faults_) {
         if (rule.Fault.Kind != kind || (rule.Fault.Match >= 0 && rule.Fault.Match != match))
             continue;
-        if (acts(rule.Fault, rule.Seen++)) {
+        if (FaultActs(rule.Fault, rule.Seen++) && !taken) {
             if (fault)
                 *fault = rule.Fault;
-            return true;
+            taken = true;
         }
     }
-    return false;
+    return taken;
 }
 
 int TTestInstrument::read(int timeoutMs)
@@ -250,12 +251,14 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
 {
     QByteArray out = bytes;
     {
+        // Every rule counts the answer and every one that acts on it applies, in the order given:
+        // faults switched on together keep their own cycles.
         std::lock_guard lock(mutex_);
         for (Rule& rule : faults_) {
             const TFault& f = rule.Fault;
             if (!generic(f.Kind) || (f.At != TPoint::Any && f.At != point))
                 continue;
-            if (!acts(f, rule.Seen++))
+            if (!FaultActs(f, rule.Seen++))
                 continue;
             switch (f.Kind) {
             case TFaultKind::Silence: out.clear(); break;
@@ -264,7 +267,6 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
             case TFaultKind::DropLine: dropped_ = true; break;
             default: break;
             }
-            break;
         }
     }
     if (dropped_) {

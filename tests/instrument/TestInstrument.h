@@ -73,6 +73,8 @@ enum class TFaultKind {
     FlipBits,       // a bit of every eighth byte of the cycle (sentences and readings) is flipped
 };
 
+// Each fault counts the occurrences of what it watches on its own; every fault that acts on
+// an answer applies, in the order added.
 struct TFault {
     TFaultKind Kind;
     // Where it acts; Any for Silence/Noise/Garbage/DropLine means at every answer. The other
@@ -84,6 +86,9 @@ struct TFault {
     QByteArray Bytes = {};
     int Every = 0;  // > 0: from Skip on, it acts on one occurrence in every Every
 };
+
+// Whether a fault acts on the occurrence `seen` (counted from 0) of what it watches.
+bool FaultActs(const TFault& fault, int seen);
 
 // What a real instrument's cycle lasts: a positive and a negative current pulse of the
 // programmed pulse time for each cable set measured (the second set with the switch unit).
@@ -128,6 +133,7 @@ struct TInstrumentEvent {
     QString What;
     int Value = -1;
     QByteArray Bytes;
+    std::chrono::steady_clock::time_point At = std::chrono::steady_clock::now(); // when it happened
     QString Name() const { return Value < 0 ? What : What + " " + QString::number(Value); }
 };
 

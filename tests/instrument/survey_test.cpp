@@ -1,5 +1,6 @@
 // The survey's exchange with the test instrument, as the survey loop runs it over the link.
 #include "TestInstrument.h"
+#include "InstrumentOptions.h"
 #include "SurveyLine.h"
 #include "link/Portcom.h"
 #include "support/ScriptedDialogs.h"
@@ -225,6 +226,27 @@ TEST(SurveyExchange, SpoiledCycles)
     }
     s.Port.PutCom(0);
     EXPECT_TRUE(s.Port.WaitPrompt());
+}
+
+// Faults switched on together each count every cycle, whatever the others do on it: the line
+// drops in the cycle it names, even one that also gets stray bytes or is spoiled.
+TEST(SurveyExchange, SwitchedFaultsEachCountEveryCycle)
+{
+    for (const QStringList& arguments : {QStringList{"--noise", "2", "--drop-line", "4"},
+                                         QStringList{"--spoil", "1", "--drop-line", "4"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        TInstrumentOptions o = ParseInstrumentOptions(QStringList(arguments) << "--at-once");
+        ASSERT_EQ(o.Error, QString());
+        Survey s(o.Setup);
+        ASSERT_EQ(s.Opened, 8);
+        for (const TFault& f : o.Faults)
+            s.Instrument.AddFault(f);
+        s.Program(48, false);
+        for (int i = 0; i < 8; ++i)
+            s.Port.PutCom(0x55); // cycles without sentences, their readings left unread
+        ASSERT_TRUE(s.Instrument.WaitForEvent("hangup", 5000)) << s.Instrument.EventNames().join(", ").toStdString();
+        EXPECT_EQ(s.Instrument.Cycles(), 4);
+    }
 }
 
 // The line the instrument surveys looks like a real one: valid sentences that fit the relay,
