@@ -168,16 +168,23 @@ void PESGraph::resizeEvent(QResizeEvent* ev)
 void PESGraph::PlaceScrollBars()
 {
     const int extent = ScrollBarExtent();
-    vertBar_->setGeometry(width() - extent, 0, extent, height() - (horzBar_->isHidden() ? 0 : extent));
-    horzBar_->setGeometry(0, height() - extent, width() - (vertBar_->isHidden() ? 0 : extent), extent);
+    const QRect client = ClientRect();
+    vertBar_->setGeometry(width() - extent, 0, extent, client.height());
+    horzBar_->setGeometry(0, height() - extent, client.width(), extent);
 }
 
 QRect PESGraph::ClientRect() const
 {
-    // The scroll bars stand beside the client area, never over it.
-    const int extent = ScrollBarExtent();
-    return QRect(0, 0, std::max(0, width() - (vertBar_->isHidden() ? 0 : extent)),
-                 std::max(0, height() - (horzBar_->isHidden() ? 0 : extent)));
+    // The scroll bars stand beside the client area, never over it. Which bars there are is the
+    // engine's word, the same the image was drawn by, even before the bars have followed it.
+    bool bar[2] = {false, false};
+    if (hObject != 0)
+        for (int which : {SB_HORZ, SB_VERT}) {
+            std::int32_t min = 0, max = 0;
+            GraphEngine().GetScrollRange(hObject, which, &min, &max);
+            bar[which] = min == 1;
+        }
+    return QRect(QPoint(0, 0), ClientSizeOf(size(), bar[SB_HORZ], bar[SB_VERT]));
 }
 
 void PESGraph::WMSize()

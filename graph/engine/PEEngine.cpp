@@ -19,8 +19,7 @@ IGraphEngine* current = nullptr;
 // The object's window less its own scroll bars: the size of its image.
 QSize ClientSize(const TGraphObject& o)
 {
-    return QSize(std::max(1, o.Rect.Width() - (o.Ui.VertBar ? ScrollBarExtent() : 0)),
-                 std::max(1, o.Rect.Height() - (o.Ui.HorzBar ? ScrollBarExtent() : 0)));
+    return ClientSizeOf(QSize(o.Rect.Width(), o.Rect.Height()), o.Ui.HorzBar, o.Ui.VertBar).expandedTo(QSize(1, 1));
 }
 } // namespace
 
