@@ -243,17 +243,17 @@ void PESGraph::PaintImage(QPainter& dc)
     // The image is held here for the whole paint: nothing a handler does meanwhile frees it.
     const QImage* meta = e.GetMeta(h);
     const QImage image = meta ? *meta : QImage();
-    ImageMetafile = meta ? &image : nullptr;
+    const QImage* const imageMetafile = meta ? &image : nullptr;
     const QRect client = ClientRect();
     PaintRect = TRect{0, 0, client.width(), client.height()};
     PrepareImagesFlag = e.GetInt(h, PEP::PrepareImages);
     ImageChanged = e.GetInt(h, PEP_IMAGECHANGED);
     CacheBmpFlag = e.GetInt(h, PEP::CacheBmp);
 
-    auto playImage = [this](QPainter& target) {
-        if (!ImageMetafile)
+    auto playImage = [this, imageMetafile](QPainter& target) {
+        if (!imageMetafile)
             return;
-        target.drawImage(QRect(0, 0, PaintRect.Right, PaintRect.Bottom), *ImageMetafile);
+        target.drawImage(QRect(0, 0, PaintRect.Right, PaintRect.Bottom), *imageMetafile);
     };
 
     QImage ownBitmap;
@@ -284,7 +284,7 @@ void PESGraph::PaintImage(QPainter& dc)
             e.SetInt(h, PEP_IMAGECHANGED, 0);
         }
     } else {
-        if (!ImageMetafile)
+        if (!imageMetafile)
             dc.fillRect(client, palette().window());
         playImage(dc);
     }
