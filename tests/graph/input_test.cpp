@@ -1,11 +1,14 @@
 #include "RecordingEngine.h"
 #include "graph/Pesgvcl.h"
 #include <QApplication>
+#include <QDrag>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -609,15 +612,12 @@ struct TPaintLog : QObject {
 TEST_F(InputTest, FocusRepaintsItsRingAndInputLetsRepaintsMerge)
 {
     host.activateWindow();
-    for (int i = 0; i < 20 && QApplication::activeWindow() != &host; ++i)
-        QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host, 5000));
     QApplication::processEvents();
     TPaintLog log;
     g->installEventFilter(&log);
     g->setFocus();
-    for (int i = 0; i < 20 && !g->hasFocus(); ++i)
-        QApplication::processEvents();
-    ASSERT_TRUE(g->hasFocus());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return g->hasFocus(); }, 5000));
     QApplication::processEvents();
     EXPECT_TRUE(log.All().contains(QPoint(0, 0)));
     EXPECT_TRUE(log.All().contains(QPoint(299, 199)));
@@ -721,6 +721,12 @@ TEST_F(InputTest, ADragTheControlBeganEndsWithOnEndDrag)
 {
     std::vector<std::tuple<QObject*, QObject*, int, int>> ended;
     g->OnEndDrag = [&](QObject* sender, QObject* target, int x, int y) { ended.emplace_back(sender, target, x, y); };
+    // The drag runs a loop of its own until the drop; a screen with somewhere to drop on is
+    // given a few seconds, then the drag is cancelled.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QDrag::cancel(); });
+    giveUp.start(5000);
     g->BeginDrag(); // nowhere to drop on this screen: the drag is given up
     EXPECT_EQ(ended, (std::vector<std::tuple<QObject*, QObject*, int, int>>{{g, nullptr, 0, 0}}));
 }
