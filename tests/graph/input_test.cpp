@@ -435,6 +435,27 @@ TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileAScrolledViewIsDrawn)
     EXPECT_EQ(std::find(events.begin(), events.end(), "HorzScroll 3 0"), events.end());
 }
 
+// A zoom with scrolling draws the image beside its new scroll bar; a handler of the zoom that
+// paints the control at once, before the control's bar has followed, must paint that image at
+// its own size, not stretched over the bar's room.
+TEST_F(EngineInputTest, AZoomHandlerThatPaintsShowsTheImageUnstretched)
+{
+    g->SetAllowZooming(sgHorzZooming);
+    g->SetScrollingHorzZoom(true);
+    QImage painted, image;
+    g->OnZoomIn = [&](QObject*) {
+        painted = g->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        image = engine.Object(g->GethObject())->Image.convertToFormat(QImage::Format_RGB32);
+    };
+    Press(g, At(2, 7));
+    Move(g, At(6, 3), Qt::LeftButton);
+    Release(g, At(6, 3));
+    ASSERT_FALSE(image.isNull());
+    ASSERT_LT(image.height(), g->height()) << "the bar takes its room";
+    const QRect inner = image.rect().adjusted(2, 2, -2, -2); // inside a focus frame
+    EXPECT_EQ(painted.copy(inner), image.copy(inner));
+}
+
 } // namespace
 
 namespace {
