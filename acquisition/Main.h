@@ -282,6 +282,8 @@ public:
 
     // --- value displays and graphs of a survey, at the points where the loop hands over
     void DisplayReset();
+    // The depth display's ground: maroon while the sounder gives no depth, black otherwise.
+    void ShowDepthCue(bool noDepth);
     void DipoleDisplayLayout();
     void GraphSetUp();
     void CycleDisplay();

@@ -8,6 +8,7 @@
 #include "graph/Pesgvcl.h"
 #include "graph/engine/GraphEngine.h"
 #include "platform/NumberFormat.h"
+#include "views/LayoutTable.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -40,6 +41,14 @@ void TMainFrm::DisplayReset()
     InLblx->setText(CurrentText(Workspace, ModelTagFound));
     for (TStaticText* v : VLblx)
         v->setText(FormatFloat("#.00", 0));
+    // A survey that ended on a sentence without depth must not hand its cue to the next one.
+    ShowDepthCue(false);
+}
+
+void TMainFrm::ShowDepthCue(bool noDepth)
+{
+    LayoutTable::SetColours(SounderLblx, SounderLblx->palette().color(QPalette::WindowText),
+                            noDepth ? QColor(0x80, 0, 0) : QColor(Qt::black));
 }
 
 void TMainFrm::DipoleDisplayLayout()

@@ -552,8 +552,7 @@ void TMainFrm::ReadSentences()
             SounderDepth = depth.Depth;
             // Maroon while the sounder gives no depth: what the display shows is then the
             // last good depth, or none.
-            LayoutTable::SetColours(SounderLblx, SounderLblx->palette().color(QPalette::WindowText),
-                                    depth.ZeroDepth ? QColor(0x80, 0, 0) : QColor(Qt::black));
+            ShowDepthCue(depth.ZeroDepth);
         }
     }
 }

@@ -3,8 +3,9 @@
 // data, switch unit, every cycle stored in both files. Run: build-bench/bench/survey_cycle_bench
 //
 // Targets: median under 2 ms of host time per stored cycle with the graphs' default 100 columns,
-// and under 20 ms with "GraphPoints" 10000, the most the survey draws (the shortest instrument
-// cycle is about 300 ms); no memory growth over 100000 cycles.
+// and under 20 ms with "GraphPoints" 10000, the large case measured (the survey bounds it only by
+// the engine's data capacity; the shortest instrument cycle is about 300 ms); no memory growth over
+// 100000 cycles.
 #include "acquisition/Main.h"
 #include "acquisition/setup/SetupFile.h"
 #include "link/Portvirt.h"

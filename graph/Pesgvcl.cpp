@@ -168,16 +168,23 @@ void PESGraph::resizeEvent(QResizeEvent* ev)
 void PESGraph::PlaceScrollBars()
 {
     const int extent = ScrollBarExtent();
-    vertBar_->setGeometry(width() - extent, 0, extent, height() - (horzBar_->isHidden() ? 0 : extent));
-    horzBar_->setGeometry(0, height() - extent, width() - (vertBar_->isHidden() ? 0 : extent), extent);
+    const QRect client = ClientRect();
+    vertBar_->setGeometry(width() - extent, 0, extent, client.height());
+    horzBar_->setGeometry(0, height() - extent, client.width(), extent);
 }
 
 QRect PESGraph::ClientRect() const
 {
-    // The scroll bars stand beside the client area, never over it.
-    const int extent = ScrollBarExtent();
-    return QRect(0, 0, std::max(0, width() - (vertBar_->isHidden() ? 0 : extent)),
-                 std::max(0, height() - (horzBar_->isHidden() ? 0 : extent)));
+    // The scroll bars stand beside the client area, never over it. Which bars there are is the
+    // engine's word, the same the image was drawn by, even before the bars have followed it.
+    bool bar[2] = {false, false};
+    if (hObject != 0)
+        for (int which : {SB_HORZ, SB_VERT}) {
+            std::int32_t min = 0, max = 0;
+            GraphEngine().GetScrollRange(hObject, which, &min, &max);
+            bar[which] = min == 1;
+        }
+    return QRect(QPoint(0, 0), ClientSizeOf(size(), bar[SB_HORZ], bar[SB_VERT]));
 }
 
 void PESGraph::WMSize()
@@ -236,17 +243,17 @@ void PESGraph::PaintImage(QPainter& dc)
     // The image is held here for the whole paint: nothing a handler does meanwhile frees it.
     const QImage* meta = e.GetMeta(h);
     const QImage image = meta ? *meta : QImage();
-    ImageMetafile = meta ? &image : nullptr;
+    const QImage* const imageMetafile = meta ? &image : nullptr;
     const QRect client = ClientRect();
     PaintRect = TRect{0, 0, client.width(), client.height()};
     PrepareImagesFlag = e.GetInt(h, PEP::PrepareImages);
     ImageChanged = e.GetInt(h, PEP_IMAGECHANGED);
     CacheBmpFlag = e.GetInt(h, PEP::CacheBmp);
 
-    auto playImage = [this](QPainter& target) {
-        if (!ImageMetafile)
+    auto playImage = [this, imageMetafile](QPainter& target) {
+        if (!imageMetafile)
             return;
-        target.drawImage(QRect(0, 0, PaintRect.Right, PaintRect.Bottom), *ImageMetafile);
+        target.drawImage(QRect(0, 0, PaintRect.Right, PaintRect.Bottom), *imageMetafile);
     };
 
     QImage ownBitmap;
@@ -277,7 +284,7 @@ void PESGraph::PaintImage(QPainter& dc)
             e.SetInt(h, PEP_IMAGECHANGED, 0);
         }
     } else {
-        if (!ImageMetafile)
+        if (!imageMetafile)
             dc.fillRect(client, palette().window());
         playImage(dc);
     }

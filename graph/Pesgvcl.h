@@ -187,7 +187,6 @@ private:
 
     TRect PaintRect;
     TEngineHandle hObject = 0;
-    const QImage* ImageMetafile = nullptr;
     std::int32_t ImageChanged = 0;
     std::int32_t PrepareImagesFlag = 0;
     std::int32_t CacheBmpFlag = 0;

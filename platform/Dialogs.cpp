@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPointer>
 #include <QPrinter>
 
 static TQtDialogs qtDialogs;
@@ -106,10 +107,9 @@ bool TQtDialogs::SelectFolder(const QString& caption, QString& folder)
     return true;
 }
 
-std::unique_ptr<QInputDialog> NewInputBox(QWidget* parent, const QString& caption, const QString& prompt,
-                                          const QString& value)
+QInputDialog* NewInputBox(QWidget* parent, const QString& caption, const QString& prompt, const QString& value)
 {
-    auto box = std::make_unique<QInputDialog>(parent);
+    auto* box = new QInputDialog(parent);
     box->setWindowTitle(caption);
     box->setLabelText(prompt);
     box->setInputMode(QInputDialog::TextInput);
@@ -129,11 +129,16 @@ std::unique_ptr<QInputDialog> NewInputBox(QWidget* parent, const QString& captio
 
 bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
-    const std::unique_ptr<QInputDialog> box = NewInputBox(QApplication::activeWindow(), caption, prompt, value);
-    if (box->exec() != QDialog::Accepted)
+    // The box belongs to its parent too: when the parent goes while the box is open, Qt deletes
+    // the box with it, so it is watched rather than owned.
+    const QPointer<QInputDialog> box = NewInputBox(QApplication::activeWindow(), caption, prompt, value);
+    const bool accepted = box->exec() == QDialog::Accepted;
+    if (!box)
         return false;
-    value = box->textValue();
-    return true;
+    if (accepted)
+        value = box->textValue();
+    delete box;
+    return accepted;
 }
 
 bool TQtDialogs::PrintSetup(QPrinter& printer)

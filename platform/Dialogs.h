@@ -59,6 +59,6 @@ QString QtFilter(const QString& filter);
 // The chosen name with the default extension added when it was typed without one.
 QString WithDefaultExt(const QString& fileName, const QString& defaultExt);
 
-// The input box of InputQuery: the prompt over a text box pre-filled with the value.
-std::unique_ptr<QInputDialog> NewInputBox(QWidget* parent, const QString& caption, const QString& prompt,
-                                          const QString& value);
+// The input box of InputQuery: the prompt over a text box pre-filled with the value. The caller
+// owns it together with the parent, if one is given.
+QInputDialog* NewInputBox(QWidget* parent, const QString& caption, const QString& prompt, const QString& value);

@@ -16,24 +16,29 @@ namespace {
 struct Line {
     QByteArray Text;
     QByteArray End;
+    bool Last = false; // the file's last line
 };
 
 // A line ends at CR LF, LF or a CR alone, so a file from an editor that ends its lines with CR
-// alone is read line by line too.
+// alone is read line by line too. A CR followed by another CR is no end of its own: "x\r\r\n"
+// stays one line, so that a rewrite gives it back as it was.
 std::vector<Line> splitLines(const QByteArray& bytes)
 {
     std::vector<Line> lines;
+    const qsizetype size = bytes.size();
     qsizetype pos = 0;
-    while (pos < bytes.size()) {
+    while (pos < size) {
         qsizetype stop = pos;
-        while (stop < bytes.size() && bytes[stop] != '\r' && bytes[stop] != '\n')
+        while (stop < size && bytes[stop] != '\n' && !(bytes[stop] == '\r' && (stop + 1 == size || bytes[stop + 1] != '\r')))
             ++stop;
-        qsizetype endSize = stop < bytes.size() ? 1 : 0;
-        if (stop + 1 < bytes.size() && bytes[stop] == '\r' && bytes[stop + 1] == '\n')
+        qsizetype endSize = stop < size ? 1 : 0;
+        if (stop + 1 < size && bytes[stop] == '\r' && bytes[stop + 1] == '\n')
             endSize = 2;
         lines.push_back(Line{bytes.mid(pos, stop - pos), bytes.mid(stop, endSize)});
         pos = stop + endSize;
     }
+    if (!lines.empty())
+        lines.back().Last = true;
     return lines;
 }
 
@@ -200,10 +205,10 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     QByteArray data;
     for (size_t i = 0; i < lines.size(); ++i) {
         data += lines[i].Text;
-        // A line followed by another gets a whole end: a last line without an end, or one
-        // ending in CR alone, would otherwise run into the line now following it for readers
-        // that only end lines at LF.
-        const bool whole = lines[i].End == crlf || lines[i].End == "\n";
+        // The file's last line gets a whole end once another line follows it: without an end,
+        // or with a CR alone, it would run into that line for readers that only end lines at
+        // LF. Every other line keeps the end it had.
+        const bool whole = lines[i].End == crlf || lines[i].End == "\n" || (lines[i].End == "\r" && !lines[i].Last);
         data += !whole && i + 1 < lines.size() ? crlf : lines[i].End;
     }
     if (!ReplaceFileContent(FileName, data))

@@ -3,6 +3,7 @@
 #include "platform/Controls.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -46,6 +47,14 @@ QWidget* SetUpScrollBox(QScrollArea* box, const QString& name)
     // The scroll area fills its content's ground; the rows stand on the parent's.
     box->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
+    // The row that takes the focus, from Tab or otherwise, is scrolled whole into view (the
+    // scroll area's own care shows only a text box's cursor).
+    QObject::connect(qApp, &QApplication::focusChanged, box, [box](QWidget*, QWidget* now) {
+        if (!now || !box->widget() || !box->widget()->isAncestorOf(now))
+            return;
+        const QRect r(now->mapTo(box->widget(), QPoint(0, 0)), now->size());
+        box->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1, r.height() / 2 + 1);
+    });
     return content;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "graph/GraphTypes.h"
+#include <QSize>
 #include <cstdint>
 
 class QPainter;
@@ -103,6 +104,9 @@ enum : int { SB_HORZ = 0, SB_VERT = 1 };
 // How thick a window's scroll bar is: the bars take that much of the window from its client area,
 // alike in the control's window and the engine's.
 int ScrollBarExtent();
+// The client area of a window of that size with the given scroll bars shown: the size of the
+// engine's image and the rectangle the control paints it in, so that the two always agree.
+QSize ClientSizeOf(QSize window, bool horzBar, bool vertBar);
 
 // The engine that every graph control talks to: our own unless a test installed another.
 IGraphEngine& GraphEngine();

@@ -1,6 +1,8 @@
 #include "GraphEngine.h"
 #include <QApplication>
+#include <QSize>
 #include <QStyle>
+#include <algorithm>
 #include <unordered_map>
 
 // Handles count up and are never reused, so a stale handle never reaches a newer window or bitmap.
@@ -50,3 +52,9 @@ QImage* BitmapFromHandle(std::int32_t handle)
 }
 
 int ScrollBarExtent() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+
+QSize ClientSizeOf(QSize window, bool horzBar, bool vertBar)
+{
+    const int extent = ScrollBarExtent();
+    return QSize(std::max(0, window.width() - (vertBar ? extent : 0)), std::max(0, window.height() - (horzBar ? extent : 0)));
+}

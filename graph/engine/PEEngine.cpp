@@ -19,8 +19,7 @@ IGraphEngine* current = nullptr;
 // The object's window less its own scroll bars: the size of its image.
 QSize ClientSize(const TGraphObject& o)
 {
-    return QSize(std::max(1, o.Rect.Width() - (o.Ui.VertBar ? ScrollBarExtent() : 0)),
-                 std::max(1, o.Rect.Height() - (o.Ui.HorzBar ? ScrollBarExtent() : 0)));
+    return ClientSizeOf(QSize(o.Rect.Width(), o.Rect.Height()), o.Ui.HorzBar, o.Ui.VertBar).expandedTo(QSize(1, 1));
 }
 } // namespace
 
@@ -73,6 +72,7 @@ void TPEEngine::Destroy(TEngineHandle h)
         return;
     if (it->second->CacheHandle)
         ReleaseBitmap(it->second->CacheHandle);
+    stale_.erase(h);
     if (drawing_ > 0)
         destroyed_.push_back(std::move(it->second));
     objects_.erase(it);
@@ -83,8 +83,9 @@ void TPEEngine::Reinitialize(TEngineHandle) {}
 void TPEEngine::Rebuild(TGraphObject& o)
 {
     // A handler raised while the image is drawn may ask for another image (a resize, an action, a
-    // zoom). That one waits: the running drawing finishes first, then one more follows, which shows
-    // whatever the handlers changed. Asking again during that one asks for nothing new.
+    // zoom). That one waits: the running drawing finishes first, then another follows, which shows
+    // whatever the handlers changed, and so on while they keep asking. Handlers that ask every
+    // time would never let it end: after a few, the last request is left to the next paint.
     const TEngineHandle handle = o.Handle;
     if (building_.count(handle)) {
         rebuildAsked_.insert(handle);
@@ -100,10 +101,20 @@ void TPEEngine::Rebuild(TGraphObject& o)
         }
     } building{*this, handle};
     building_.insert(handle);
+    stale_.erase(handle);
     DrawImage(o);
-    if (rebuildAsked_.erase(handle) != 0)
-        if (TGraphObject* alive = Object(handle))
-            DrawImage(*alive);
+    constexpr int kFollowUps = 3;
+    for (int followUps = 0; rebuildAsked_.erase(handle) != 0; ++followUps) {
+        TGraphObject* alive = Object(handle);
+        if (!alive)
+            return;
+        if (followUps == kFollowUps) {
+            stale_.insert(handle);
+            Repaint(handle);
+            return;
+        }
+        DrawImage(*alive);
+    }
 }
 
 void TPEEngine::DrawImage(TGraphObject& o)
@@ -165,6 +176,10 @@ void TPEEngine::ResetImage(TEngineHandle h, std::int32_t, std::int32_t)
 const QImage* TPEEngine::GetMeta(TEngineHandle h)
 {
     TGraphObject* o = Object(h);
+    if (o && stale_.count(h) && !building_.count(h)) {
+        Rebuild(*o);
+        o = Object(h);
+    }
     return o && !o->Image.isNull() ? &o->Image : nullptr;
 }
 

@@ -90,6 +90,8 @@ private:
     int drawing_ = 0;
     // Objects whose image is being drawn, and those of them asked for another image meanwhile.
     std::set<TEngineHandle> building_, rebuildAsked_;
+    // Objects whose image fell behind their state: the next paint draws them anew.
+    std::set<TEngineHandle> stale_;
     TEngineHandle next_ = 0x10000;
 };
 

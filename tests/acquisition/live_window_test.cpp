@@ -18,8 +18,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
+#include <atomic>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -554,6 +556,37 @@ TEST_F(LiveSurveyTest, DepthDisplayTurnsMaroonWhileTheSounderGivesNoDepth)
 
     const std::vector<std::pair<int32_t, std::string>> expected = {{0, "#800000"}, {1, "#000000"}};
     EXPECT_EQ(watch.changes, expected);
+}
+
+// A survey that ends while the sounder gives no depth does not hand the maroon ground to the
+// next survey: that one shows black until its own sounder says otherwise.
+TEST_F(LiveSurveyTest, DepthCueStartsBlackInTheNextSurvey)
+{
+    const auto noDepth = std::make_shared<std::atomic<bool>>(true);
+    Instrument::TInstrumentSetup setup;
+    setup.SounderSentence = [noDepth](int cycle) {
+        return *noDepth ? QByteArray("$SDDBT,0.0,f,0.00,M,0.0,F*00") : Instrument::TTestInstrument::DefaultSounderSentence(cycle);
+    };
+    serve(setup);
+    TMainFrm& w = start();
+    const auto ground = [&w] { return w.SounderLblx->palette().color(QPalette::Window).name().toStdString(); };
+    run({startWith(dir.File("first")), stopAfter(2)});
+    powerOn();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+    EXPECT_EQ(ground(), "#800000");
+
+    std::string groundAtStart;
+    run({{[this] { return waitingForStart(); }, [&, this] {
+              groundAtStart = ground();
+              *noDepth = false;
+              dialogs.AnswerSave(dir.File("second"));
+              w.Action2->trigger();
+          }},
+         stopAfter(instrument->Cycles() + 2)});
+    w.NewSurveyBtn->click();
+    EXPECT_EQ(groundAtStart, "#000000");
+    EXPECT_EQ(ground(), "#000000");
+    w.PowerAction->trigger();
 }
 
 // A small survey: two channels, three columns, GPS and sounder. The graphs are set up in the

@@ -494,8 +494,11 @@ TEST_F(MainWindowLayout, TabGoesFromRowToRowOfTheElectrodeBoxAndNeverToAScrollBo
     QStringList rows;
     for (int i = 1; i <= 21; ++i)
         rows << "P" + QString::number(i) + "Edt" << "YP" + QString::number(i) + "Edt";
-    const QStringList stops = TabStops(frm->YCbEdt, 200);
+    QStringList outOfView;
+    const QStringList stops = TabStops(frm->YCbEdt, 200, &outOfView);
     EXPECT_EQ(stops.mid(0, rows.size()).join(" ").toStdString(), rows.join(" ").toStdString());
+    // The box scrolls the focused row into view.
+    EXPECT_TRUE(outOfView.isEmpty()) << outOfView.join(" ").toStdString();
     // Once round the window and back: no stop is a scroll box.
     EXPECT_TRUE(stops.contains("YCbEdt"));
     EXPECT_FALSE(stops.contains("ScrollBox1"));

@@ -540,8 +540,10 @@ TEST_F(EditorTest, TabGoesFromRowToRowOfTheElectrodeTableAndNeverToTheScrollBox)
     QStringList rows;
     for (int i = 1; i <= 21; ++i)
         rows << "P" + QString::number(i) + "Edt" << "YP" + QString::number(i) + "Edt";
-    const QStringList stops = TabStops(f.YCbEdt, 200);
+    QStringList outOfView;
+    const QStringList stops = TabStops(f.YCbEdt, 200, &outOfView);
     EXPECT_EQ(stops.mid(0, rows.size()).join(" ").toStdString(), rows.join(" ").toStdString());
+    EXPECT_TRUE(outOfView.isEmpty()) << "the box scrolls the focused row into view: " << outOfView.join(" ").toStdString();
     EXPECT_TRUE(stops.contains("YCbEdt")) << "once round the window and back";
     EXPECT_FALSE(stops.contains("ScrollBox2"));
 }

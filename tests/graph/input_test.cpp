@@ -1,11 +1,14 @@
 #include "RecordingEngine.h"
 #include "graph/Pesgvcl.h"
 #include <QApplication>
+#include <QDrag>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -432,6 +435,27 @@ TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileAScrolledViewIsDrawn)
     EXPECT_EQ(std::find(events.begin(), events.end(), "HorzScroll 3 0"), events.end());
 }
 
+// A zoom with scrolling draws the image beside its new scroll bar; a handler of the zoom that
+// paints the control at once, before the control's bar has followed, must paint that image at
+// its own size, not stretched over the bar's room.
+TEST_F(EngineInputTest, AZoomHandlerThatPaintsShowsTheImageUnstretched)
+{
+    g->SetAllowZooming(sgHorzZooming);
+    g->SetScrollingHorzZoom(true);
+    QImage painted, image;
+    g->OnZoomIn = [&](QObject*) {
+        painted = g->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        image = engine.Object(g->GethObject())->Image.convertToFormat(QImage::Format_RGB32);
+    };
+    Press(g, At(2, 7));
+    Move(g, At(6, 3), Qt::LeftButton);
+    Release(g, At(6, 3));
+    ASSERT_FALSE(image.isNull());
+    ASSERT_LT(image.height(), g->height()) << "the bar takes its room";
+    const QRect inner = image.rect().adjusted(2, 2, -2, -2); // inside a focus frame
+    EXPECT_EQ(painted.copy(inner), image.copy(inner));
+}
+
 } // namespace
 
 namespace {
@@ -451,20 +475,34 @@ TEST_F(EngineInputTest, HandlersRedrawingWhileTheImageIsDrawnGetOneRedrawAfterIt
         Move(g, to, Qt::LeftButton);
         Release(g, to);
     };
-    const std::vector<std::pair<std::string, std::function<void(bool)>>> cases = {
-        {"resize", [this](bool first) { if (first) g->resize(360, 240); }},
-        {"reinit and reset", [this](bool) { g->SetPEactions(sgReinitAndReset); }},
-        {"drag zoom", [&](bool first) { if (first) drag(At(2, 7), At(6, 3)); }},
-    };
     g->SetAllowZooming(sgHorzZooming);
     g->SetScrollingHorzZoom(false);
     g->SetAllowGraphHotSpots(true);
     g->SetCustomGridNumbersX(true);
+    // How often one drawing raises the handler: its first raise in the redraw that follows is the
+    // one after these.
+    int perDrawing = 0;
+    g->OnCustomGridnumbers = [&](QObject*, int, int, double, std::string&) { ++perDrawing; };
+    g->SetPEactions(sgReinitAndReset);
+    ASSERT_GT(perDrawing, 0);
+    // Each case acts on the handler's calls, counted from 1.
+    const std::vector<std::pair<std::string, std::function<void(int)>>> cases = {
+        // The redraw asked for first is drawn, and its handler then zooms: that needs one more.
+        {"drag zoom in the redraw after", [&](int call) {
+             if (call == 1)
+                 g->SetPEactions(sgReinitAndReset);
+             else if (call == perDrawing + 1)
+                 drag(At(3, 7), At(7, 3));
+         }},
+        {"resize", [this](int call) { if (call == 1) g->resize(360, 240); }},
+        {"reinit and reset", [this](int) { g->SetPEactions(sgReinitAndReset); }},
+        {"drag zoom", [&](int call) { if (call == 1) drag(At(2, 7), At(6, 3)); }},
+    };
     for (const auto& [name, act] : cases) {
         SCOPED_TRACE(name);
         g->SetPEactions(sgUndoZoom);
         int raised = 0;
-        g->OnCustomGridnumbers = [&, act = act](QObject*, int, int, double, std::string&) { act(++raised == 1); };
+        g->OnCustomGridnumbers = [&, act = act](QObject*, int, int, double, std::string&) { act(++raised); };
         g->SetPEactions(sgReinitAndReset);
         g->OnCustomGridnumbers = nullptr;
         QApplication::processEvents();
@@ -595,15 +633,12 @@ struct TPaintLog : QObject {
 TEST_F(InputTest, FocusRepaintsItsRingAndInputLetsRepaintsMerge)
 {
     host.activateWindow();
-    for (int i = 0; i < 20 && QApplication::activeWindow() != &host; ++i)
-        QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host, 5000));
     QApplication::processEvents();
     TPaintLog log;
     g->installEventFilter(&log);
     g->setFocus();
-    for (int i = 0; i < 20 && !g->hasFocus(); ++i)
-        QApplication::processEvents();
-    ASSERT_TRUE(g->hasFocus());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return g->hasFocus(); }, 5000));
     QApplication::processEvents();
     EXPECT_TRUE(log.All().contains(QPoint(0, 0)));
     EXPECT_TRUE(log.All().contains(QPoint(299, 199)));
@@ -707,6 +742,12 @@ TEST_F(InputTest, ADragTheControlBeganEndsWithOnEndDrag)
 {
     std::vector<std::tuple<QObject*, QObject*, int, int>> ended;
     g->OnEndDrag = [&](QObject* sender, QObject* target, int x, int y) { ended.emplace_back(sender, target, x, y); };
+    // The drag runs a loop of its own until the drop; a screen with somewhere to drop on is
+    // given a few seconds, then the drag is cancelled.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QDrag::cancel(); });
+    giveUp.start(5000);
     g->BeginDrag(); // nowhere to drop on this screen: the drag is given up
     EXPECT_EQ(ended, (std::vector<std::tuple<QObject*, QObject*, int, int>>{{g, nullptr, 0, 0}}));
 }

@@ -196,7 +196,12 @@ TEST_F(IniFileTest, EveryLineEndReadsAndTakesANewKeyAfterTheLastLine)
         {"none", "[Communication]\r\nPort=3\r\n[Parameters]\r\nRemoteDelay=12",
          "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
         {"CR only", "[Communication]\rPort=3\r[Parameters]\rRemoteDelay=12\r",
-         "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+         "[Communication]\rPort=4\r[Parameters]\rRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+        {"CR CR LF", "[Communication]\r\nPort=3\r\r\n[Parameters]\r\nRemoteDelay=12\r\r\n",
+         "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\r\nGraphPoints=20000\r\n"},
+        // A CR alone ends the line there, and "b" is a line of its own without a key.
+        {"CR inside a value", "[Communication]\r\nPort=3\r\n[Parameters]\r\nNote=a\rb\r\nRemoteDelay=12\r\n",
+         "[Communication]\r\nPort=4\r\n[Parameters]\r\nNote=a\rb\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
     };
     for (const auto& c : cases) {
         const QString path = dir.File("ends.ini");
@@ -210,6 +215,7 @@ TEST_F(IniFileTest, EveryLineEndReadsAndTakesANewKeyAfterTheLastLine)
         EXPECT_EQ(ini.ReadInteger("Parameters", "RemoteDelay", 0), 12) << c.name;
         EXPECT_EQ(ini.ReadInteger("Communication", "Port", 1), 4) << c.name;
         EXPECT_EQ(readAll(path), c.after) << c.name;
+        EXPECT_EQ(ini.ReadString("Parameters", "Note", "a"), "a") << c.name;
     }
 }
 

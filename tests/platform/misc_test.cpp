@@ -9,7 +9,9 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QInputDialog>
+#include <QTest>
 #include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,13 +27,30 @@ TEST(InputBox, IsWideEnoughForTheWindowManagerToShowItsWholeTitle)
     const QString prompt = "value (1..98) :";
     for (const QString& title : QStringList{"Enter bluetooth outgoing port number", "Port", "Enter the number of the outgoing serial port of the instrument"}) {
         SCOPED_TRACE(title.toStdString());
-        const auto box = NewInputBox(nullptr, title, prompt, "42");
+        const std::unique_ptr<QInputDialog> box(NewInputBox(nullptr, title, prompt, "42"));
         box->show();
         EXPECT_GE(box->width(), metrics.horizontalAdvance(title) + 4 * metrics.height());
         EXPECT_EQ(box->windowTitle(), title);
         EXPECT_EQ(box->labelText(), prompt);
         EXPECT_EQ(box->textValue(), "42");
     }
+}
+
+// The box's parent is the active window; a parent that goes while the box is open takes the
+// box with it, and the question then counts as cancelled.
+TEST(InputBox, IsCancelledWhenItsWindowGoesWhileItIsOpen)
+{
+    TestApp();
+    auto* host = new QWidget;
+    host->show();
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host, 5000));
+    ASSERT_EQ(QApplication::activeWindow(), host);
+    QTimer::singleShot(0, host, [host] { delete host; });
+    QString value = "7";
+    TQtDialogs dialogs;
+    EXPECT_FALSE(dialogs.InputQuery("Port", "value (1..98) :", value));
+    EXPECT_EQ(value, "7");
 }
 
 TEST(ErrorText, AddsAFullStopAfterCharactersThatSortAfterThePoint)

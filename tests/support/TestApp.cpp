@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QScrollArea>
 #include <QWidget>
 #include <QTemporaryDir>
 #include <memory>
@@ -25,7 +26,22 @@ TempDir::~TempDir() = default;
 QString TempDir::Path() const { return dir_->path(); }
 QString TempDir::File(const QString& name) const { return dir_->filePath(name); }
 
-QStringList TabStops(QWidget* from, int presses)
+namespace {
+// Whether the whole of `w` lies in the visible part of every scroll box around it.
+bool InViewOfItsScrollBoxes(const QWidget* w)
+{
+    for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (const auto* box = qobject_cast<const QScrollArea*>(p)) {
+            const QWidget* viewport = box->viewport();
+            const QRect r(w->mapTo(viewport, QPoint(0, 0)), w->size());
+            if (!viewport->rect().contains(r))
+                return false;
+        }
+    return true;
+}
+} // namespace
+
+QStringList TabStops(QWidget* from, int presses, QStringList* outOfView)
 {
     QWidget* window = from->window();
     from->setFocus(Qt::TabFocusReason);
@@ -33,7 +49,10 @@ QStringList TabStops(QWidget* from, int presses)
     for (int i = 0; i < presses && window->focusWidget(); ++i) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QApplication::sendEvent(window->focusWidget(), &tab);
-        stops << (window->focusWidget() ? window->focusWidget()->objectName() : QString());
+        QWidget* focused = window->focusWidget();
+        stops << (focused ? focused->objectName() : QString());
+        if (outOfView && focused && !InViewOfItsScrollBoxes(focused))
+            *outOfView << focused->objectName();
     }
     return stops;
 }

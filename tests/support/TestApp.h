@@ -22,5 +22,6 @@ private:
 };
 
 // The names of the controls the focus goes to when the user presses Tab `presses` times,
-// starting in `from`.
-QStringList TabStops(QWidget* from, int presses);
+// starting in `from`. Those of them that stood, once focused, outside the visible part of a
+// scroll box they lie in are added to `outOfView`, if given.
+QStringList TabStops(QWidget* from, int presses, QStringList* outOfView = nullptr);
