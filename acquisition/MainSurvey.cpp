@@ -706,7 +706,8 @@ void TMainFrm::ShowSurveyLine()
     if (!FileProblem.isEmpty())
         text += "  -  " + FileProblem;
     if (Survey.LostCycles > 0)
-        text += QString("  -  %1 cycle%2 lost: the instrument stopped answering")
+        // Short, so that it reads whole in the centred line beside the instrument's name.
+        text += QString("  -  %1 cycle%2 lost: no answer")
                     .arg(Survey.LostCycles)
                     .arg(Survey.LostCycles == 1 ? "" : "s");
     MainGB->setText(text);

@@ -193,6 +193,7 @@ TEST_F(ReliabilityTest, SpoiledCyclesAreGivenUpAndTheSurveyGoesOn)
         const int cycles = instrument->Cycles();
         ASSERT_GE(cycles, 6);
         EXPECT_EQ(line.contains("1 cycle lost"), c.lost) << line.toStdString();
+        EXPECT_LE(w.MainGB->fontMetrics().horizontalAdvance(line), w.MainGB->width()) << "the line is cut: " << line.toStdString();
         EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
         EXPECT_GE(expectWholeFiles(base, 10), 4);
         EXPECT_TRUE(fileBytes(base + ".txt").contains(c.inText));
