@@ -15,7 +15,6 @@
 #include "platform/Exception.h"
 #include "platform/MinimizeName.h"
 #include "platform/NumberFormat.h"
-#include "views/LayoutTable.h"
 
 #include <QCheckBox>
 #include <QDateTime>

@@ -34,6 +34,13 @@ void Move(QWidget* w, QPoint at, Qt::MouseButtons buttons = Qt::NoButton)
 {
     Mouse(w, QEvent::MouseMove, at, Qt::NoButton, buttons);
 }
+// A drag with the left button from one point to another: a zoom where zooming is allowed.
+void DragZoom(QWidget* w, QPoint from, QPoint to)
+{
+    Press(w, from);
+    Move(w, to, Qt::LeftButton);
+    Release(w, to);
+}
 
 // A control on the offscreen platform whose every event handler writes what it received.
 class InputTest : public ::testing::Test {
@@ -421,9 +428,7 @@ TEST_F(EngineInputTest, AHandlerMayDestroyTheObjectWhileAScrolledViewIsDrawn)
 {
     g->SetAllowZooming(sgHorzZooming);
     g->SetScrollingHorzZoom(true);
-    Press(g, At(2, 7));
-    Move(g, At(6, 3), Qt::LeftButton);
-    Release(g, At(6, 3));
+    DragZoom(g, At(2, 7), At(6, 3));
     ASSERT_TRUE(g->GetZoomMode());
     Take();
     g->SetCustomGridNumbersX(true);
@@ -447,9 +452,7 @@ TEST_F(EngineInputTest, AZoomHandlerThatPaintsShowsTheImageUnstretched)
         painted = g->grab().toImage().convertToFormat(QImage::Format_RGB32);
         image = engine.Object(g->GethObject())->Image.convertToFormat(QImage::Format_RGB32);
     };
-    Press(g, At(2, 7));
-    Move(g, At(6, 3), Qt::LeftButton);
-    Release(g, At(6, 3));
+    DragZoom(g, At(2, 7), At(6, 3));
     ASSERT_FALSE(image.isNull());
     ASSERT_LT(image.height(), g->height()) << "the bar takes its room";
     const QRect inner = image.rect().adjusted(2, 2, -2, -2); // inside a focus frame
@@ -470,11 +473,7 @@ bool ImageShowsTheCurrentState(TRecordingEngine& engine, TEngineHandle h)
 
 TEST_F(EngineInputTest, HandlersRedrawingWhileTheImageIsDrawnGetOneRedrawAfterIt)
 {
-    auto drag = [this](QPoint from, QPoint to) {
-        Press(g, from);
-        Move(g, to, Qt::LeftButton);
-        Release(g, to);
-    };
+    auto drag = [this](QPoint from, QPoint to) { DragZoom(g, from, to); };
     g->SetAllowZooming(sgHorzZooming);
     g->SetScrollingHorzZoom(false);
     g->SetAllowGraphHotSpots(true);
@@ -571,9 +570,7 @@ TEST_F(EngineInputTest, TheWheelScrollsAZoomedViewByTheDistanceTurned)
 {
     g->SetAllowZooming(sgVertZooming);
     g->SetScrollingVertZoom(true);
-    Press(g, At(2, 7));
-    Move(g, At(6, 4), Qt::LeftButton);
-    Release(g, At(6, 4));
+    DragZoom(g, At(2, 7), At(6, 4));
     const TEngineHandle h = g->GethObject();
     const std::int32_t start = engine.TPEEngine::GetScrollPos(h, SB_VERT);
     ASSERT_TRUE(g->VertScrollBar()->isVisible());
@@ -592,9 +589,7 @@ TEST_F(EngineInputTest, TheImageFillsTheClientAreaBesideTheScrollBars)
     g->SetAllowZooming(sgHorzPlusVertZooming);
     g->SetScrollingHorzZoom(true);
     g->SetScrollingVertZoom(true);
-    Press(g, At(2, 7));
-    Move(g, At(6, 4), Qt::LeftButton);
-    Release(g, At(6, 4));
+    DragZoom(g, At(2, 7), At(6, 4));
     QApplication::processEvents();
     ASSERT_TRUE(g->HorzScrollBar()->isVisible());
     ASSERT_TRUE(g->VertScrollBar()->isVisible());
