@@ -298,7 +298,13 @@ protected:
 
 private:
     void BuildLayout();
-    void Connect();
+    // The connection sequence; returns why the connection failed, empty when it did not fail or
+    // the user ended it.
+    QString Connect();
+    // Writes why the link failed into the connection line.
+    void ShowLinkFailure(const QString& why);
+    // A connection sequence is running (Power On was given and has not returned yet).
+    bool connecting_ = false;
     void RestoreConnectControls();
     void SetLinkLamps(bool on);
     int PowerTag() const;
