@@ -346,6 +346,7 @@ TEST_F(ConnectTest, EveryConnectionOfAModemLinkDials)
     NewWindow().FormCreate(frm.get());
     for (int connection = 1; connection <= 2; ++connection) {
         SCOPED_TRACE(connection);
+        endAConnectionLeftRunning(60000, "no connection");
         connectThenPowerOff([] {});
         EXPECT_TRUE(entered);
         EXPECT_TRUE(instrument->WaitForEvent("escape", 5000));
@@ -414,6 +415,19 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
         qputenv("QUOREL_COM7", instrument->DevicePath().toLocal8Bit());
         connectThenPowerOff([&] { EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds"); });
         EXPECT_TRUE(entered);
+    }
+    // The line drops as the instrument would identify itself: the link that failed by itself
+    // is taken down, ready for Power On, and the line says so.
+    drop();
+    serve();
+    instrument->AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Identification, 0, 1});
+    {
+        TMainFrm& w = start();
+        endAConnectionLeftRunning(60000, "the connection over a dropped line went on");
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+        expectDisconnectedWindow();
+        EXPECT_EQ(w.MainGB->text(), "Not connected: the link failed (Port err. putcom)");
     }
     // USB: the driver refuses the device.
     drop();
