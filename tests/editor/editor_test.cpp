@@ -502,6 +502,25 @@ TEST_F(EditorTest, ChannelBoxSetsTheSwitchUnitIndicator)
     EXPECT_FALSE(f.RelayboxUsedCB->isChecked());
 }
 
+// The boxes are wide enough for ordinary coordinates; a value wider still shows its start,
+// sign first, as in the acquisition window.
+TEST_F(EditorTest, ALoadedValueWiderThanItsBoxShowsItsStart)
+{
+    auto& f = NewWindow();
+    Show();
+    f.LoadSetupFile(Write("wide.ini", "[Parameters]\nComSpacingA=-1000\nComSpacing5Y=-123456789012\n"
+                                      "MinDistance=10000000000\n"));
+    const struct {
+        QLineEdit* box;
+        const char* text;
+    } cases[] = {{f.CaEdt, "-1000.00"}, {f.YPEdt[4], "-123456790528.00"}, {f.MinDistanceEdt, "10000000000.00"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.box->text(), c.text);
+        EXPECT_TRUE(ShowsTextStart(c.box));
+    }
+}
+
 TEST_F(EditorTest, ViewCableConnectionsShowsTheViewForTheChannelCount)
 {
     auto& f = NewWindow();
@@ -531,6 +550,41 @@ TEST_F(EditorTest, ViewCableConnectionsShowsTheViewForTheChannelCount)
     f.ViewCableBtn->click();
     EXPECT_EQ(dialogs.Messages(), QStringList{"'' n'est pas une valeur en virgule flottante correcte."});
     EXPECT_FALSE(SchemaFrm->isVisible());
+}
+
+// Showing a view that is open but minimised brings it back to the screen, in front, with the
+// content of this press.
+TEST_F(EditorTest, AMinimisedCableViewComesBackInFront)
+{
+    auto& f = NewWindow();
+    Show();
+    for (int i = 0; i < 21; ++i)
+        f.PEdt[i]->setText(QString::number(2 * i + 4));
+    const struct {
+        const char* channels;
+        Schema::TCableForm* view;
+        int lastOutput; // the output that carries the smallest position
+    } cases[] = {{"10", SchemaFrm, 13}, {"20", Schema20Frm, 23}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        f.ChannelEdt->setText(c.channels);
+        f.CaEdt->setText("0");
+        f.ViewCableBtn->click();
+        ASSERT_TRUE(c.view->isVisible());
+        c.view->showMinimized();
+        f.activateWindow();
+        QApplication::processEvents();
+        ASSERT_TRUE(c.view->isMinimized());
+
+        f.CaEdt->setText("-5");
+        f.ViewCableBtn->click();
+        QApplication::processEvents();
+        EXPECT_TRUE(c.view->isVisible());
+        EXPECT_FALSE(c.view->windowState() & Qt::WindowMinimized);
+        EXPECT_EQ(QApplication::activeWindow(), c.view);
+        EXPECT_EQ(c.view->L[c.lastOutput - 1]->text(), "-5");
+        c.view->hide();
+    }
 }
 
 TEST_F(EditorTest, TabGoesFromRowToRowOfTheElectrodeTableAndNeverToTheScrollBox)

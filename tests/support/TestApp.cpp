@@ -1,7 +1,9 @@
 #include "TestApp.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QWidget>
 #include <QTemporaryDir>
@@ -55,4 +57,22 @@ QStringList TabStops(QWidget* from, int presses, QStringList* outOfView)
             *outOfView << focused->objectName();
     }
     return stops;
+}
+
+bool ShowsTextStart(QLineEdit* box)
+{
+    if (box->text().isEmpty())
+        return true;
+    QLineEdit alone(box->text().left(1), box->parentWidget());
+    alone.setGeometry(box->geometry());
+    alone.setAlignment(box->alignment());
+    alone.setFont(box->font());
+    alone.setPalette(box->palette());
+    alone.setEnabled(box->isEnabled());
+    const QImage shown = box->grab().toImage();
+    const QImage reference = alone.grab().toImage();
+    // Where the cursor after that character stands: the end of the strip to compare.
+    const int end = alone.inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+    return end > 0 && shown.size() == reference.size()
+           && shown.copy(0, 0, end, shown.height()) == reference.copy(0, 0, end, reference.height());
 }

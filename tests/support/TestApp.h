@@ -4,6 +4,7 @@
 #include <memory>
 
 class QApplication;
+class QLineEdit;
 class QTemporaryDir;
 class QWidget;
 
@@ -25,3 +26,9 @@ private:
 // starting in `from`. Those of them that stood, once focused, outside the visible part of a
 // scroll box they lie in are added to `outOfView`, if given.
 QStringList TabStops(QWidget* from, int presses, QStringList* outOfView = nullptr);
+
+// Whether an edit box, painted as it stands, shows the first character of its text where the
+// text starts: its picture from the left edge to the end of that character is the picture of
+// the same box holding that character alone (which fits, so nothing is scrolled away). What
+// a box shows follows from where its last painting left the text, so it is painted here.
+bool ShowsTextStart(QLineEdit* box);
