@@ -283,18 +283,10 @@ TEST_F(CommandsTest, AMinimisedCableViewComesBackInFront)
         w.ChannelEdt->setText(c.channels);
         w.CaEdt->setText("0");
         w.ViewCableBtn->click();
-        ASSERT_TRUE(c.view->isVisible());
-        c.view->showMinimized();
-        w.activateWindow();
-        QApplication::processEvents();
-        ASSERT_TRUE(c.view->isMinimized());
-
-        w.CaEdt->setText("-5");
-        w.ViewCableBtn->click();
-        QApplication::processEvents();
-        EXPECT_TRUE(c.view->isVisible());
-        EXPECT_FALSE(c.view->windowState() & Qt::WindowMinimized);
-        EXPECT_EQ(QApplication::activeWindow(), c.view);
+        ExpectBackInFront(c.view, &w, [&] {
+            w.CaEdt->setText("-5");
+            w.ViewCableBtn->click();
+        });
         EXPECT_EQ(c.view->L[c.lastOutput - 1]->text(), "-5");
         c.view->hide();
     }

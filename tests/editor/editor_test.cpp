@@ -214,6 +214,16 @@ TEST_F(EditorTest, LoadAndSaveEdgeCases)
          [](F& f) { EXPECT_TRUE(f.IpDataChk->isChecked()); EXPECT_FALSE(f.AddDistanceChk->isChecked()); },
          {}, {{"Parameters", "IpData", "1"}, {"Parameters", "AddDistance", "0"}, {"Parameters", "GpsConnected", "0"},
               {"Parameters", "SounderConnected", "1"}}, {}},
+        {"byte-order mark of a Windows editor before the first section",
+         "\xEF\xBB\xBF[Parameters]\nComSpacingA=-3\nChannel=12\n",
+         [](F& f) { EXPECT_EQ(f.CaEdt->text(), "-3.00"); EXPECT_EQ(f.ChannelEdt->text(), "12"); },
+         [](F& f) { f.CaEdt->setText("-4"); }, {{"Parameters", "ComSpacingA", "-4"}, {"Parameters", "Channel", "12"}},
+         [](F& f) {
+             const QByteArray saved = readAll(f.SetupFileName);
+             EXPECT_TRUE(saved.startsWith("\xEF\xBB\xBF[Parameters]\r\nComSpacingA=-4\r\n"));
+             EXPECT_EQ(saved.count("[Parameters]"), 1) << "no second copy of the section";
+             EXPECT_EQ(f.CaEdt->text(), "-4.00");
+         }},
         {"P12 to P21 from the second set", "[Parameters]\nComSpacing22=30\nComSpacing211Y=-2\n",
          [](F& f) { EXPECT_EQ(f.PEdt[11]->text(), "30.00"); EXPECT_EQ(f.YPEdt[20]->text(), "-2.00"); },
          {}, {{"Parameters", "ComSpacing22", "30"}, {"Parameters", "ComSpacing211Y", "-2"}}, {}},
@@ -570,18 +580,10 @@ TEST_F(EditorTest, AMinimisedCableViewComesBackInFront)
         f.ChannelEdt->setText(c.channels);
         f.CaEdt->setText("0");
         f.ViewCableBtn->click();
-        ASSERT_TRUE(c.view->isVisible());
-        c.view->showMinimized();
-        f.activateWindow();
-        QApplication::processEvents();
-        ASSERT_TRUE(c.view->isMinimized());
-
-        f.CaEdt->setText("-5");
-        f.ViewCableBtn->click();
-        QApplication::processEvents();
-        EXPECT_TRUE(c.view->isVisible());
-        EXPECT_FALSE(c.view->windowState() & Qt::WindowMinimized);
-        EXPECT_EQ(QApplication::activeWindow(), c.view);
+        ExpectBackInFront(c.view, &f, [&] {
+            f.CaEdt->setText("-5");
+            f.ViewCableBtn->click();
+        });
         EXPECT_EQ(c.view->L[c.lastOutput - 1]->text(), "-5");
         c.view->hide();
     }

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QWidget>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 QApplication& TestApp()
@@ -75,4 +76,18 @@ bool ShowsTextStart(QLineEdit* box)
     const int end = alone.inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
     return end > 0 && shown.size() == reference.size()
            && shown.copy(0, 0, end, shown.height()) == reference.copy(0, 0, end, reference.height());
+}
+
+void ExpectBackInFront(QWidget* window, QWidget* owner, const std::function<void()>& showAgain)
+{
+    ASSERT_TRUE(window->isVisible());
+    window->showMinimized();
+    owner->activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(window->isMinimized());
+    showAgain();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(QApplication::activeWindow(), window);
 }

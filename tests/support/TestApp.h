@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QApplication;
@@ -32,3 +33,7 @@ QStringList TabStops(QWidget* from, int presses, QStringList* outOfView = nullpt
 // the same box holding that character alone (which fits, so nothing is scrolled away). What
 // a box shows follows from where its last painting left the text, so it is painted here.
 bool ShowsTextStart(QLineEdit* box);
+
+// Minimises a window that is open, makes its owner the active window and runs `showAgain`,
+// which must bring it back: on the screen, not minimised, and the active window.
+void ExpectBackInFront(QWidget* window, QWidget* owner, const std::function<void()>& showAgain);
