@@ -185,7 +185,8 @@ void CycleReader::SkipRest()
 
 void CycleReader::drain()
 {
-    // Bounded even on a line that never falls quiet (noise), so that the survey goes on.
+    // Bounded even on a line that never falls quiet (noise), so that the survey goes on; a cycle's
+    // last bytes come well within the first bound, so a quiet line ends the drain first.
     const int64_t from = source_.NowMs();
     for (;;) {
         const int b = source_.Read(PollMs);
@@ -194,7 +195,7 @@ void CycleReader::drain()
             heardAt_ = now;
         else if (quietTooLong(now))
             return;
-        if (now - from >= CycleQuietMs(shape_))
+        if (now - from >= 2 * CycleQuietMs(shape_))
             return;
     }
 }

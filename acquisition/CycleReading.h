@@ -72,6 +72,7 @@ class CycleReader {
 public:
     // Made right after the trigger: the cycle's time counts from here.
     CycleReader(CycleByteSource& source, const CycleShape& shape);
+    const CycleShape& Shape() const { return shape_; }
 
     // The next sentence of the cycle into `buffer` (at least MaxSentenceLength + 1 bytes),
     // terminated after its length, which is returned; 0 when it timed out: its length word did

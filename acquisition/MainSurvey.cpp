@@ -496,7 +496,8 @@ void TMainFrm::RunCycle()
 void TMainFrm::ReadSentences(CycleReader& reader)
 {
     SurveyTrack& track = Survey.Track;
-    if (AcquisitionMode & 0x0A) {
+    // The sentences of the trigger's mode, whatever the field holds by now.
+    if (reader.Shape().Gps) {
         GpsDisconnectLbl->hide();
         const int32_t length = reader.ReadSentence(SentenceBuffer.data());
         if (length == 0) {
@@ -507,7 +508,7 @@ void TMainFrm::ReadSentences(CycleReader& reader)
             track.HandleGpsSentence(SentenceBuffer.data(), static_cast<size_t>(length), NewRefRequested, SimulationMode);
         }
     }
-    if (AcquisitionMode & 0xA0) {
+    if (reader.Shape().Sounder) {
         int32_t length = 0;
         if (!!GpsDisconnectLbl->isHidden()) {
             SounderDisconnectLbl->hide();
