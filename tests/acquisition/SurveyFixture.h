@@ -128,6 +128,14 @@ protected:
     {
         return {[this, n] { return cycles() >= n; }, [this] { frm->Action4->trigger(); }};
     }
+    // The same, keeping the connection line as it read just before Stop.
+    Step stopAfter(int n, QString& line)
+    {
+        return {[this, n] { return cycles() >= n; }, [this, &line] {
+                    line = frm->MainGB->text();
+                    frm->Action4->trigger();
+                }};
+    }
 
     QByteArray fileBytes(const QString& path) const
     {

@@ -452,10 +452,7 @@ TEST_F(WholeSurveyTest, SlowInstrumentLosesNoCycle)
     const QString file = dir.File("slow");
     QString line;
     const QDateTime before = QDateTime::currentDateTime();
-    run({startWith(file), {[this] { return cycles() >= 4; }, [&] {
-                               line = w.MainGB->text();
-                               w.Action4->trigger();
-                           }}});
+    run({startWith(file), stopAfter(4, line)});
     powerOn();
     const QDateTime after = QDateTime::currentDateTime();
     ASSERT_TRUE(instrument->WaitForEvent("stop", 10000));
@@ -482,10 +479,7 @@ TEST_F(WholeSurveyTest, CutCycleThenSilentSentenceStoresTheLastWholeCycle)
     const QString file = dir.File("cut");
     QString line;
     const QDateTime before = QDateTime::currentDateTime();
-    run({startWith(file), {[this] { return cycles() >= 6; }, [&] {
-                               line = w.MainGB->text();
-                               w.Action4->trigger();
-                           }}});
+    run({startWith(file), stopAfter(6, line)});
     powerOn();
     const QDateTime after = QDateTime::currentDateTime();
     ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
