@@ -647,6 +647,8 @@ void TTestInstrument::cycle(uint8_t mode)
     // The sentences are relayed at the trigger; the readings follow the pulses.
     if (setup_.RealTime)
         pause(CycleDurationMs(p));
+    if (setup_.ReadingsLateMs > 0)
+        pause(setup_.ReadingsLateMs);
     if (cut)
         blocks.truncate(blocks.size() / 2);
     answer(TPoint::Readings, spoil(blocks, false));

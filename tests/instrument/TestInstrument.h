@@ -115,6 +115,9 @@ struct TInstrumentSetup {
     // A cycle's readings come CycleDurationMs after its trigger (the relayed sentences at once), as
     // on the water; false: at once, as tests that do not look at the pace want.
     bool RealTime = false;
+    // An instrument slower than its pulses alone: each cycle's readings come this much later
+    // still (after the pulses when RealTime, else after the trigger).
+    int ReadingsLateMs = 0;
     // A download the host has gone silent in ends after this long without a byte. The host's
     // longest pause in a download is its 3 s wait for the total plus a byte delay.
     int DownloadIdleMs = 10000;
