@@ -2,6 +2,7 @@
 #include "LinkTestSupport.h"
 
 #include "platform/Application.h"
+#include "platform/Ftd2xxReceiver.h"
 
 #include <chrono>
 #include <sys/resource.h>
@@ -392,6 +393,34 @@ TEST(UsbReception, AnUnpluggedDeviceFailsWithoutSpinning)
     EXPECT_LT((cpuSeconds() - cpuBefore) / wall, 0.4) << reads << " reads";
     link.Port.Close();
     EXPECT_EQ(link.Driver.OpenHandles(), 0);
+}
+
+// The fetch in which the device fails may still bring bytes: they were received and stay
+// readable, with or without the reader thread; then every read reports the failure at once.
+TEST(UsbReception, BytesOfTheFetchThatFailedAreKept)
+{
+    for (const bool background : {false, true}) {
+        SCOPED_TRACE(background ? "reader thread" : "fetching only when called");
+        int fetches = 0;
+        TFtdiReceiver rx({[&fetches](std::vector<uint8_t>& out) {
+                              ++fetches;
+                              out = {'a', 'b', 'c'};
+                              return false;
+                          },
+                          [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
+                         background);
+        uint8_t got[4] = {};
+        DWORD read = 0;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(rx.Read(got, 4, 5000, &read), FT_IO_ERROR);
+        EXPECT_EQ(read, 3u);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got), 3), "abc");
+        EXPECT_EQ(rx.Read(got, 1, 5000, &read), FT_IO_ERROR);
+        EXPECT_EQ(read, 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        rx.Stop();
+        EXPECT_EQ(fetches, 1);
+    }
 }
 
 TEST(UsbReception, TheCallLogKeepsTheLastCalls)
