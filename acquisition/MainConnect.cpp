@@ -22,6 +22,8 @@ const QString IdentificationFiller(40, 'Z');
 constexpr uint32_t CapabilityNoIp = 0x10000001;
 constexpr uint32_t CapabilityIp = 0x10000002;
 constexpr uint32_t CapabilityRange = 0x10000003;
+// The connection line when the instrument answered nothing at all.
+constexpr const char* NoAnswerText = "The instrument did not answer";
 } // namespace
 
 int TMainFrm::PowerTag() const { return PowerOnOffBtn->property("Tag").toInt(); }
@@ -148,9 +150,10 @@ void TMainFrm::Disconnect()
 {
     StopRequested = 1;
     SetLinkLamps(false);
+    bool answered = true;
     if (ActivePort && !PowerOnOffBtn->isChecked() && ActivePort->GetState() > 0 && PowerTag() == 1) {
         try {
-            SendEscape();
+            answered = SendEscape();
         } catch (const std::exception&) {
             // A line that went away (cable pulled, instrument off) refuses Escape: the link is
             // taken down all the same, so that the user can connect again.
@@ -159,7 +162,9 @@ void TMainFrm::Disconnect()
         NewGpsBtn->setEnabled(false);
         TxVoltageCheckBtn->setEnabled(false);
     }
-    MainGB->setText("");
+    // An instrument gone silent on a line still open (flat battery, radio link lost) is said,
+    // so that the user knows why the link came down without its Escape.
+    MainGB->setText(answered ? QString() : QString(NoAnswerText));
     if (ActivePort)
         ActivePort->Close();
     ConnectGb->show();

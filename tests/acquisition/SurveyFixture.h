@@ -25,6 +25,7 @@ struct SurveySetup {
     int DelayTime = 0;
     int RemoteTime = 15; // pulse time, in units of 10 ms
     QString Relaybox; // further lines of the switch-unit section, each ending in CR LF
+    bool Usb = false; // port 99: the USB port, whose driver the test installs
 };
 
 
@@ -56,7 +57,7 @@ protected:
         for (int k = 2; k <= 11; ++k) // P12 to P21 continue the cable every 2 m
             t += QString("ComSpacing2%1=%2\r\n").arg(k).arg(2 * (k + 10) + 2);
         t += QString("[Relaybox]\r\nRelyaboxEnabled=%1\r\n").arg(s.RelayboxEnabled) + s.Relaybox;
-        t += QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(Port);
+        t += QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(s.Usb ? 99 : Port);
         return t;
     }
 

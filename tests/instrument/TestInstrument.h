@@ -58,7 +58,8 @@ enum class TFaultKind {
     Noise,          // Bytes are sent before the answer
     Garbage,        // Bytes are sent in place of the answer
     DropLine,       // the line is dropped in place of the answer (the instrument then stops)
-    WrongChecksum,  // a frame's checksum is wrong (Match: frame number, -1 any)
+    WrongChecksum,  // a frame's checksum is wrong (Match: frame number, -1 any): XORed with
+                    // Bytes (2 bytes, little-endian), 0x5A5A (both bytes wrong) by default
     WrongFrameEcho, // a frame request is echoed with another number, nothing else follows
     LengthWord,     // a frame carries the length word in Bytes (2 bytes, little-endian)
     RefuseCommand,  // a command (Match, -1 any) is answered with Bytes[0], '?' by default
