@@ -45,13 +45,8 @@ uint16_t PulseTimeUnits(const QString& text, uint16_t current);
 // ten other values from `first` on.
 void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspace, uint64_t values,
                       int first, int currentAt);
-// The same over another byte read (the survey's, which a stop request can end).
-void ReadReadingBlock(const std::function<void(uint8_t*, int)>& read, std::array<float, WorkspaceSize>& workspace,
-                      uint64_t values, int first, int currentAt);
-// How long the instrument may stay quiet inside a cycle (or, after a stop request, before its
-// prompt) before the survey gives the wait up: longer than a cycle of its pulses takes (pulse
-// time in units of 10 ms), and than the link's own sentence timeout.
-int CycleQuietMs(uint16_t remoteTime);
+
+class CycleReader;
 
 // Quorel's main window: owns the open setup file, the instrument status, the dipole records
 // and the link port; every survey runs inside its handlers.
@@ -301,8 +296,6 @@ private:
     // The connection sequence; returns why the connection failed, empty when it did not fail or
     // the user ended it.
     QString Connect();
-    // Writes why the link failed into the connection line.
-    void ShowLinkFailure(const QString& why);
     // A connection sequence is running (Power On was given and has not returned yet).
     bool connecting_ = false;
     void RestoreConnectControls();
@@ -324,10 +317,9 @@ private:
     void WriteBackSetup();
     bool ProgramInstrument();
     void RunCycle();
-    void ReadCycleBytes(uint8_t* buffer, int count);
     bool WaitSurveyPrompt();
-    void ReadSentences();
-    void ReadReadings();
+    void ReadSentences(CycleReader& reader);
+    void ReadReadings(CycleReader& reader);
     void StoreCycle();
     void StopSequence();
     void TimeoutSignal(bool firstBeep);

@@ -97,7 +97,7 @@ void TMainFrm::ViewCableBtnClick(QObject*)
         std::array<float, TSchemaFrm::Electrodes> first{};
         std::copy_n(positions.begin(), first.size(), first.begin());
         SchemaFrm->ShowConnections(this, first, setupName, count);
-        SchemaFrm->show();
+        SchemaFrm->ShowInFront();
         return;
     }
     for (int i = 11; i < 21; ++i)
@@ -105,7 +105,7 @@ void TMainFrm::ViewCableBtnClick(QObject*)
     if (!Schema20Frm)
         return;
     Schema20Frm->ShowConnections(this, positions, setupName);
-    Schema20Frm->show();
+    Schema20Frm->ShowInFront();
 }
 
 void TMainFrm::ChannelEdtExit(QObject*) { ShowSwitchUnit(StrToIntDef(ChannelEdt->text(), 10)); }

@@ -22,8 +22,9 @@ const QString IdentificationFiller(40, 'Z');
 constexpr uint32_t CapabilityNoIp = 0x10000001;
 constexpr uint32_t CapabilityIp = 0x10000002;
 constexpr uint32_t CapabilityRange = 0x10000003;
-// Why a connection failed when the instrument never identified itself.
-const QString NoAnswer = "the instrument did not answer";
+// The connection line when the instrument answered nothing at all (at Power off), or never
+// identified itself (at Power On).
+constexpr const char* NoAnswerText = "The instrument did not answer";
 } // namespace
 
 int TMainFrm::PowerTag() const { return PowerOnOffBtn->property("Tag").toInt(); }
@@ -45,8 +46,6 @@ void TMainFrm::SetLinkLamps(bool on)
     RsOnImg->setVisible(on);
     Image2->setEnabled(!on);
 }
-
-void TMainFrm::ShowLinkFailure(const QString& why) { MainGB->setText("Not connected: " + why); }
 
 void TMainFrm::ConnectBtnClick(QObject*)
 {
@@ -82,7 +81,7 @@ void TMainFrm::ConnectBtnClick(QObject*)
         // A link that is still open failed by itself (the user's Power off or close closes it
         // first): it is taken down, so that the user can connect again, and the line says why.
         if (ActivePort->GetState() > 0) {
-            failure = QString("the link failed (%1)").arg(QString::fromStdString(e.what()));
+            failure = QString("The link failed (%1)").arg(QString::fromStdString(e.what()));
             ActivePort->Close();
             RestoreConnectControls();
             SetLinkLamps(false);
@@ -94,7 +93,7 @@ void TMainFrm::ConnectBtnClick(QObject*)
     Animate1->hide();
     Animate1->SetActive(false);
     if (!failure.isEmpty())
-        ShowLinkFailure(failure);
+        MainGB->setText(failure);
 }
 
 QString TMainFrm::Connect()
@@ -132,7 +131,7 @@ QString TMainFrm::Connect()
             ActivePort->SetState(0);
             RestoreConnectControls();
             SetLinkLamps(false);
-            return NoAnswer;
+            return NoAnswerText;
         }
         if (ActivePort->SetCmd(CmdEscape, 500))
             ActivePort->Identify(name, speedText);
@@ -176,9 +175,10 @@ void TMainFrm::Disconnect()
 {
     StopRequested = 1;
     SetLinkLamps(false);
+    bool answered = true;
     if (ActivePort && !PowerOnOffBtn->isChecked() && ActivePort->GetState() > 0 && PowerTag() == 1) {
         try {
-            SendEscape();
+            answered = SendEscape();
         } catch (const std::exception&) {
             // A line that went away (cable pulled, instrument off) refuses Escape: the link is
             // taken down all the same, so that the user can connect again.
@@ -187,7 +187,9 @@ void TMainFrm::Disconnect()
         NewGpsBtn->setEnabled(false);
         TxVoltageCheckBtn->setEnabled(false);
     }
-    MainGB->setText("");
+    // An instrument gone silent on a line still open (flat battery, radio link lost) is said,
+    // so that the user knows why the link came down without its Escape.
+    MainGB->setText(answered ? QString() : QString(NoAnswerText));
     if (ActivePort)
         ActivePort->Close();
     ConnectGb->show();

@@ -4,11 +4,11 @@
 #include "Main.h"
 
 #include "AcquisitionFiles.h"
+#include "CycleReading.h"
 #include "Geometry.h"
 #include "SurveyTrack.h"
 #include "acquisition/setup/SetupFile.h"
 #include "graph/Pesgvcl.h"
-#include "link/LittleEndian.h"
 #include "link/Portvirt.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -40,7 +40,6 @@ constexpr uint8_t CmdRange15 = 0x22;
 constexpr uint8_t CmdRange5Ip = 0x31;
 constexpr uint8_t CmdRange5 = 0x30;
 constexpr int16_t SwitchWord = 29;
-constexpr int SentenceByteMs = 3500;
 // How long one poll of the waits for Start and of the pause may block on the event queue.
 constexpr int PollMs = 20;
 
@@ -77,33 +76,34 @@ void offTimeWait(int64_t ms, const int32_t& stopRequested)
     }
 }
 
-// How long the instrument has been quiet in a wait of the survey: bytes that still come (the rest
-// of a cycle) keep the wait going, a silence longer than the grace ends it. A wait that only a
-// stop request may end (the prompt's) gives `stopRequested`; without it the silence alone does.
-class QuietWait {
+// The link as a cycle is read from it: the window's events are handled between polls, and a
+// link that closes meanwhile fails the read.
+class SurveyByteSource final : public CycleByteSource {
 public:
-    QuietWait(int graceMs, const int32_t* stopRequested = nullptr) : stop_(stopRequested), graceMs_(graceMs) {}
-    void Heard() { quiet_.invalidate(); }
-    bool GiveUp()
+    explicit SurveyByteSource(const int32_t& stopRequested) : stop_(stopRequested) { clock_.start(); }
+    int Read(int waitMs) override
     {
-        if (stop_ && *stop_ != 1)
-            return false;
-        if (!quiet_.isValid())
-            quiet_.start();
-        return quiet_.elapsed() >= graceMs_;
+        if (ActivePort->GetState() <= 0)
+            throw Exception(PortErrGetcom);
+        LinkProcessMessages();
+        if (ActivePort->GetState() <= 0)
+            throw Exception(PortErrGetcom);
+        return ActivePort->ReadByteTimed(waitMs);
+    }
+    int64_t NowMs() const override { return clock_.elapsed(); }
+    bool StopRequested() const override { return stop_ == 1; }
+    void Clear() override
+    {
+        ActivePort->ClearTx();
+        ActivePort->ClearRx();
     }
 
 private:
-    const int32_t* const stop_;
-    const int graceMs_;
-    QElapsedTimer quiet_;
+    const int32_t& stop_;
+    QElapsedTimer clock_;
 };
 
-constexpr const char* CycleNotAnswered = "the instrument stopped answering in a cycle";
-
 } // namespace
-
-int CycleQuietMs(uint16_t remoteTime) { return SentenceByteMs + 4 * 10 * int(remoteTime); }
 
 // The path without its extension: the part of the file name from its last "." on.
 QString WithoutExtension(const QString& path)
@@ -127,22 +127,14 @@ uint16_t PulseTimeUnits(const QString& text, uint16_t current)
 void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspace, uint64_t values,
                       int first, int currentAt)
 {
-    ReadReadingBlock([&port](uint8_t* bytes, int count) { port.GetBlock(bytes, count); }, workspace, values, first,
-                     currentAt);
-}
-
-void ReadReadingBlock(const std::function<void(uint8_t*, int)>& read, std::array<float, WorkspaceSize>& workspace,
-                      uint64_t values, int first, int currentAt)
-{
     for (uint64_t i = 0; i < values; ++i) {
         uint8_t bytes[4];
-        read(bytes, 4);
+        port.GetBlock(bytes, 4);
         float v;
         std::memcpy(&v, bytes, 4);
-        if (currentAt >= 0 && i + 1 == values)
-            workspace[static_cast<size_t>(currentAt)] = v;
-        else if (i < 10)
-            workspace[static_cast<size_t>(first) + i] = v;
+        const int place = ReadingPlace(i, values, first, currentAt);
+        if (place >= 0)
+            workspace[static_cast<size_t>(place)] = v;
     }
 }
 
@@ -414,40 +406,12 @@ bool TMainFrm::ProgramInstrument()
     return true;
 }
 
-// Reads the bytes of a cycle as the link's block read does (messages processed while waiting),
-// except that a cycle whose bytes stop coming for longer than a cycle can last is given up: a
-// cable or radio link that cut the cycle short would otherwise hold the survey for ever. The
-// link is cleared, so that the next cycle starts in step with its trigger, and the window
-// counts the lost cycle.
-void TMainFrm::ReadCycleBytes(uint8_t* buffer, int count)
-{
-    QuietWait wait(CycleQuietMs(RemoteTime));
-    for (int i = 0; i < count;) {
-        if (ActivePort->GetState() <= 0)
-            throw Exception(PortErrGetcom);
-        LinkProcessMessages();
-        if (ActivePort->GetState() <= 0)
-            throw Exception(PortErrGetcom);
-        const int b = ActivePort->ReadByteTimed(PollMs);
-        if (b >= 0) {
-            buffer[i++] = static_cast<uint8_t>(b);
-            wait.Heard();
-        } else if (wait.GiveUp()) {
-            ActivePort->ClearTx();
-            ActivePort->ClearRx();
-            ++Survey.LostCycles;
-            ShowSurveyLine();
-            throw Exception(CycleNotAnswered);
-        }
-    }
-}
-
 // The prompt ":>" as the link awaits it; false also when a stop request ended the wait after
 // the instrument stayed quiet. A closed link ends it as the link's own prompt wait does.
 bool TMainFrm::WaitSurveyPrompt()
 {
     static const QByteArray prompt = ":>";
-    QuietWait wait(CycleQuietMs(RemoteTime), &StopRequested);
+    QElapsedTimer quiet; // since the last byte, counted only while a stop is asked for
     QByteArray seen;
     for (;;) {
         LinkProcessMessages();
@@ -455,14 +419,17 @@ bool TMainFrm::WaitSurveyPrompt()
             return ActivePort->WaitPrompt();
         const int b = ActivePort->ReadByteTimed(PollMs);
         if (b >= 0) {
-            wait.Heard();
+            quiet.invalidate();
             seen += static_cast<char>(b);
             if (seen.size() > prompt.size())
                 seen.remove(0, seen.size() - prompt.size());
             if (seen == prompt)
                 return true;
-        } else if (wait.GiveUp()) {
-            return false;
+        } else if (StopRequested == 1) {
+            if (!quiet.isValid())
+                quiet.start();
+            if (quiet.elapsed() >= StopQuietMs)
+                return false;
         }
     }
 }
@@ -480,12 +447,29 @@ void TMainFrm::RunCycle()
     // Nothing of the instrument's belongs before the trigger: bytes still held are the rest of a
     // spoiled cycle (stray bytes, a wrong sentence length), which would shift this one.
     ActivePort->ClearRx();
-    ActivePort->PutCom(static_cast<uint8_t>(AcquisitionMode & 0xFF));
-    if (AcquisitionMode == 0x55)
-        track.Trip = static_cast<float>(Survey.CycleIndex);
-    else
-        ReadSentences();
-    ReadReadings();
+    const uint8_t mode = static_cast<uint8_t>(AcquisitionMode & 0xFF);
+    ActivePort->PutCom(mode);
+    CycleShape shape;
+    shape.Gps = (mode & 0x0A) != 0;
+    shape.Sounder = (mode & 0xA0) != 0;
+    std::memcpy(&shape.Channels, InstrumentStatus.data(), 4);
+    shape.Ip = IpDataChk->isChecked();
+    shape.SecondSet = SwitchEnabled == 1;
+    shape.PulseTime = RemoteTime;
+    shape.PulseDelay = RemoteDelay;
+    SurveyByteSource source(StopRequested);
+    CycleReader reader(source, shape);
+    try {
+        if (mode == 0x55)
+            track.Trip = static_cast<float>(Survey.CycleIndex);
+        else
+            ReadSentences(reader);
+        ReadReadings(reader);
+    } catch (const CycleGivenUp&) {
+        ++Survey.LostCycles;
+        ShowSurveyLine();
+        throw;
+    }
 
     if (Survey.Files.RecordsInFile == 0) {
         const QString problem = CreateBinaryFile(Survey.BinFileName, BinHeaderText, Survey.Files);
@@ -509,43 +493,32 @@ void TMainFrm::RunCycle()
 }
 
 // Cycle step 5: the relayed sentences the mode byte asks for.
-void TMainFrm::ReadSentences()
+void TMainFrm::ReadSentences(CycleReader& reader)
 {
     SurveyTrack& track = Survey.Track;
-    const auto readLength = [] {
-        uint8_t bytes[4] = {};
-        if (ActivePort->GetComBuffer(bytes, 4, SentenceByteMs) < 4)
-            return int32_t(0);
-        return static_cast<int32_t>(ReadLe32(bytes));
-    };
-    const auto readSentence = [this](int32_t length) {
-        ReadCycleBytes(reinterpret_cast<uint8_t*>(SentenceBuffer.data()), length);
-        SentenceBuffer[static_cast<size_t>(length)] = 0;
-    };
-    if (AcquisitionMode & 0x0A) {
+    // The sentences of the trigger's mode, whatever the field holds by now.
+    if (reader.Shape().Gps) {
         GpsDisconnectLbl->hide();
-        const int32_t length = readLength();
-        if (length < 1 || length > MaxSentenceLength) {
+        const int32_t length = reader.ReadSentence(SentenceBuffer.data());
+        if (length == 0) {
             GpsDisconnectLbl->show();
             TimeoutSignal(true);
             track.Trip = 0;
         } else {
-            readSentence(length);
             track.HandleGpsSentence(SentenceBuffer.data(), static_cast<size_t>(length), NewRefRequested, SimulationMode);
         }
     }
-    if (AcquisitionMode & 0xA0) {
+    if (reader.Shape().Sounder) {
         int32_t length = 0;
         if (!!GpsDisconnectLbl->isHidden()) {
             SounderDisconnectLbl->hide();
-            length = readLength();
+            length = reader.ReadSentence(SentenceBuffer.data());
         }
-        if (length < 1 || length > MaxSentenceLength) {
+        if (length == 0) {
             SounderDisconnectLbl->show();
             TimeoutSignal(false);
             SounderDepth = 0;
         } else {
-            readSentence(length);
             const DepthResult depth =
                 track.HandleSounderSentence(SentenceBuffer.data(), static_cast<size_t>(length), DepthOffset);
             SounderDepth = depth.Depth;
@@ -568,40 +541,15 @@ void TMainFrm::TimeoutSignal(bool firstBeep)
     }
 }
 
-// Cycle step 6. Every block is read whole, whatever channel count the instrument reported, so
-// that the link stays in step; only the places the Workspace map gives are written: the first
-// ten potentials (or IP values) of a block and, for a potential block, its last value as the
-// cable set's current.
-void TMainFrm::ReadReadings()
+// Cycle step 6. After a sentence timeout the cycle keeps the previous readings, and what the
+// instrument still sends for it is taken off the line, so that the next trigger finds it in
+// step; otherwise the cycle's readings replace the previous ones once they have all come.
+void TMainFrm::ReadReadings(CycleReader& reader)
 {
-    if (!GpsDisconnectLbl->isHidden() || !SounderDisconnectLbl->isHidden()) {
-        ActivePort->ClearTx();
-        ActivePort->ClearRx();
-        return;
-    }
-    uint32_t channels = 0;
-    std::memcpy(&channels, InstrumentStatus.data(), 4);
-    const auto read = [this](uint8_t* bytes, int count) { ReadCycleBytes(bytes, count); };
-    const auto readBlock = [this, &read](uint64_t values, int first, int currentAt) {
-        ReadReadingBlock(read, Workspace, values, first, currentAt);
-    };
-    const uint64_t n = channels;
-    const bool ip = IpDataChk->isChecked();
-    const auto readSet = [&](int potentials, int current, int ipFirst) {
-        readBlock(n + 1, potentials, current);
-        if (ip)
-            readBlock(n, ipFirst, -1);
-        readBlock(n + 1, potentials + 11, current + 11);
-        if (ip)
-            readBlock(n, ipFirst + 10, -1);
-    };
-    readSet(0, 10, 84);
-    if (SwitchEnabled == 1) {
-        readSet(42, 52, 104);
-    } else {
-        std::fill(Workspace.begin() + 42, Workspace.begin() + 84, 0.0f);
-        std::fill(Workspace.begin() + 104, Workspace.begin() + 124, 0.0f);
-    }
+    if (!GpsDisconnectLbl->isHidden() || !SounderDisconnectLbl->isHidden())
+        reader.SkipRest();
+    else
+        reader.ReadReadings(Workspace);
 }
 
 // Cycle steps 12 to 15 for a stored cycle.

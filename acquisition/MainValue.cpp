@@ -5,6 +5,7 @@
 #include "acquisition/setup/SetupFile.h"
 #include "graph/Pesgvcl.h"
 #include "platform/Application.h"
+#include "platform/Controls.h"
 #include "platform/NumberFormat.h"
 
 #include <QCheckBox>
@@ -79,9 +80,9 @@ void TMainFrm::ShowValue()
     MinDistanceLbl->setText(FormatFloat("Min : #0.00 m", MinDistance));
 
     // 8. Edit boxes of the parameters (the x positions follow with step 10).
-    TimeEdt->setText(QString::number(10 * int(RemoteTime)));
-    TxVoltageEdt->setText(FormatFloat("##0", RemoteTxVoltage));
-    ChannelEdt->setText(QString::number(ChannelCount));
+    ShowBoxText(TimeEdt, QString::number(10 * int(RemoteTime)));
+    ShowBoxText(TxVoltageEdt, FormatFloat("##0", RemoteTxVoltage));
+    ShowBoxText(ChannelEdt, QString::number(ChannelCount));
 
     // 9. More than 10 channels always use the switch unit and the second cable set; red marks
     // the switch unit in use with 10 channels or fewer.
@@ -118,12 +119,12 @@ void TMainFrm::ShowValue()
 
 void TMainFrm::ShowPositionBoxes(QLineEdit* a, QLineEdit* b, const std::array<QLineEdit*, 21>& p, int first, int second)
 {
-    a->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(first)]));
-    b->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(first) + 1]));
+    ShowBoxText(a, FormatFloat("#0.00", Workspace[static_cast<size_t>(first)]));
+    ShowBoxText(b, FormatFloat("#0.00", Workspace[static_cast<size_t>(first) + 1]));
     for (size_t i = 0; i < 11; ++i)
-        p[i]->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(first) + 2 + i]));
+        ShowBoxText(p[i], FormatFloat("#0.00", Workspace[static_cast<size_t>(first) + 2 + i]));
     for (size_t i = 11; i < 21; ++i)
-        p[i]->setText(FormatFloat("#0.00", Workspace[static_cast<size_t>(second) + i - 11]));
+        ShowBoxText(p[i], FormatFloat("#0.00", Workspace[static_cast<size_t>(second) + i - 11]));
 }
 
 } // namespace Acquisition

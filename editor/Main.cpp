@@ -154,24 +154,24 @@ void TMainFrm::LoadSetupFile(const QString& path)
     RelayboxUsedCB->setChecked(SwitchEnabled != 0); // a change runs the refresh
     StringGrid1->setVisible(RelayboxUsedCB->isChecked());
 
-    TimeEdt->setText(QString::number(RemoteTime * 10));
-    DelayTimeEdt->setText(QString::number(DelayTime));
-    TxVoltageEdt->setText(FormatFloat("##0", RemoteTxVoltage));
-    ChannelEdt->setText(QString::number(ChannelCount));
-    CaEdt->setText(coordinate(CableX[0]));
-    CbEdt->setText(coordinate(CableX[1]));
-    YCaEdt->setText(coordinate(CableY[0]));
-    YCbEdt->setText(coordinate(CableY[1]));
+    ShowBoxText(TimeEdt, QString::number(RemoteTime * 10));
+    ShowBoxText(DelayTimeEdt, QString::number(DelayTime));
+    ShowBoxText(TxVoltageEdt, FormatFloat("##0", RemoteTxVoltage));
+    ShowBoxText(ChannelEdt, QString::number(ChannelCount));
+    ShowBoxText(CaEdt, coordinate(CableX[0]));
+    ShowBoxText(CbEdt, coordinate(CableX[1]));
+    ShowBoxText(YCaEdt, coordinate(CableY[0]));
+    ShowBoxText(YCbEdt, coordinate(CableY[1]));
     for (int i = 0; i < 11; ++i) {
-        PEdt[i]->setText(coordinate(CableX[2 + i]));
-        YPEdt[i]->setText(coordinate(CableY[2 + i]));
+        ShowBoxText(PEdt[i], coordinate(CableX[2 + i]));
+        ShowBoxText(YPEdt[i], coordinate(CableY[2 + i]));
     }
     for (int i = 11; i < 21; ++i) {
-        PEdt[i]->setText(coordinate(Cable2X[i - 8]));
-        YPEdt[i]->setText(coordinate(Cable2Y[i - 8]));
+        ShowBoxText(PEdt[i], coordinate(Cable2X[i - 8]));
+        ShowBoxText(YPEdt[i], coordinate(Cable2Y[i - 8]));
     }
-    DepthOffEdt->setText(coordinate(DepthOffset));
-    MinDistanceEdt->setText(coordinate(MinDistance));
+    ShowBoxText(DepthOffEdt, coordinate(DepthOffset));
+    ShowBoxText(MinDistanceEdt, coordinate(MinDistance));
 
     CommPort = ini.ReadInteger(Com, "Port", 1);
     PortNodeLbl->clear();
@@ -404,7 +404,7 @@ void TMainFrm::ViewCableBtnClick(QObject*)
     for (int i = 0; i < 11; ++i)
         positions[2 + i] = Setup::StrToFloat32(PEdt[i]->text());
     const int32_t channels = wholeNumber(ChannelEdt->text(), 10);
-    QWidget* view = nullptr;
+    Schema::TCableForm* view = nullptr;
     if (channels > 10) {
         for (int i = 11; i < 21; ++i)
             positions[2 + i] = Setup::StrToFloat32(PEdt[i]->text());
@@ -420,9 +420,7 @@ void TMainFrm::ViewCableBtnClick(QObject*)
         SchemaFrm->ShowConnections(this, first, ConfigurationFileTxt->text(), channels);
         view = SchemaFrm;
     }
-    view->show();
-    view->raise();
-    view->activateWindow();
+    view->ShowInFront();
 }
 
 } // namespace Editor

@@ -4,6 +4,8 @@
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 
+#include <QElapsedTimer>
+
 int UsbDeviceCount()
 {
     DWORD count = 0;
@@ -104,32 +106,41 @@ int TPortUSB::WriteByte(uint8_t value)
     return 0;
 }
 
+// A device that failed (pulled out) answers every read at once with nothing: the read then
+// holds its time all the same, as a timed read on a hung-up serial line does, so that the waits
+// that poll with short reads do not spin a core.
+DWORD TPortUSB::timedRead(uint8_t* buffer, int count, int timeoutMs)
+{
+    TFtd2xx& d = Ftd2xx();
+    d.FT_SetTimeouts(Handle, static_cast<ULONG>(timeoutMs), 500);
+    QElapsedTimer clock;
+    clock.start();
+    DWORD read = 0;
+    if (d.FT_Read(Handle, buffer, static_cast<DWORD>(count), &read) != FT_OK && read == 0) {
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left > 0)
+            Sleep(static_cast<int>(left));
+    }
+    LogLinkBytes("rx", buffer, static_cast<int>(read));
+    return read;
+}
+
 int TPortUSB::ReadBuffer(uint8_t* buffer, int count, int timeoutMs)
 {
     if (!open())
         return -1;
     if (count <= 0)
         return 0;
-    TFtd2xx& d = Ftd2xx();
-    d.FT_SetTimeouts(Handle, static_cast<ULONG>(timeoutMs), 500);
-    DWORD read = 0;
-    d.FT_Read(Handle, buffer, static_cast<DWORD>(count), &read);
-    LogLinkBytes("rx", buffer, static_cast<int>(read));
-    return static_cast<int>(read);
+    return static_cast<int>(timedRead(buffer, count, timeoutMs));
 }
 
 int TPortUSB::ReadByteTimed(int timeoutMs)
 {
     if (!open())
         return -1;
-    TFtd2xx& d = Ftd2xx();
-    d.FT_SetTimeouts(Handle, static_cast<ULONG>(timeoutMs), 500);
     uint8_t b = 0;
-    DWORD read = 0;
-    d.FT_Read(Handle, &b, 1, &read);
-    if (read != 1)
+    if (timedRead(&b, 1, timeoutMs) != 1)
         return -1;
-    LogLinkByte("rx", b);
     return b;
 }
 

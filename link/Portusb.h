@@ -54,6 +54,7 @@ private:
     bool open() const { return State >= 1; }
     void setFlow(int32_t& field, bool on, USHORT mode);
     void applyDataCharacteristics();
+    DWORD timedRead(uint8_t* buffer, int count, int timeoutMs);
 
     FT_HANDLE Handle = nullptr;
     int32_t DataBits = 8;

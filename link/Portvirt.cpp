@@ -27,6 +27,9 @@ constexpr int UsbExchanges = 6;
 // port still repeats without limit while the instrument answers 0xFF).
 constexpr int SilentExchanges = 6;
 constexpr uint32_t MaxFrame = 528;
+// Escape on Power off and at closing gives up after this long without a byte from the
+// instrument: it would otherwise hold the window a minute on a line where nobody answers.
+constexpr int EscapeSilenceMs = 5000;
 // A write that the port keeps refusing this long (a line that went away) fails as on a closed
 // link, so that Escape on Power off and closing the window cannot hang on it.
 constexpr auto RefusedWriteLimit = std::chrono::milliseconds(3000);
@@ -233,12 +236,28 @@ int TPortVirt::HandshakeRead(int timeoutMs)
     }
 }
 
-bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
+bool TPortVirt::SetCmd(uint8_t command, int timeoutMs) { return Handshake(command, timeoutMs, 0); }
+
+bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int silentMs, bool* gaveUp)
 {
     HourGlass cursor;
+    if (gaveUp)
+        *gaveUp = false;
     if (!IsOpen())
         raise(PortErrSetcmd);
     ClearRx();
+
+    // Any byte at all, the awaited one or not, shows that someone still answers.
+    QElapsedTimer sinceHeard;
+    sinceHeard.start();
+    const auto silentTooLong = [&](int reply) {
+        if (reply != -1)
+            sinceHeard.start();
+        const bool over = silentMs > 0 && sinceHeard.elapsed() >= silentMs;
+        if (over && gaveUp)
+            *gaveUp = true;
+        return over;
+    };
 
     int sends = 0;
     int sync = -1;
@@ -248,6 +267,8 @@ bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
         sync = HandshakeRead(timeoutMs);
         if (!IsOpen())
             raise(PortErrSetcmd);
+        if (silentTooLong(sync))
+            return false;
     } while (sync != SyncByte && sends < SyncSends);
     ClearTx();
     if (Rules.Usb && !(sync == SyncByte && sends <= UsbSyncSends))
@@ -277,6 +298,8 @@ bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
         if (reply == -1 && !IsOpen())
             raise(PortErrSetcmd);
         ++exchanges;
+        if (silentTooLong(reply))
+            return false;
         if (reply != 0xFF && reply != -1)
             break;
         if (Rules.Usb && exchanges >= UsbExchanges)
@@ -411,8 +434,11 @@ int TPortVirt::LoadBuffer(void* destination, int destinationSize)
     return n;
 }
 
-void SendEscape()
+bool SendEscape()
 {
-    if (ActivePort)
-        ActivePort->SetCmd(CmdEscape, 2000);
+    if (!ActivePort)
+        return true;
+    bool silent = false;
+    ActivePort->Handshake(CmdEscape, 2000, EscapeSilenceMs, &silent);
+    return !silent;
 }

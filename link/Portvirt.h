@@ -107,6 +107,10 @@ public:
     bool XbtCLoad();
     // Downloads a block and copies at most destinationSize bytes of it; 0 when nothing was copied.
     int LoadBuffer(void* destination, int destinationSize);
+    // The handshake of SetCmd, given up once the instrument has sent nothing at all for
+    // silentMs (0: never), as when its battery is flat or its radio link lost while the line
+    // stays open. gaveUp (when given) tells whether it ended for that silence.
+    bool Handshake(uint8_t command, int timeoutMs, int silentMs, bool* gaveUp = nullptr);
 
 protected:
     // Where the shared protocol differs between the two ports.

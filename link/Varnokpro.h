@@ -7,8 +7,9 @@
 inline constexpr uint8_t CmdEscape = 27;
 inline constexpr uint8_t CmdStatus = 30;
 
-// Sends Escape (27) through the active port; the answer is not used.
-void SendEscape();
+// Sends Escape (27) through the active port; whether it was accepted is not used. False when
+// the instrument answered nothing at all for some seconds, so that the escape was given up.
+bool SendEscape();
 
 #pragma pack(push, 1)
 // One channel of one stored cycle as the binary acquisition file holds it (little-endian).

@@ -1,8 +1,15 @@
 #include "Controls.h"
 
 #include <QBitmap>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+
+void ShowBoxText(QLineEdit* box, const QString& text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
+}
 
 TImage::TImage(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }
 

@@ -5,6 +5,13 @@
 #include <QWidget>
 #include <vector>
 
+class QLineEdit;
+
+// Puts a value into an edit box so that the box shows its start. A box too narrow for its
+// text shows the part around the cursor, which setText leaves at the end: "-1000.00" would
+// read as "1000.00".
+void ShowBoxText(QLineEdit* box, const QString& text);
+
 // A picture control: shows a pixmap, can be clicked.
 class TImage : public QLabel {
     Q_OBJECT

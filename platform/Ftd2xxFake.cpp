@@ -27,7 +27,9 @@ void TFakeFtd2xx::log(const QString& call)
 }
 
 // What the terminal holds now is what reached the adapter since the last fetch; beyond the
-// chip's buffer it was lost.
+// chip's buffer it was lost. A terminal that hung up (its other end gone, as an adapter pulled
+// out) reports the device failed, as the driver does for an unplugged one: the reader then
+// stops instead of polling a terminal that stays readable with nothing to read.
 bool TFakeFtd2xx::fetch(std::vector<uint8_t>& out)
 {
     size_t got = 0;
@@ -36,8 +38,13 @@ bool TFakeFtd2xx::fetch(std::vector<uint8_t>& out)
         const ssize_t n = ::read(fd_, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return true; // nothing more, or hung up: the device itself did not fail
+        if (n < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK; // EIO: the other end has gone
+        if (n == 0) {
+            // Nothing to read now (the terminal is raw, without a minimum), or hung up.
+            pollfd p{fd_, POLLIN, 0};
+            return !(::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
+        }
         for (ssize_t i = 0; i < n; ++i, ++got) {
             if (ChipBuffer == 0 || got < ChipBuffer) {
                 out.push_back(chunk[i]);

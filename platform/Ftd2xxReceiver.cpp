@@ -49,12 +49,12 @@ bool TFtdiReceiver::fetchLocked()
     if (failed_)
         return false;
     std::vector<uint8_t> bytes;
-    if (!device_.Fetch(bytes)) {
-        failed_ = true;
-        return false;
-    }
+    const bool ok = device_.Fetch(bytes);
+    // What came before the device failed was received: it stays readable.
     queue_.insert(queue_.end(), bytes.begin(), bytes.end());
-    return true;
+    if (!ok)
+        failed_ = true;
+    return ok;
 }
 
 DWORD TFtdiReceiver::take(uint8_t* buffer, DWORD count)

@@ -18,8 +18,8 @@
 class TFtdiReceiver {
 public:
     struct Device {
-        // Appends what the device has received to out; false when the device failed. Runs with
-        // the lock held.
+        // Appends what the device has received to out; false when the device failed (what it
+        // appended before the failure is kept). Runs with the lock held.
         std::function<bool(std::vector<uint8_t>& out)> Fetch;
         // Waits up to ms for the device to have bytes; runs without the lock.
         std::function<void(int ms)> Await;

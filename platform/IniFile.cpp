@@ -42,14 +42,28 @@ std::vector<Line> splitLines(const QByteArray& bytes)
     return lines;
 }
 
-// The file's lines; exists tells whether it could be read.
-std::vector<Line> readLines(const QString& path, bool* exists = nullptr)
+// The byte-order mark that a Windows editor writes before the first line of a file it saves
+// as UTF-8. It is no part of that line (else the first section's name would not match), and a
+// rewrite gives it back where it was.
+constexpr char Utf8Mark[] = "\xEF\xBB\xBF";
+
+// The file's lines; exists tells whether it could be read, mark receives the byte-order mark
+// before its first line (empty when there is none).
+std::vector<Line> readLines(const QString& path, bool* exists = nullptr, QByteArray* mark = nullptr)
 {
     QFile f(path);
     const bool opened = f.open(QIODevice::ReadOnly);
     if (exists)
         *exists = opened;
-    return opened ? splitLines(f.readAll()) : std::vector<Line>{};
+    QByteArray bytes = opened ? f.readAll() : QByteArray();
+    QByteArray head;
+    if (bytes.startsWith(Utf8Mark)) {
+        head = bytes.left(qsizetype(sizeof Utf8Mark - 1));
+        bytes.remove(0, head.size());
+    }
+    if (mark)
+        *mark = head;
+    return splitLines(bytes);
 }
 
 // Names are compared on their ASCII letters only, as the private-profile functions do in the
@@ -185,7 +199,8 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
         writeError(FileName);
 
     bool exists = false;
-    std::vector<Line> lines = readLines(FileName, &exists);
+    QByteArray mark;
+    std::vector<Line> lines = readLines(FileName, &exists, &mark);
     if (!exists && QFile::exists(FileName))
         writeError(FileName); // present but unreadable: never replace it blindly
 
@@ -202,7 +217,7 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
         lines.push_back(Line{identBytes + "=" + valueBytes, crlf});
     }
 
-    QByteArray data;
+    QByteArray data = mark;
     for (size_t i = 0; i < lines.size(); ++i) {
         data += lines[i].Text;
         // The file's last line gets a whole end once another line follows it: without an end,

@@ -15,7 +15,8 @@
 // line that had no end or a CR alone once another line follows it. A write replaces a key in
 // place, adds a new key at the end of its section and a new section at the end of the file;
 // the rewrite goes through a temporary file and a rename, or, when none can be made beside
-// the file, in place.
+// the file, in place. A UTF-8 byte-order mark before the first line is not part of that line
+// and stays before it.
 class TIniFile {
 public:
     explicit TIniFile(const QString& fileName) : FileName(fileName) {}

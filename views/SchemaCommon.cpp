@@ -236,6 +236,15 @@ void TCableForm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
+void TCableForm::ShowInFront()
+{
+    // Clearing the minimised state alone keeps a maximised view maximised.
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 void TCableForm::BitBtn1Click(QObject*) { close(); }
 
 QImage TCableForm::ClientImage() { return grab(rect()).toImage(); }

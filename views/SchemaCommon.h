@@ -66,6 +66,10 @@ public:
     void SaveBtnClick(QObject* sender);
     void PrintBtnClick(QObject* sender);
 
+    // Shows the view without blocking its caller; a view already open, minimised or behind
+    // other windows, comes back to the screen in front, with the content just filled.
+    void ShowInFront();
+
     // The window's client area as the bitmap that "Save as..." stores and "Print" prints.
     QImage ClientImage();
     // Stores the client area as a Windows bitmap file; raises an error when it cannot.

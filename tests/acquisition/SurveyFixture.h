@@ -23,7 +23,9 @@ struct SurveySetup {
     QString DepthOffset = "0";
     int RelayboxEnabled = 0;
     int DelayTime = 0;
+    int RemoteTime = 15; // pulse time, in units of 10 ms
     QString Relaybox; // further lines of the switch-unit section, each ending in CR LF
+    bool Usb = false; // port 99: the USB port, whose driver the test installs
 };
 
 
@@ -50,16 +52,17 @@ protected:
         QString t = "[Parameters]\r\n";
         t += QString("Channel=%1\r\nIpData=%2\r\nGpsConnected=%3\r\nSounderConnected=%4\r\nAddDistance=%5\r\n")
                  .arg(s.Channels).arg(s.Ip ? 1 : 0).arg(s.Gps ? 1 : 0).arg(s.Sounder ? 1 : 0).arg(s.AddDistance ? 1 : 0);
-        t += QString("MinDistance=%1\r\nDepthOffset=%2\r\nDelayTime=%3\r\nRemoteTime=15\r\nRemoteTxVoltage=24\r\n")
-                 .arg(s.MinDistance, s.DepthOffset).arg(s.DelayTime);
+        t += QString("MinDistance=%1\r\nDepthOffset=%2\r\nDelayTime=%3\r\nRemoteTime=%4\r\nRemoteTxVoltage=24\r\n")
+                 .arg(s.MinDistance, s.DepthOffset).arg(s.DelayTime).arg(s.RemoteTime);
         for (int k = 2; k <= 11; ++k) // P12 to P21 continue the cable every 2 m
             t += QString("ComSpacing2%1=%2\r\n").arg(k).arg(2 * (k + 10) + 2);
         t += QString("[Relaybox]\r\nRelyaboxEnabled=%1\r\n").arg(s.RelayboxEnabled) + s.Relaybox;
-        t += QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(Port);
+        t += QString("[Communication]\r\nPort=%1\r\nSpeed=9600\r\n").arg(s.Usb ? 99 : Port);
         return t;
     }
 
-    Acquisition::TMainFrm& start(const SurveySetup& s = SurveySetup())
+    // `guardMs`: how long the survey may run before the test ends it as failed.
+    Acquisition::TMainFrm& start(const SurveySetup& s = SurveySetup(), int guardMs = 60000)
     {
         setupPath = WriteFile("setup.ini", setupText(s).toLatin1());
         Remember(setupPath);
@@ -68,7 +71,7 @@ protected:
         // by closing the window, so that the test fails instead of hanging. (A link closed
         // without a stop request is no way out: the program never makes one, and the survey's
         // waits do not look for it.)
-        guard(60000, "the survey was still running after 60 s", [this] {
+        guard(guardMs, "the survey was still running when its time was up", [this] {
             if (frm)
                 frm->close();
         });
@@ -125,6 +128,14 @@ protected:
     Step stopAfter(int n)
     {
         return {[this, n] { return cycles() >= n; }, [this] { frm->Action4->trigger(); }};
+    }
+    // The same, keeping the connection line as it read just before Stop.
+    Step stopAfter(int n, QString& line)
+    {
+        return {[this, n] { return cycles() >= n; }, [this, &line] {
+                    line = frm->MainGB->text();
+                    frm->Action4->trigger();
+                }};
     }
 
     QByteArray fileBytes(const QString& path) const

@@ -265,6 +265,35 @@ TEST_F(CommandsTest, CableViewFollowsTheChannelBox)
     delete twenty;
 }
 
+// Showing a view that is open but minimised brings it back to the screen, in front, with the
+// content of this press.
+TEST_F(CommandsTest, AMinimisedCableViewComesBackInFront)
+{
+    TMainFrm& w = start("setup.ini");
+    auto* ten = new TSchemaFrm(&w);
+    auto* twenty = new TSchema20Frm(&w);
+    w.show();
+    const struct {
+        const char* channels;
+        Schema::TCableForm* view;
+        int lastOutput; // the output that carries the smallest position
+    } cases[] = {{"10", ten, 13}, {"20", twenty, 23}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        w.ChannelEdt->setText(c.channels);
+        w.CaEdt->setText("0");
+        w.ViewCableBtn->click();
+        ExpectBackInFront(c.view, &w, [&] {
+            w.CaEdt->setText("-5");
+            w.ViewCableBtn->click();
+        });
+        EXPECT_EQ(c.view->L[c.lastOutput - 1]->text(), "-5");
+        c.view->hide();
+    }
+    delete ten;
+    delete twenty;
+}
+
 TEST_F(CommandsTest, HelpShowsTheHelpFileBesideTheProgram)
 {
     TMainFrm& w = start("setup.ini");

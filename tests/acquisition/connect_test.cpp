@@ -38,7 +38,15 @@ class ConnectTest : public InstrumentTest {
 protected:
     ConnectTest() : InstrumentTest(Port) {}
 
-    void drop() { DropWindow(); }
+    // A new run of the program: the window and its port go before their driver.
+    void drop()
+    {
+        DropWindow();
+        if (usbDriver_) {
+            SetFtd2xx(previousDriver_);
+            usbDriver_.reset();
+        }
+    }
     TMainFrm& start(int port = Port, int speed = 9600)
     {
         Remember(WriteFile("setup.ini", QString("[Communication]\r\nPort=%1\r\nSpeed=%2\r\n").arg(port).arg(speed).toLatin1()));
@@ -103,6 +111,23 @@ protected:
     }
 
     bool entered = false;
+
+    // The instrument behind the fake USB driver, for a setup file on port 99.
+    void serveUsb(TInstrumentSetup setup = {})
+    {
+        serve(std::move(setup));
+        usbDriver_ = std::make_unique<TFakeFtd2xx>(instrument->DevicePath());
+        previousDriver_ = SetFtd2xx(usbDriver_.get());
+    }
+    void TearDown() override
+    {
+        drop();
+        InstrumentTest::TearDown();
+    }
+
+private:
+    std::unique_ptr<TFakeFtd2xx> usbDriver_;
+    TFtd2xx* previousDriver_ = nullptr;
 };
 
 TEST_F(ConnectTest, ConnectsShowsTheInstrumentAndPowerOffTakesTheLinkDown)
@@ -162,6 +187,45 @@ TEST_F(ConnectTest, PowerOffEndsTheStatusCommandsLongWaitOnASilentLine)
     EXPECT_LT(clock.elapsed(), 20000);
     expectDisconnectedWindow();
     EXPECT_EQ(frm->MainGB->text(), "");
+}
+
+// An instrument that stops answering while the line stays open (its battery flat, its radio
+// link lost): Power off and closing the window give the escape up after some seconds of silence
+// instead of holding the window a minute, and the connection line says why.
+TEST_F(ConnectTest, SilentInstrumentAtPowerOffOrCloseEndsWithinSeconds)
+{
+    for (const bool usb : {false, true}) {
+        for (const bool closeWindow : {false, true}) {
+            SCOPED_TRACE(std::string(usb ? "usb" : "serial") + (closeWindow ? ", window closed" : ", Power off"));
+            drop();
+            if (usb)
+                serveUsb();
+            else
+                serve();
+            TMainFrm& w = usb ? start(99, 9600) : start();
+            QElapsedTimer clock;
+            const auto silence = WhenInsideWait([this] { return established(); }, [&] {
+                instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Any, 0, -1});
+                clock.start();
+                if (closeWindow)
+                    w.close();
+                else
+                    w.ConnectBtnClick(w.PowerOnOffBtn);
+            });
+            dialogs.AnswerMessage(IDOK); // the connect prompt
+            w.PowerAction->trigger();
+            ASSERT_TRUE(clock.isValid()) << instrument->EventNames().join(", ").toStdString();
+            EXPECT_LT(clock.elapsed(), 15000);
+            EXPECT_TRUE(w.MainGB->text().contains("did not answer")) << w.MainGB->text().toStdString();
+            EXPECT_LE(ActivePort->GetState(), 0);
+            EXPECT_EQ(instrument->Count("escape"), 0);
+            if (closeWindow) {
+                EXPECT_TRUE(w.isHidden());
+            } else {
+                expectDisconnectedWindow();
+            }
+        }
+    }
 }
 
 TEST_F(ConnectTest, CapabilityCodeSetsTheIpAndRangeControls)
@@ -398,8 +462,8 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
         QString line;
     } cases[] = {
         {"missing device", missing,
-         "Not connected: Serial link < COM 7 > could not be opened (" + missing + "): No such file or directory"},
-        {"not a serial line", plain, "Not connected: Serial link < COM 7 > could not be opened (" + plain + "): not a serial line"},
+         "Serial link < COM 7 > could not be opened (" + missing + "): No such file or directory"},
+        {"not a serial line", plain, "Serial link < COM 7 > could not be opened (" + plain + "): not a serial line"},
     }; // an instrument that never identifies: InstrumentThatNeverSendsItsLinesFailsAfterFourIdentifications
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -427,7 +491,7 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
         dialogs.AnswerMessage(IDOK);
         w.PowerAction->trigger();
         expectDisconnectedWindow();
-        EXPECT_EQ(w.MainGB->text(), "Not connected: the link failed (Port err. putcom)");
+        EXPECT_EQ(w.MainGB->text(), "The link failed (Port err. putcom)");
     }
     // USB: the driver refuses the device.
     drop();
@@ -441,7 +505,7 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
     SetFtd2xx(previous);
     expectDisconnectedWindow();
     EXPECT_EQ(w.MainGB->text(),
-              QString("Not connected: USB link could not be opened: the driver refused the device (status %1)").arg(FT_DEVICE_NOT_OPENED));
+              QString("USB link could not be opened: the driver refused the device (status %1)").arg(FT_DEVICE_NOT_OPENED));
 }
 
 TEST_F(ConnectTest, InstrumentThatNeverSendsItsLinesFailsAfterFourIdentifications)
@@ -454,7 +518,7 @@ TEST_F(ConnectTest, InstrumentThatNeverSendsItsLinesFailsAfterFourIdentification
     EXPECT_FALSE(established());
     EXPECT_EQ(ActivePort->GetState(), 0);
     expectDisconnectedWindow();
-    EXPECT_EQ(w.MainGB->text(), "Not connected: the instrument did not answer");
+    EXPECT_EQ(w.MainGB->text(), "The instrument did not answer");
     // The first identification and three more, each after an Escape handshake.
     EXPECT_EQ(instrument->Count("escape"), 3) << instrument->EventNames().join(", ").toStdString();
 }

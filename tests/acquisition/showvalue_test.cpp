@@ -248,6 +248,33 @@ TEST_F(ShowValueTest, ValuesAreShownThroughTheirPictures)
     EXPECT_EQ(frm->MinDistance, -2.0f);
 }
 
+// A box too narrow for its text shows the text's start, so that a sign or a leading digit is
+// never scrolled out of sight; the text itself, which Start reads, is the whole value.
+TEST_F(ShowValueTest, EveryBoxShowsTheStartOfItsText)
+{
+    const struct {
+        const char* file;
+        std::function<QLineEdit*(const TMainFrm&)> box;
+        const char* text;
+    } cases[] = {
+        {"Channel=20\nComSpacingA=-1000", [](auto& f) { return f.CaEdt; }, "-1000.00"},
+        {"Channel=20\nComSpacingB=10000", [](auto& f) { return f.CbEdt; }, "10000.00"},
+        {"Channel=20\nComSpacing11=-123456", [](auto& f) { return f.PEdt[10]; }, "-123456.00"},
+        {"Channel=20\nComSpacing211=-2500", [](auto& f) { return f.PEdt[20]; }, "-2500.00"},
+        {"Channel=20\nComSpacingAY=-1000", [](auto& f) { return f.YCaEdt; }, "-1000.00"},
+        {"Channel=20\nComSpacing22Y=-99999", [](auto& f) { return f.YPEdt[11]; }, "-99999.00"},
+        {"Channel=100000", [](auto& f) { return f.ChannelEdt; }, "100000"},
+    };
+    frm->show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        show(QByteArray("[Parameters]\n") + c.file + "\n");
+        QLineEdit* box = c.box(*frm);
+        EXPECT_EQ(box->text(), c.text);
+        EXPECT_TRUE(ShowsTextStart(box)) << "the start of " << c.text << " is scrolled out of sight";
+    }
+}
+
 TEST_F(ShowValueTest, RangeIsReadOnlyWhileTheInstrumentOffersTheChoice)
 {
     show("[Parameters]\nRange15=0\n");

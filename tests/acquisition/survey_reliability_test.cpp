@@ -5,6 +5,7 @@
 #include "acquisition/Main.h"
 #include "instrument/InstrumentCodec.h"
 #include "link/Portcom.h"
+#include "platform/Ftd2xxFake.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -199,6 +200,61 @@ TEST_F(ReliabilityTest, SpoiledCyclesAreGivenUpAndTheSurveyGoesOn)
         EXPECT_TRUE(fileBytes(base + ".txt").contains(c.inText));
         expectLastRecordFromCycle(base, 10, cycles - 1, 10);
     }
+}
+
+// The same over the USB port: the fake driver behind which the instrument answers.
+class UsbReliabilityTest : public ReliabilityTest {
+protected:
+    void serveUsb()
+    {
+        serve();
+        driver_ = std::make_unique<TFakeFtd2xx>(instrument->DevicePath());
+        previous_ = SetFtd2xx(driver_.get());
+    }
+    void TearDown() override
+    {
+        ReliabilityTest::TearDown(); // the window and its port go before their driver
+        SetFtd2xx(previous_);
+        driver_.reset();
+    }
+
+private:
+    std::unique_ptr<TFakeFtd2xx> driver_;
+    TFtd2xx* previous_ = nullptr;
+};
+
+// A cycle cut short on its way over USB: the reads that get nothing give the cycle up, so it is
+// never stored with zeros in place of the readings that did not come, and the survey goes on.
+TEST_F(UsbReliabilityTest, ACutCycleIsGivenUpNotStoredAsZeros)
+{
+    constexpr int Cut = 2;
+    serveUsb();
+    instrument->AddFault({TFaultKind::CutShort, TPoint::Readings, Cut, 1});
+    SurveySetup s;
+    s.Usb = true;
+    start(s);
+    const QString base = dir.File("usb-cut");
+    run({startWith(base), stopAfter(Cut + 4)});
+    powerOn();
+    const int cycles = instrument->Cycles();
+    ASSERT_GE(cycles, Cut + 4);
+    const int stored = expectWholeFiles(base, 10);
+    EXPECT_GE(stored, 3);
+    EXPECT_LT(stored, cycles) << "the cut cycle was stored";
+    // Every stored cycle holds what the instrument sent for one of its whole cycles.
+    const QByteArray bin = fileBytes(base + ".bin");
+    for (int k = 0; k < stored; ++k) {
+        DipoleRecord d;
+        std::memcpy(&d, bin.constData() + 1029 + 304 * 10 * k, sizeof d);
+        bool known = false;
+        for (int c = 0; c < cycles; ++c) {
+            const TCycleReadings r = TTestInstrument::DefaultReadings({}, 10, c);
+            known = known || (c != Cut && d.Vp == static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2) &&
+                              d.In == static_cast<float>((double(r.PlusI[0]) - r.MinusI[0]) / 2));
+        }
+        EXPECT_TRUE(known) << "stored cycle " << k << ": Vp " << d.Vp << ", In " << d.In;
+    }
+    expectLastRecordFromCycle(base, 10, cycles - 1, 10);
 }
 
 // An instrument whose status reports another channel count: every block is read whole, only the

@@ -67,6 +67,8 @@ struct Expected {
 // Cycles (instrument's count, from 0) in which the instrument misbehaved.
 struct CycleFaults {
     std::set<int> SilentGps, SilentSounder, NoCurrent;
+    // Cycles whose readings stopped halfway: given up, stored nowhere, their readings not taken.
+    std::set<int> CutShort;
 };
 
 // The electrode positions as typed in the window, in the places the records and rows take them
@@ -107,6 +109,12 @@ Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels,
     float refLat = 0, refLon = 0, lastStored = 0, lastGoodDepth = 0;
     std::array<float, 310> W{}; // a cycle whose sentence timed out keeps the previous readings
     for (int cycle = 0; cycle < cycles; ++cycle) {
+        if (faults.CutShort.count(cycle) > 0) {
+            // Its sentences came and were handled: the depth it gave bridges a later zero depth.
+            if (sounder) // a depth is the next bridge; a zero depth uses the bridge up
+                lastGoodDepth = static_cast<float>(fields(TTestInstrument::DefaultSounderSentence(cycle))[3].toDouble());
+            continue;
+        }
         // A GPS timeout skips the sounder's sentence too; either discards the cycle's readings.
         const bool gpsLost = gps && faults.SilentGps.count(cycle) > 0;
         const bool sounderLost = sounder && (gpsLost || faults.SilentSounder.count(cycle) > 0);
@@ -430,5 +438,112 @@ TEST_F(WholeSurveyTest, PacedInstrumentLosesNoCycle)
     for (size_t i = 1; i < at.size(); ++i)
         EXPECT_GE(at[i] - at[i - 1], cycle) << "cycle " << i - 1;
 }
+
+// An instrument slower than its pulses (its readings come 5 s after them; nothing fixes how soon
+// they must): the host waits for them, gives up no cycle and stores every one. Only the cycle
+// under way when Stop is given may be given up, a few seconds into its quiet.
+TEST_F(WholeSurveyTest, SlowInstrumentLosesNoCycle)
+{
+    TInstrumentSetup setup;
+    setup.RealTime = true;
+    setup.ReadingsLateMs = 5000;
+    serve(setup);
+    TMainFrm& w = start();
+    const QString file = dir.File("slow");
+    QString line;
+    const QDateTime before = QDateTime::currentDateTime();
+    run({startWith(file), stopAfter(4, line)});
+    powerOn();
+    const QDateTime after = QDateTime::currentDateTime();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 10000));
+    const int cycles = instrument->Cycles();
+    ASSERT_GE(cycles, 4);
+    EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds") << "no cycle lost before Stop";
+    const int stored = static_cast<int>((fileBytes(file + ".bin").size() - 1030) / (10 * 304));
+    EXPECT_GE(stored, cycles - 1);
+    expectSurveyFiles(w, file, stored, before, after);
+}
+
+// A cycle cut short after its first block is given up; the next cycle's GPS sentence does not
+// come, so it stores the readings the window holds: those of the last whole cycle, not the cut
+// cycle's first block with the cycle before's other blocks.
+TEST_F(WholeSurveyTest, CutCycleThenSilentSentenceStoresTheLastWholeCycle)
+{
+    CycleFaults faults;
+    faults.CutShort = {2};
+    faults.SilentGps = {3};
+    serve();
+    instrument->AddFault({TFaultKind::CutShort, TPoint::Any, 0, 1, 2});
+    instrument->AddFault({TFaultKind::SilentGps, TPoint::Any, 0, 1, 3});
+    TMainFrm& w = start({}, 90000);
+    const QString file = dir.File("cut");
+    QString line;
+    const QDateTime before = QDateTime::currentDateTime();
+    run({startWith(file), stopAfter(6, line)});
+    powerOn();
+    const QDateTime after = QDateTime::currentDateTime();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+    EXPECT_TRUE(line.contains("1 cycle lost")) << line.toStdString();
+    expectSurveyFiles(w, file, instrument->Cycles(), before, after, faults);
+}
+
+// Pulses of seconds, paced as on the water (6 s a cycle): a GPS or sounder sentence that does
+// not come leaves its cycle with the previous readings, and the readings the instrument still
+// sends for that cycle are taken off the line before the next trigger, so that every later
+// cycle is stored with its own readings and position.
+struct LongPulses {
+    const char* name;
+    int remoteTime;  // units of 10 ms
+    int channels;    // above 10: two cable sets
+    bool sounder;
+};
+
+void PrintTo(const LongPulses& p, std::ostream* out) { *out << p.name; }
+
+class LongPulseSurveyTest : public WholeSurveyTest, public ::testing::WithParamInterface<LongPulses> {};
+
+TEST_P(LongPulseSurveyTest, SentenceTimeoutKeepsTheLinkInStep)
+{
+    const LongPulses& p = GetParam();
+    CycleFaults faults;
+    faults.SilentGps = {1};
+    if (p.sounder)
+        faults.SilentSounder = {3};
+    TInstrumentSetup setup;
+    setup.RealTime = true;
+    serve(setup);
+    for (const int c : faults.SilentGps)
+        instrument->AddFault({TFaultKind::SilentGps, TPoint::Any, 0, 1, c});
+    for (const int c : faults.SilentSounder)
+        instrument->AddFault({TFaultKind::SilentSounder, TPoint::Any, 0, 1, c});
+    SurveySetup s;
+    s.RemoteTime = p.remoteTime;
+    s.Channels = p.channels;
+    s.Sounder = p.sounder;
+    TMainFrm& w = start(s, 120000);
+    const QString file = dir.File("long");
+    const QDateTime before = QDateTime::currentDateTime();
+    run({startWith(file), stopAfter(5)});
+    powerOn();
+    const QDateTime after = QDateTime::currentDateTime();
+    ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+    ASSERT_EQ(Instrument::CycleDurationMs(instrument->Program()), 6000);
+    const int cycles = instrument->Cycles();
+    ASSERT_GE(cycles, 5);
+    EXPECT_EQ(w.Survey.CycleIndex, cycles);
+    EXPECT_TRUE(w.GpsDisconnectLbl->isHidden()) << "the receiver is fine again";
+    EXPECT_TRUE(w.SounderDisconnectLbl->isHidden());
+    const int rows = p.channels > 10 ? 2 : 1;
+    EXPECT_EQ(fileBytes(file + ".bin").size(), 1029 + cycles * p.channels * 304 + 1) << "every cycle stored";
+    EXPECT_EQ(fileBytes(file + ".txt").count('\n'), 1 + rows * cycles);
+    expectSurveyFiles(w, file, cycles, before, after, faults);
+}
+
+INSTANTIATE_TEST_SUITE_P(SixSecondCycles, LongPulseSurveyTest,
+                         ::testing::Values(LongPulses{"Pulses3000msOneSetGps", 300, 10, false},
+                                           LongPulses{"Pulses3000msOneSetGpsSounder", 300, 10, true},
+                                           LongPulses{"Pulses1500msTwoSetsGps", 150, 12, false},
+                                           LongPulses{"Pulses1500msTwoSetsGpsSounder", 150, 12, true}),
+                         [](const ::testing::TestParamInfo<LongPulses>& info) { return std::string(info.param.name); });
 
 } // namespace

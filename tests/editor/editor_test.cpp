@@ -214,6 +214,16 @@ TEST_F(EditorTest, LoadAndSaveEdgeCases)
          [](F& f) { EXPECT_TRUE(f.IpDataChk->isChecked()); EXPECT_FALSE(f.AddDistanceChk->isChecked()); },
          {}, {{"Parameters", "IpData", "1"}, {"Parameters", "AddDistance", "0"}, {"Parameters", "GpsConnected", "0"},
               {"Parameters", "SounderConnected", "1"}}, {}},
+        {"byte-order mark of a Windows editor before the first section",
+         "\xEF\xBB\xBF[Parameters]\nComSpacingA=-3\nChannel=12\n",
+         [](F& f) { EXPECT_EQ(f.CaEdt->text(), "-3.00"); EXPECT_EQ(f.ChannelEdt->text(), "12"); },
+         [](F& f) { f.CaEdt->setText("-4"); }, {{"Parameters", "ComSpacingA", "-4"}, {"Parameters", "Channel", "12"}},
+         [](F& f) {
+             const QByteArray saved = readAll(f.SetupFileName);
+             EXPECT_TRUE(saved.startsWith("\xEF\xBB\xBF[Parameters]\r\nComSpacingA=-4\r\n"));
+             EXPECT_EQ(saved.count("[Parameters]"), 1) << "no second copy of the section";
+             EXPECT_EQ(f.CaEdt->text(), "-4.00");
+         }},
         {"P12 to P21 from the second set", "[Parameters]\nComSpacing22=30\nComSpacing211Y=-2\n",
          [](F& f) { EXPECT_EQ(f.PEdt[11]->text(), "30.00"); EXPECT_EQ(f.YPEdt[20]->text(), "-2.00"); },
          {}, {{"Parameters", "ComSpacing22", "30"}, {"Parameters", "ComSpacing211Y", "-2"}}, {}},
@@ -502,6 +512,25 @@ TEST_F(EditorTest, ChannelBoxSetsTheSwitchUnitIndicator)
     EXPECT_FALSE(f.RelayboxUsedCB->isChecked());
 }
 
+// The boxes are wide enough for ordinary coordinates; a value wider still shows its start,
+// sign first, as in the acquisition window.
+TEST_F(EditorTest, ALoadedValueWiderThanItsBoxShowsItsStart)
+{
+    auto& f = NewWindow();
+    Show();
+    f.LoadSetupFile(Write("wide.ini", "[Parameters]\nComSpacingA=-1000\nComSpacing5Y=-123456789012\n"
+                                      "MinDistance=10000000000\n"));
+    const struct {
+        QLineEdit* box;
+        const char* text;
+    } cases[] = {{f.CaEdt, "-1000.00"}, {f.YPEdt[4], "-123456790528.00"}, {f.MinDistanceEdt, "10000000000.00"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.box->text(), c.text);
+        EXPECT_TRUE(ShowsTextStart(c.box));
+    }
+}
+
 TEST_F(EditorTest, ViewCableConnectionsShowsTheViewForTheChannelCount)
 {
     auto& f = NewWindow();
@@ -531,6 +560,33 @@ TEST_F(EditorTest, ViewCableConnectionsShowsTheViewForTheChannelCount)
     f.ViewCableBtn->click();
     EXPECT_EQ(dialogs.Messages(), QStringList{"'' n'est pas une valeur en virgule flottante correcte."});
     EXPECT_FALSE(SchemaFrm->isVisible());
+}
+
+// Showing a view that is open but minimised brings it back to the screen, in front, with the
+// content of this press.
+TEST_F(EditorTest, AMinimisedCableViewComesBackInFront)
+{
+    auto& f = NewWindow();
+    Show();
+    for (int i = 0; i < 21; ++i)
+        f.PEdt[i]->setText(QString::number(2 * i + 4));
+    const struct {
+        const char* channels;
+        Schema::TCableForm* view;
+        int lastOutput; // the output that carries the smallest position
+    } cases[] = {{"10", SchemaFrm, 13}, {"20", Schema20Frm, 23}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        f.ChannelEdt->setText(c.channels);
+        f.CaEdt->setText("0");
+        f.ViewCableBtn->click();
+        ExpectBackInFront(c.view, &f, [&] {
+            f.CaEdt->setText("-5");
+            f.ViewCableBtn->click();
+        });
+        EXPECT_EQ(c.view->L[c.lastOutput - 1]->text(), "-5");
+        c.view->hide();
+    }
 }
 
 TEST_F(EditorTest, TabGoesFromRowToRowOfTheElectrodeTableAndNeverToTheScrollBox)

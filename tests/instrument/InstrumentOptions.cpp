@@ -25,10 +25,12 @@ TFault everyNth(TFaultKind kind, TPoint at, int n, int offset = 0, int period = 
 const char* InstrumentUsage()
 {
     return "usage: QuorelTestInstrument [--name TEXT] [--speed TEXT] [--capability HEX]\n"
-           "                            [--channels N] [--only-at BAUD] [--at-once] [--modem]\n"
+           "                            [--channels N] [--only-at BAUD] [--at-once] [--late MS]\n"
+           "                            [--modem]\n"
            "                            [--silent-gps N] [--silent-sounder N] [--no-current N]\n"
            "                            [--noise N] [--spoil N] [--drop-line N] [--quiet]\n"
            "  --at-once         answer each cycle at once, not after its pulses\n"
+           "  --late MS         each cycle's readings come MS ms later still (a slower instrument)\n"
            "  --silent-gps N    every Nth cycle relays no GPS sentence (--silent-sounder: no depth)\n"
            "  --no-current N    every Nth cycle measures no current\n"
            "  --noise N         every Nth cycle has stray bytes before its readings\n"
@@ -86,6 +88,10 @@ TInstrumentOptions ParseInstrumentOptions(const QStringList& arguments)
                 o.Setup.AnswerOnlyAtSpeed = static_cast<int>(*n);
         } else if (flag("--at-once")) {
             o.Setup.RealTime = false;
+        } else if (flag("--late")) {
+            // Up to ten minutes: longer would hold the host's survey for good.
+            if (const auto n = number(0, 600000))
+                o.Setup.ReadingsLateMs = static_cast<int>(*n);
         } else if (flag("--modem")) {
             o.Setup.Modem = true;
         } else if (flag("--quiet")) {

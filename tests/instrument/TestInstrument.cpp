@@ -586,7 +586,9 @@ void TTestInstrument::block()
             word = DecodeFrameNumber(fault.Bytes);
             length = std::min(HostFrameLength(*word, total - pos), total - pos);
         }
-        const uint16_t checksumXor = take(TFaultKind::WrongChecksum, n) ? 0x5A5A : 0;
+        uint16_t checksumXor = 0;
+        if (take(TFaultKind::WrongChecksum, n, &fault))
+            checksumXor = fault.Bytes.size() == 2 ? DecodeFrameNumber(fault.Bytes) : 0x5A5A;
         const QByteArray frame = data.mid(pos, length);
         answer(TPoint::Frame, EncodeFrame(n, frame, word, checksumXor));
         sent = true;
@@ -655,6 +657,8 @@ void TTestInstrument::cycle(uint8_t mode)
     // The sentences are relayed at the trigger; the readings follow the pulses.
     if (setup_.RealTime)
         pause(CycleDurationMs(p));
+    if (setup_.ReadingsLateMs > 0)
+        pause(setup_.ReadingsLateMs);
     if (cut)
         blocks.truncate(blocks.size() / 2);
     answer(TPoint::Readings, spoil(blocks, false));

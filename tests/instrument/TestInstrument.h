@@ -59,7 +59,8 @@ enum class TFaultKind {
     Noise,          // Bytes are sent before the answer
     Garbage,        // Bytes are sent in place of the answer
     DropLine,       // the line is dropped in place of the answer (the instrument then stops)
-    WrongChecksum,  // a frame's checksum is wrong (Match: frame number, -1 any)
+    WrongChecksum,  // a frame's checksum is wrong (Match: frame number, -1 any): XORed with
+                    // Bytes (2 bytes, little-endian), 0x5A5A (both bytes wrong) by default
     WrongFrameEcho, // a frame request is echoed with another number, nothing else follows
     LengthWord,     // a frame carries the length word in Bytes (2 bytes, little-endian)
     RefuseCommand,  // a command (Match, -1 any) is answered with Bytes[0], '?' by default
@@ -116,6 +117,9 @@ struct TInstrumentSetup {
     // A cycle's readings come CycleDurationMs after its trigger (the relayed sentences at once), as
     // on the water; false: at once, as tests that do not look at the pace want.
     bool RealTime = false;
+    // An instrument slower than its pulses alone: each cycle's readings come this much later
+    // still (after the pulses when RealTime, else after the trigger).
+    int ReadingsLateMs = 0;
     // A download the host has gone silent in ends after this long without a byte. The host's
     // longest pause in a download is its 3 s wait for the total plus a byte delay.
     int DownloadIdleMs = 10000;

@@ -46,6 +46,7 @@ TEST(InstrumentOptions, SwitchesGiveTheirFaultsOnTheirCycles)
     } rows[] = {
         {{}, true, {}},
         {{"--at-once"}, false, {}},
+        {{"--late", "5000", "--silent-gps", "2"}, true, {"silent GPS: 1 3 5 7 9 11 13 15 17 19"}},
         {{"--silent-gps", "3"}, true, {"silent GPS: 2 5 8 11 14 17"}},
         {{"--silent-sounder", "1"}, true, {"silent sounder: 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19"}},
         {{"--no-current", "7"}, true, {"no current: 6 13"}},
@@ -65,6 +66,7 @@ TEST(InstrumentOptions, SwitchesGiveTheirFaultsOnTheirCycles)
         EXPECT_FALSE(o.Help);
         EXPECT_EQ(o.Setup.RealTime, row.realTime);
         EXPECT_EQ(actsOn(o.Faults), row.faults);
+        EXPECT_EQ(o.Setup.ReadingsLateMs, row.arguments.contains("--late") ? 5000 : 0);
         for (const TFault& f : o.Faults) {
             EXPECT_EQ(f.Match, -1) << "a switch's fault acts on any cycle";
             if (f.Kind == TFaultKind::Noise) {
@@ -107,6 +109,7 @@ TEST(InstrumentOptions, BadOrMissingNumbersAreErrors)
         {{"--channels", "100000"}, "--channels needs a whole number from 0 to 1000, not \"100000\""},
         {{"--capability", "1z"}, "--capability needs a hexadecimal number from 0 to ffffffff, not \"1z\""},
         {{"--name"}, "--name needs a value"},
+        {{"--late", "-1"}, "--late needs a whole number from 0 to 600000, not \"-1\""},
         {{"--spoil", "2", "5"}, "unknown argument \"5\""},
         {{"--silentgps", "5"}, "unknown argument \"--silentgps\""},
     };

@@ -1,6 +1,7 @@
 // The serial port against the test instrument over a pseudo-terminal.
 #include "LinkTestSupport.h"
 
+#include "link/Varnokpro.h"
 #include "platform/Application.h"
 
 #include <QFile>
@@ -258,6 +259,45 @@ TEST(SerialHandshake, SilentInstrumentEndsTheEscape)
     EXPECT_EQ(exchangesOf(got, 27), 6);
 }
 
+// The escape of Power off and of closing the window, on both ports: kept as it is while the
+// instrument answers; given up after some seconds in which nothing at all came.
+TEST(Escape, GivenUpOnceTheInstrumentHasAnsweredNothingForSomeSeconds)
+{
+    const auto check = [](auto& link, int port, bool usb) {
+        SCOPED_TRACE(usb ? "usb" : "serial");
+        ASSERT_EQ(link.Open(), port);
+        ActivePort = &link.Port;
+        // Answering, if not at once as it should: the escape goes through.
+        link.Instrument.AddFault({TFaultKind::Garbage, TPoint::Sync, 0, 1, -1, "\x55"});
+        EXPECT_TRUE(SendEscape());
+        EXPECT_TRUE(link.Instrument.WaitForEvent("escape", 5000));
+
+        link.Instrument.ClearFaults();
+        link.Instrument.AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
+        const QByteArray before = link.Instrument.Received();
+        const auto start = std::chrono::steady_clock::now();
+        SetScreenCursor(TCursor::crDefault);
+        EXPECT_FALSE(SendEscape());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        const QByteArray got = ReceivedOnce(link.Instrument, [](const QByteArray& r) { return r.count('@') >= 2; })
+                                   .mid(before.size());
+        EXPECT_GE(got.count('@'), 2) << "the escape was tried more than once";
+        EXPECT_LT(got.count('@'), 22);
+        EXPECT_EQ(exchangesOf(got, 27), 0);
+        EXPECT_EQ(link.Port.GetState(), port); // the link is left for the caller to close
+        ActivePort = nullptr;
+    };
+    {
+        SerialLink link;
+        check(link, TestComPort, false);
+    }
+    {
+        UsbLink link;
+        check(link, 99, true);
+    }
+}
+
 struct BlockCase {
     const char* Name;
     int Size;
@@ -277,6 +317,11 @@ TEST(SerialBlock, Downloads)
         {"1000 bytes in two frames", 1000, 528, {}, {"block start", "frame 1", "frame 2", "block end 3"}, -1},
         {"wrong checksum asks again", 1000, 528, {{TFaultKind::WrongChecksum, TPoint::Frame, 0, 1, 2}},
          {"block start", "frame 1", "frame 2", "frame 2", "block end 3"}, -1},
+        // Both bytes of the sum count: a check of one alone would take these frames.
+        {"checksum wrong in its high byte only", 1000, 528, {{TFaultKind::WrongChecksum, TPoint::Frame, 0, 1, 2, QByteArray("\x00\x01", 2)}},
+         {"block start", "frame 1", "frame 2", "frame 2", "block end 3"}, -1},
+        {"checksum wrong in its low byte only", 1000, 528, {{TFaultKind::WrongChecksum, TPoint::Frame, 0, 1, 1, QByteArray("\x80\x00", 2)}},
+         {"block start", "frame 1", "frame 1", "frame 2", "block end 3"}, -1},
         {"wrong echo asks again", 1000, 528, {{TFaultKind::WrongFrameEcho, TPoint::FrameEcho, 0, 1, 1}},
          {"block start", "frame 1", "frame 1", "frame 2", "block end 3"}, -1},
         {"length word 0x8400 is 528 bytes", 600, 528, {{TFaultKind::LengthWord, TPoint::Frame, 0, 1, 1, QByteArray("\x00\x84", 2)}},

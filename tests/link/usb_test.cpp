@@ -2,8 +2,10 @@
 #include "LinkTestSupport.h"
 
 #include "platform/Application.h"
+#include "platform/Ftd2xxReceiver.h"
 
 #include <chrono>
+#include <sys/resource.h>
 #include <thread>
 
 using namespace Instrument;
@@ -97,6 +99,35 @@ TEST(UsbRaw, WriteByteFailsUnlessOneByteWasWritten)
     link.Driver.ShortWrites = false;
     link.Driver.FailWrites = true;
     EXPECT_EQ(link.Port.WriteByte(0x41), -1);
+}
+
+// Raw reads on an open link give what came; a read that got nothing says so (-1, or a count of
+// 0), never a byte: a survey would otherwise take the missing part of a cut cycle for zeros.
+TEST(UsbRaw, ReadsGiveWhatCameAndNothingForNothing)
+{
+    struct Case {
+        const char* Name;
+        QByteArray Sent;
+        std::function<int(TPortVirt&)> Read;
+        int Result;
+    };
+    const std::vector<Case> cases = {
+        {"timed byte, nothing came", {}, [](TPortVirt& p) { return p.ReadByteTimed(50); }, -1},
+        {"waiting byte, none", {}, [](TPortVirt& p) { return p.ReadByte(); }, -1},
+        {"timed byte, a zero came", QByteArray(1, 0), [](TPortVirt& p) { return p.ReadByteTimed(5000); }, 0},
+        {"timed byte", "A", [](TPortVirt& p) { return p.ReadByteTimed(5000); }, 'A'},
+        {"buffer, nothing came", {}, [](TPortVirt& p) { uint8_t b[4]; return p.ReadBuffer(b, 4, 50); }, 0},
+        {"buffer, two of four came", "AB", [](TPortVirt& p) { uint8_t b[4]; return p.ReadBuffer(b, 4, 500); }, 2},
+    };
+    UsbLink link;
+    ASSERT_EQ(link.Open(), 99);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        link.Port.ClearRx();
+        if (!c.Sent.isEmpty())
+            link.Instrument.SendNow(c.Sent);
+        EXPECT_EQ(c.Read(link.Port), c.Result);
+    }
 }
 
 TEST(UsbSettings, LineSettingsReachTheDriverOnlyWhileOpen)
@@ -319,6 +350,76 @@ TEST(UsbReception, BytesArrivingWhileTheProgramIsBusyAreKept)
         }
         link.Port.Close();
         EXPECT_EQ(link.Driver.OpenHandles(), 0);
+    }
+}
+
+// The adapter is pulled out (the terminal hangs up): what it had received stays readable, then
+// the driver reports the device failed, as it does for an unplugged one, and neither its reader
+// nor the program's polling reads spin a core while the user has not yet switched Power off.
+TEST(UsbReception, AnUnpluggedDeviceFailsWithoutSpinning)
+{
+    UsbLink link;
+    ASSERT_EQ(link.Open(), 99);
+    link.Instrument.SendNow("abc");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (link.Driver.FetchedBytes() < 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    link.Instrument.DropLine();
+
+    uint8_t got[4] = {};
+    EXPECT_EQ(link.Port.ReadBuffer(got, 3, 1000), 3);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got), 3), "abc");
+    DWORD read = 0;
+    link.Driver.FT_SetTimeouts(link.Port.GetHandle(), 5000, 500);
+    EXPECT_EQ(link.Driver.FT_Read(link.Port.GetHandle(), got, 1, &read), FT_IO_ERROR);
+    EXPECT_EQ(read, 0u);
+    EXPECT_EQ(link.Port.WriteByte(0x40), -1);
+
+    // A wait of the survey polls with short timed reads; over two seconds the process takes a
+    // small share of one core (the reader thread included), not all of it.
+    const auto cpuSeconds = [] {
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    const double cpuBefore = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    int reads = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
+        EXPECT_EQ(link.Port.ReadByteTimed(5), -1);
+        ++reads;
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT((cpuSeconds() - cpuBefore) / wall, 0.4) << reads << " reads";
+    link.Port.Close();
+    EXPECT_EQ(link.Driver.OpenHandles(), 0);
+}
+
+// The fetch in which the device fails may still bring bytes: they were received and stay
+// readable, with or without the reader thread; then every read reports the failure at once.
+TEST(UsbReception, BytesOfTheFetchThatFailedAreKept)
+{
+    for (const bool background : {false, true}) {
+        SCOPED_TRACE(background ? "reader thread" : "fetching only when called");
+        int fetches = 0;
+        TFtdiReceiver rx({[&fetches](std::vector<uint8_t>& out) {
+                              ++fetches;
+                              out = {'a', 'b', 'c'};
+                              return false;
+                          },
+                          [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
+                         background);
+        uint8_t got[4] = {};
+        DWORD read = 0;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(rx.Read(got, 4, 5000, &read), FT_IO_ERROR);
+        EXPECT_EQ(read, 3u);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got), 3), "abc");
+        EXPECT_EQ(rx.Read(got, 1, 5000, &read), FT_IO_ERROR);
+        EXPECT_EQ(read, 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        rx.Stop();
+        EXPECT_EQ(fetches, 1);
     }
 }
 

@@ -199,6 +199,11 @@ TEST_F(IniFileTest, EveryLineEndReadsAndTakesANewKeyAfterTheLastLine)
          "[Communication]\rPort=4\r[Parameters]\rRemoteDelay=12\r\nGraphPoints=20000\r\n"},
         {"CR CR LF", "[Communication]\r\nPort=3\r\r\n[Parameters]\r\nRemoteDelay=12\r\r\n",
          "[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\r\nGraphPoints=20000\r\n"},
+        // A byte-order mark before the first line opens no line of its own and stays first.
+        {"mark, CR LF", "\xEF\xBB\xBF[Communication]\r\nPort=3\r\n[Parameters]\r\nRemoteDelay=12\r\n",
+         "\xEF\xBB\xBF[Communication]\r\nPort=4\r\n[Parameters]\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
+        {"mark, LF", "\xEF\xBB\xBF[Communication]\nPort=3\n[Parameters]\nRemoteDelay=12\n",
+         "\xEF\xBB\xBF[Communication]\nPort=4\n[Parameters]\nRemoteDelay=12\nGraphPoints=20000\r\n"},
         // A CR alone ends the line there, and "b" is a line of its own without a key.
         {"CR inside a value", "[Communication]\r\nPort=3\r\n[Parameters]\r\nNote=a\rb\r\nRemoteDelay=12\r\n",
          "[Communication]\r\nPort=4\r\n[Parameters]\r\nNote=a\rb\r\nRemoteDelay=12\r\nGraphPoints=20000\r\n"},
@@ -217,6 +222,36 @@ TEST_F(IniFileTest, EveryLineEndReadsAndTakesANewKeyAfterTheLastLine)
         EXPECT_EQ(readAll(path), c.after) << c.name;
         EXPECT_EQ(ini.ReadString("Parameters", "Note", "a"), "a") << c.name;
     }
+}
+
+// A Windows text editor saving as UTF-8 puts a byte-order mark before the first line. The
+// first section is read and written where it stands (no second copy appended after it), and
+// every byte a write does not change stays, the mark included.
+TEST_F(IniFileTest, AByteOrderMarkBeforeTheFirstSectionKeepsThatSection)
+{
+    const QByteArray mark = "\xEF\xBB\xBF";
+    const QByteArray body = "[Parameters]\r\nComSpacingA=-1000\r\nChannel=12\r\n\r\n[Communication]\r\nPort=99\r\n";
+    const QString path = dir.File("marked.ini");
+    writeBytes(path, mark + body);
+    TIniFile ini(path);
+    EXPECT_TRUE(ini.SectionExists("Parameters"));
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "ComSpacingA", 0), -1000);
+    EXPECT_EQ(ini.ReadInteger("Parameters", "Channel", 10), 12);
+    EXPECT_EQ(ini.ReadInteger("Communication", "Port", 1), 99);
+
+    ini.WriteFloat("Parameters", "ComSpacingA", 2.5f);      // the section's first key, in place
+    ini.WriteInteger("Parameters", "GraphPoints", 100);      // at the end of the first section
+    QByteArray expected = mark + body;
+    expected.replace("ComSpacingA=-1000", "ComSpacingA=2.5");
+    expected.replace("Channel=12\r\n", "Channel=12\r\nGraphPoints=100\r\n");
+    EXPECT_EQ(readAll(path), expected);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("Parameters", "ComSpacingA", 0), 2.5);
+
+    // A file that holds the mark alone takes its first section after it.
+    writeBytes(path, mark);
+    ini.WriteInteger("Parameters", "Channel", 8);
+    EXPECT_EQ(readAll(path), mark + "[Parameters]\r\nChannel=8\r\n");
+    EXPECT_EQ(ini.ReadInteger("Parameters", "Channel", 10), 8);
 }
 
 TEST_F(IniFileTest, NamesMatchOnTheirAsciiLetters)

@@ -1,10 +1,13 @@
 #include "TestApp.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QWidget>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 QApplication& TestApp()
@@ -55,4 +58,36 @@ QStringList TabStops(QWidget* from, int presses, QStringList* outOfView)
             *outOfView << focused->objectName();
     }
     return stops;
+}
+
+bool ShowsTextStart(QLineEdit* box)
+{
+    if (box->text().isEmpty())
+        return true;
+    QLineEdit alone(box->text().left(1), box->parentWidget());
+    alone.setGeometry(box->geometry());
+    alone.setAlignment(box->alignment());
+    alone.setFont(box->font());
+    alone.setPalette(box->palette());
+    alone.setEnabled(box->isEnabled());
+    const QImage shown = box->grab().toImage();
+    const QImage reference = alone.grab().toImage();
+    // Where the cursor after that character stands: the end of the strip to compare.
+    const int end = alone.inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+    return end > 0 && shown.size() == reference.size()
+           && shown.copy(0, 0, end, shown.height()) == reference.copy(0, 0, end, reference.height());
+}
+
+void ExpectBackInFront(QWidget* window, QWidget* owner, const std::function<void()>& showAgain)
+{
+    ASSERT_TRUE(window->isVisible());
+    window->showMinimized();
+    owner->activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(window->isMinimized());
+    showAgain();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(QApplication::activeWindow(), window);
 }

@@ -1,0 +1,203 @@
+#include "CycleReading.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace Acquisition {
+
+namespace {
+
+// How long one poll of the link may wait: the window's events are handled between polls.
+constexpr int PollMs = 20;
+// The workspace's reading places (blocks 1 to 8) lie below the electrode coordinates.
+constexpr int ReadingsEnd = 124;
+
+struct Block {
+    uint64_t Values;
+    int First;
+    int CurrentAt; // -1: an IP block, without a current
+};
+
+// Blocks 1 to 8 in the order they come: per cable set V+ with I+, IP+, V- with I-, IP-.
+template <typename F> void forEachBlock(const CycleShape& shape, F&& f)
+{
+    const uint64_t n = shape.Channels;
+    const auto set = [&](int potentials, int current, int ipFirst) {
+        f(Block{n + 1, potentials, current});
+        if (shape.Ip)
+            f(Block{n, ipFirst, -1});
+        f(Block{n + 1, potentials + 11, current + 11});
+        if (shape.Ip)
+            f(Block{n, ipFirst + 10, -1});
+    };
+    set(0, 10, 84);
+    if (shape.SecondSet)
+        set(42, 52, 104);
+}
+
+} // namespace
+
+int64_t ModelledCycleMs(const CycleShape& shape)
+{
+    const int64_t pulse = 10 * int64_t(shape.PulseTime) * (shape.Ip ? 2 : 1) + 10 * int64_t(shape.PulseDelay);
+    return (shape.SecondSet ? 2 : 1) * 2 * pulse;
+}
+
+int64_t CycleQuietMs(const CycleShape& shape) { return 10000 + 3 * ModelledCycleMs(shape); }
+
+uint64_t ReadingBytes(const CycleShape& shape)
+{
+    uint64_t values = 0;
+    forEachBlock(shape, [&values](const Block& b) { values += b.Values; });
+    return 4 * values;
+}
+
+int ReadingPlace(uint64_t i, uint64_t values, int first, int currentAt)
+{
+    if (currentAt >= 0 && i + 1 == values)
+        return currentAt;
+    if (i < 10)
+        return first + static_cast<int>(i);
+    return -1;
+}
+
+CycleReader::CycleReader(CycleByteSource& source, const CycleShape& shape)
+    : source_(source), shape_(shape), triggeredAt_(source.NowMs()), heardAt_(triggeredAt_),
+      sentencesLeft_((shape.Gps ? 1 : 0) + (shape.Sounder ? 1 : 0))
+{
+}
+
+bool CycleReader::quietTooLong(int64_t now) const
+{
+    const int64_t quiet = now - heardAt_;
+    if (quiet >= CycleQuietMs(shape_))
+        return true;
+    // A stop does not wait out a cut line, but lets a cycle whose pulses may still run finish.
+    return source_.StopRequested() && quiet >= StopQuietMs &&
+           now - triggeredAt_ >= ModelledCycleMs(shape_) + StopQuietMs;
+}
+
+void CycleReader::giveUp()
+{
+    source_.Clear();
+    throw CycleGivenUp();
+}
+
+uint8_t CycleReader::byte()
+{
+    for (;;) {
+        const int b = source_.Read(PollMs);
+        const int64_t now = source_.NowMs();
+        if (b >= 0) {
+            heardAt_ = now;
+            return static_cast<uint8_t>(b);
+        }
+        if (quietTooLong(now))
+            giveUp();
+    }
+}
+
+void CycleReader::bytes(uint8_t* out, uint64_t count)
+{
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint8_t b = byte();
+        if (out)
+            out[i] = b;
+    }
+}
+
+bool CycleReader::lengthWord(int32_t& length)
+{
+    uint8_t word[4];
+    for (uint8_t& b : word) {
+        const int64_t from = source_.NowMs();
+        int got = -1;
+        while (got < 0 && source_.NowMs() - from < SentenceByteMs)
+            got = source_.Read(PollMs);
+        if (got < 0)
+            return false;
+        heardAt_ = source_.NowMs();
+        b = static_cast<uint8_t>(got);
+    }
+    length = static_cast<int32_t>(uint32_t(word[0]) | uint32_t(word[1]) << 8 | uint32_t(word[2]) << 16 |
+                                  uint32_t(word[3]) << 24);
+    return true;
+}
+
+bool CycleReader::nextLength(int32_t& length)
+{
+    if (sentencesLeft_ == 0 || countLost_)
+        return false;
+    --sentencesLeft_;
+    if (lengthWord(length) && length >= 0 && length <= MaxSentenceLength)
+        return true;
+    // Whatever follows cannot be counted: a length that never came whole, or noise.
+    countLost_ = true;
+    return false;
+}
+
+int32_t CycleReader::ReadSentence(char* buffer)
+{
+    buffer[0] = 0;
+    int32_t length = 0;
+    // A length of 0: the instrument had no sentence, and the rest of the cycle follows as usual.
+    if (!nextLength(length) || length == 0)
+        return 0;
+    bytes(reinterpret_cast<uint8_t*>(buffer), static_cast<uint64_t>(length));
+    buffer[length] = 0;
+    return length;
+}
+
+void CycleReader::ReadReadings(WorkspaceArray& workspace)
+{
+    std::array<float, ReadingsEnd> staged;
+    std::copy_n(workspace.begin(), ReadingsEnd, staged.begin());
+    forEachBlock(shape_, [&](const Block& block) {
+        for (uint64_t i = 0; i < block.Values; ++i) {
+            uint8_t b[4];
+            bytes(b, 4);
+            float v;
+            std::memcpy(&v, b, 4);
+            const int place = ReadingPlace(i, block.Values, block.First, block.CurrentAt);
+            if (place >= 0)
+                staged[static_cast<size_t>(place)] = v;
+        }
+    });
+    if (!shape_.SecondSet) {
+        std::fill(staged.begin() + 42, staged.begin() + 84, 0.0f);
+        std::fill(staged.begin() + 104, staged.begin() + 124, 0.0f);
+    }
+    std::copy(staged.begin(), staged.end(), workspace.begin());
+}
+
+void CycleReader::SkipRest()
+{
+    int32_t length = 0;
+    while (nextLength(length))
+        bytes(nullptr, static_cast<uint64_t>(length));
+    if (countLost_)
+        drain();
+    else
+        bytes(nullptr, ReadingBytes(shape_));
+    source_.Clear();
+}
+
+void CycleReader::drain()
+{
+    // Bounded even on a line that never falls quiet (noise), so that the survey goes on; a cycle's
+    // last bytes come well within the first bound, so a quiet line ends the drain first.
+    const int64_t from = source_.NowMs();
+    for (;;) {
+        const int b = source_.Read(PollMs);
+        const int64_t now = source_.NowMs();
+        if (b >= 0)
+            heardAt_ = now;
+        else if (quietTooLong(now))
+            return;
+        if (now - from >= 2 * CycleQuietMs(shape_))
+            return;
+    }
+}
+
+} // namespace Acquisition

@@ -1,0 +1,112 @@
+#pragma once
+#include "acquisition/Geometry.h"
+#include "acquisition/SurveyTrack.h"
+
+#include <cstdint>
+#include <stdexcept>
+
+// The reading of one acquisition cycle, kept apart from the window so that it can be checked on
+// its own against any byte source. After its trigger the instrument sends, in this order, the
+// GPS sentence and the sounder sentence that the mode byte asks for (each a 32-bit length word,
+// then that many bytes) and then the cycle's reading blocks, which come once its pulses are
+// over. The window, after the trigger:
+//   CycleReader reader(source, shape)
+//   each sentence the cycle reads       L = reader.ReadSentence(SentenceBuffer), 0: a timeout
+//   both sentences came                 reader.ReadReadings(Workspace)
+//   a sentence timed out                reader.SkipRest()  (Workspace keeps the last whole cycle)
+// SkipRest receives and drops what the instrument still sends for the cycle, so that the next
+// trigger finds the link in step. A read that hears nothing for CycleQuietMs (while a stop is
+// asked for: StopQuietMs, once the cycle's pulses are surely over) gives the cycle up: the link
+// is cleared and CycleGivenUp is thrown.
+namespace Acquisition {
+
+// What the instrument sends after a trigger, as it was programmed.
+struct CycleShape {
+    bool Gps = false;         // a GPS sentence is relayed
+    bool Sounder = false;     // a sounder sentence is relayed
+    uint32_t Channels = 10;   // N, the status block's first word: N + 1 values a potential block
+    bool Ip = false;          // IP blocks follow the potential blocks
+    bool SecondSet = false;   // the switch unit's blocks 5 to 8 follow
+    uint16_t PulseTime = 15;  // units of 10 ms
+    uint16_t PulseDelay = 0;  // the parameter block's delay, taken as 10 ms units before each pulse
+};
+
+// Our model of what a cycle lasts: a positive and a negative pulse per cable set, each with its
+// delay, and with IP the decay after it, taken as long as the pulse.
+int64_t ModelledCycleMs(const CycleShape& shape);
+// How long the instrument may stay quiet within a cycle before the cycle is given up: ample, as
+// giving up matters only when the line is truly cut (the instrument's own timing is not fixed).
+int64_t CycleQuietMs(const CycleShape& shape);
+// While a stop is asked for, a quiet this long ends a wait sooner, once the modelled cycle and
+// this time again have passed since the trigger.
+inline constexpr int64_t StopQuietMs = 4000;
+// Each byte of a sentence's length word comes within this, or the sentence timed out.
+inline constexpr int SentenceByteMs = 3500;
+// The reading blocks' bytes of one cycle.
+uint64_t ReadingBytes(const CycleShape& shape);
+
+// The place in the workspace of value i of a reading block of `values` values: its last value is
+// the cable set's current when `currentAt` names its place, its first ten others go from `first`
+// on; -1 for a value the map has no place for.
+int ReadingPlace(uint64_t i, uint64_t values, int first, int currentAt);
+
+// The link as the cycle reads it.
+class CycleByteSource {
+public:
+    virtual ~CycleByteSource() = default;
+    // The next byte received, or -1 when none came within waitMs. Throws when the link is gone.
+    virtual int Read(int waitMs) = 0;
+    // A steady clock, in ms.
+    virtual int64_t NowMs() const = 0;
+    virtual bool StopRequested() const = 0;
+    // Drops what the link holds, both ways.
+    virtual void Clear() = 0;
+};
+
+class CycleGivenUp : public std::runtime_error {
+public:
+    CycleGivenUp() : std::runtime_error("the instrument stopped answering in a cycle") {}
+};
+
+class CycleReader {
+public:
+    // Made right after the trigger: the cycle's time counts from here.
+    CycleReader(CycleByteSource& source, const CycleShape& shape);
+    const CycleShape& Shape() const { return shape_; }
+
+    // The next sentence of the cycle into `buffer` (at least MaxSentenceLength + 1 bytes),
+    // terminated after its length, which is returned; 0 when it timed out: its length word did
+    // not come within SentenceByteMs a byte, or is outside 1 to MaxSentenceLength.
+    int32_t ReadSentence(char* buffer);
+    // The reading blocks, each read whole whatever N is; the workspace gets the cycle's
+    // readings (the map's places of blocks 1 to 8; without the switch unit the second set's
+    // places are cleared) only once the last block has come.
+    void ReadReadings(WorkspaceArray& workspace);
+    // Receives and drops the rest of the cycle: the sentences not read and the reading blocks.
+    // After a length word that cannot be counted on, the rest is unknown: everything is dropped
+    // until the instrument has been quiet for CycleQuietMs. The link is cleared after it.
+    void SkipRest();
+
+private:
+    // One byte; gives the cycle up once the instrument has been quiet too long.
+    uint8_t byte();
+    void bytes(uint8_t* out, uint64_t count);
+    // The length word; false when it did not come within SentenceByteMs a byte.
+    bool lengthWord(int32_t& length);
+    // The next sentence's length, 0 to MaxSentenceLength; false once no sentence is left or the
+    // rest of the cycle can no longer be counted (which a length outside that range makes it).
+    bool nextLength(int32_t& length);
+    // Drops everything until the instrument has been quiet for the cycle's bound.
+    void drain();
+    bool quietTooLong(int64_t now) const;
+    [[noreturn]] void giveUp();
+
+    CycleByteSource& source_;
+    const CycleShape shape_;
+    const int64_t triggeredAt_;
+    int64_t heardAt_;
+    int sentencesLeft_;
+    bool countLost_ = false; // a length word was taken that does not count the rest
+};
+
+} // namespace Acquisition
