@@ -81,7 +81,7 @@ void TMainFrm::ConnectBtnClick(QObject*)
         // A link that is still open failed by itself (the user's Power off or close closes it
         // first): it is taken down, so that the user can connect again, and the line says why.
         if (ActivePort->GetState() > 0) {
-            failure = QString("The link failed (%1)").arg(QString::fromStdString(e.what()));
+            failure = QString("The connection failed (%1)").arg(QString::fromStdString(e.what()));
             ActivePort->Close();
             RestoreConnectControls();
             SetLinkLamps(false);

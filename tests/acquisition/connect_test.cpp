@@ -107,7 +107,7 @@ protected:
         serve(std::move(setup));
         QFile::remove(name);
         ASSERT_TRUE(QFile::link(instrument->DevicePath(), name));
-        qputenv("QUOREL_COM7", name.toLocal8Bit());
+        qputenv(QByteArray("QUOREL_COM") + QByteArray::number(Port), name.toLocal8Bit());
     }
 
     bool entered = false;
@@ -491,7 +491,7 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
         dialogs.AnswerMessage(IDOK);
         w.PowerAction->trigger();
         expectDisconnectedWindow();
-        EXPECT_EQ(w.MainGB->text(), "The link failed (Port err. putcom)");
+        EXPECT_EQ(w.MainGB->text(), "The connection failed (Port err. putcom)");
     }
     // USB: the driver refuses the device.
     drop();
