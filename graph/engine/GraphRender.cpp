@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -525,6 +526,9 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
                  int w, int h, TBandScratch& scratch)
 {
     std::vector<std::int16_t>& out = scratch.Bands;
+    // The buffer of one large export is not kept for the images at the window's size after it.
+    if (out.capacity() > 2 * std::size_t(w) * h)
+        std::vector<std::int16_t>().swap(out);
     out.assign(std::size_t(w) * h, -1);
     const int S = o.Subsets(), P = o.Points();
     if (P < 2 || S < 1)
@@ -841,6 +845,8 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         QImage& img = scratch.Image;
         if (img.size() != plot.size())
             img = QImage(plot.size(), QImage::Format_ARGB32_Premultiplied);
+        if (img.isNull())
+            throw std::bad_alloc(); // the memory holds no band image of this size
         img.fill(Qt::transparent);
         const bool lines = o.Int(PEP::PlottingMethod) == 23;
         const int w = plot.width(), h = plot.height();
