@@ -197,6 +197,45 @@ TEST_F(EngineDrawingTest, DataLieOverTheGridAndTheFrame)
     }
 }
 
+// Without padding, the data at each automatic end of both axes still lie a few pixels inside the
+// frame, off its lines: neither a frame line nor the two pixel lines inside it take any of the
+// line's colour, and the line comes near each of them.
+TEST_F(EngineDrawingTest, DataKeepOffTheFrameAtEveryAutomaticEnd)
+{
+    // The first point is the lowest in x and the newest the highest; the values' ends lie between.
+    Profile({{0, 4}, {3, 1}, {6, 9}, {10, 5}});
+    g.SetPlottingMethod(sgLine);
+    g.SetAutoMinMaxPadding(0);
+    g.SetGraphBackColor(clWhite);
+    Draw();
+    const QRect plot(QPoint(int(layout.Left), int(layout.Top)), QPoint(int(layout.Right) - 1, int(layout.Bottom) - 1));
+    // Pixels with any of the line's blue in them, however faint.
+    auto tinted = [&](const QRect& strip) {
+        int n = 0;
+        const QRect r = strip.intersected(plot);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += qBlue(image.pixel(x, y)) > qRed(image.pixel(x, y)) + 16;
+        return n;
+    };
+    const int W = plot.width(), H = plot.height();
+    const struct {
+        const char* end;
+        QRect frameSide; // the frame line and the two pixel lines inside it
+        QRect near;      // the eight pixel lines inside the frame
+    } ends[] = {
+        {"lowest x", QRect(plot.left(), plot.top(), 3, H), QRect(plot.left(), plot.top(), 8, H)},
+        {"highest x", QRect(plot.right() - 2, plot.top(), 3, H), QRect(plot.right() - 7, plot.top(), 8, H)},
+        {"lowest value", QRect(plot.left(), plot.bottom() - 2, W, 3), QRect(plot.left(), plot.bottom() - 7, W, 8)},
+        {"highest value", QRect(plot.left(), plot.top(), W, 3), QRect(plot.left(), plot.top(), W, 8)},
+    };
+    for (const auto& e : ends) {
+        SCOPED_TRACE(e.end);
+        EXPECT_EQ(tinted(e.frameSide), 0);
+        EXPECT_GT(tinted(e.near), 0);
+    }
+}
+
 TEST_F(EngineDrawingTest, PointsEqualToTheNullValueAreSkipped)
 {
     g.SetNullDataValueY(0);
