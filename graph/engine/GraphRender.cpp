@@ -310,6 +310,26 @@ struct TBandScratch {
     QImage Image;
 };
 
+// Where a cell crosses a pixel row, from its two edges' places and values on the row: its ends in
+// order, its first pixel (from 0 on), the value at that pixel's centre and its change per pixel.
+// Both drawings of the cells reckon by it, so that they agree to the pixel.
+struct TCellCrossing {
+    double X0, X1, Z, Dz;
+    int First;
+    TCellCrossing(double x0, double x1, double z0, double z1)
+    {
+        if (x1 < x0) {
+            std::swap(x0, x1);
+            std::swap(z0, z1);
+        }
+        X0 = x0;
+        X1 = x1;
+        Dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
+        First = std::max(0, ICeil(x0 - 0.5));
+        Z = z0 + (First + 0.5 - x0) * Dz;
+    }
+};
+
 // Draws the cells between the edges q0 and q1 of a strip one by one, a pixel row at a time: a
 // pixel takes the value where its centre lies in a cell, a later cell over an earlier one.
 void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBandIndex& band, TBandScratch& scratch)
@@ -338,19 +358,12 @@ void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBand
         for (int p = q0; p < q1; ++p) {
             if (!cok[p] || !cok[p + 1])
                 continue;
-            double x0 = cx[p], x1 = cx[p + 1], z0 = cz[p], z1 = cz[p + 1];
-            if (x1 < x0) {
-                std::swap(x0, x1);
-                std::swap(z0, z1);
-            }
-            if (x1 < 0 || x0 > w)
+            const TCellCrossing cell(cx[p], cx[p + 1], cz[p], cz[p + 1]);
+            if (cell.X1 < 0 || cell.X0 > w)
                 continue;
-            const int first = std::max(0, ICeil(x0 - 0.5)), last = std::min(w - 1, IFloor(x1 - 0.5));
-            if (first > last)
-                continue;
-            const double dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
-            double z = z0 + (first + 0.5 - x0) * dz;
-            for (int px = first; px <= last; ++px, z += dz)
+            const int last = std::min(w - 1, IFloor(cell.X1 - 0.5));
+            double z = cell.Z;
+            for (int px = cell.First; px <= last; ++px, z += cell.Dz)
                 row[px] = band(z);
         }
     }
@@ -410,16 +423,10 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
                 k = q1 - 1;
             }
             if (k != cell || c != previous + 1) {
-                double x0 = X(k), x1 = X(k + 1);
-                double z0 = e[k].Z0 + d * e[k].Mz, z1 = e[k + 1].Z0 + d * e[k + 1].Mz;
-                if (x1 < x0) {
-                    std::swap(x0, x1);
-                    std::swap(z0, z1);
-                }
-                dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
-                const int first = std::max(0, ICeil(x0 - 0.5));
-                z = z0 + (first + 0.5 - x0) * dz;
-                for (int px = first; px < c; ++px) // a first pixel on an edge went to the later cell
+                const TCellCrossing crossing(X(k), X(k + 1), e[k].Z0 + d * e[k].Mz, e[k + 1].Z0 + d * e[k + 1].Mz);
+                dz = crossing.Dz;
+                z = crossing.Z;
+                for (int px = crossing.First; px < c; ++px) // a first pixel on an edge went to the later cell
                     z += dz;
                 cell = k;
             } else {
