@@ -3,6 +3,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -96,8 +97,8 @@ void Section(PESGraph& g)
 
 // An image that the memory cannot hold ends nothing: an export of it fails as one to a path that
 // cannot be written does, leaving no file; a window resized beyond the memory shows no image
-// until it is brought back to a size that fits, when the graph is drawn again; and a print of it
-// leaves off the page what the memory cannot hold.
+// until it is brought back to a size that fits, when the graph is drawn again; a print of it
+// leaves off the page what the memory cannot hold, and a copy of it leaves the clipboard alone.
 TEST(ShortMemory, AnImageBeyondTheMemoryIsNotMadeAndNothingEnds)
 {
     TestApp();
@@ -132,13 +133,22 @@ TEST(ShortMemory, AnImageBeyondTheMemoryIsNotMadeAndNothingEnds)
         g.SetPEactions(x.action);
         EXPECT_EQ(QImage(dir.File(x.file)).size(), QSize(200, 120));
     }
+    // A copy that cannot be made leaves the clipboard as it was.
+    g.SetPEactions(sgPngToClip);
+    ASSERT_EQ(QApplication::clipboard()->image().size(), QSize(200, 120));
+    g.SetPEnarg1(10000);
+    g.SetPEnarg2(10000);
+    g.SetPEactions(sgPngToClip);
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(200, 120));
 
-    for (const int side : {10000, 20000}) {
-        SCOPED_TRACE(side);
+    for (const auto& [method, side] : {std::pair{sgContourColors, 10000}, {sgContourColors, 20000}, {sgLine, 20000}}) {
+        SCOPED_TRACE(testing::Message() << "plotting method " << int(method) << ", " << side << " pixels");
+        g.SetPlottingMethod(method);
+        g.SetPEactions(sgReinitAndReset);
         g.resize(side, side);
         EXPECT_EQ(e.GetMeta(h), nullptr);
         host.repaint(); // the control paints without an image
-        const QString pdf = dir.File(QStringLiteral("graph%1.pdf").arg(side));
+        const QString pdf = dir.File(QStringLiteral("graph%1-%2.pdf").arg(int(method)).arg(side));
         dialogs.AnswerPrint(true, pdf);
         g.SetPEactions(sgPrintDialog);
         EXPECT_GT(QFile(pdf).size(), 0);
