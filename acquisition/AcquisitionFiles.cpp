@@ -1,5 +1,7 @@
 #include "AcquisitionFiles.h"
 
+#include "platform/NumberFormat.h"
+
 #include <QDate>
 #include <QFile>
 #include <QTime>
@@ -22,7 +24,7 @@ namespace Acquisition {
 
 namespace {
 
-float single(double v) { return static_cast<float>(v); }
+float single(double v) { return RoundToFloat32(v); }
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 

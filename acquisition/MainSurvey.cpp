@@ -49,10 +49,10 @@ const char* const ConversionFailed = "Verify .ini file with Quorelini, Comma not
 // The text of an edit box as a number in the user's locale form, or the conversion error.
 float editValue(const QLineEdit* edit)
 {
-    double v = 0;
-    if (!TryTextToFloat(edit->text().trimmed(), v) || !std::isfinite(static_cast<float>(v)))
+    float v = 0;
+    if (!TryTextToFloat32(edit->text().trimmed(), v))
         throw Exception(QString("'%1' is not a valid floating point value").arg(edit->text()));
-    return static_cast<float>(v);
+    return v;
 }
 
 void putLe16(uint8_t* p, uint16_t v)
@@ -317,9 +317,9 @@ void TMainFrm::AcceptWindowValues()
     if (ChannelCount > 10)
         ComputeCable2Distances();
     for (int q = 0; q < ChannelCount; ++q) {
-        GeometricFactors[q] = static_cast<float>(GeometricFactor(q));
-        MeasurePoints[q] = static_cast<float>(MeasurePointX(q));
-        PointDepths[q] = -static_cast<float>(PseudoDepth(q));
+        GeometricFactors[q] = RoundToFloat32(GeometricFactor(q));
+        MeasurePoints[q] = RoundToFloat32(MeasurePointX(q));
+        PointDepths[q] = -RoundToFloat32(PseudoDepth(q));
     }
 }
 

@@ -236,6 +236,40 @@ TEST_F(SurveyTest, AcceptanceRulesAndTheirMessages)
     EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
 }
 
+// Numbers that no 32-bit float holds are refused at Start like a text that is no number, also
+// one just beyond the largest float, which a cast would quietly round to it.
+TEST_F(SurveyTest, ValuesBeyondAFloatAreRefusedAtStart)
+{
+    serve();
+    TMainFrm& w = start();
+    const struct {
+        QLineEdit* edit;
+        QString text;
+    } refused[] = {
+        {w.TxVoltageEdt, "1e39"}, {w.CaEdt, "-1e39"}, {w.YPEdt[10], "3.4028235e38"}, {w.TxVoltageEdt, "-3.4028235e38"}};
+    const QString conversionFailed = "Verify .ini file with Quorelini, Comma not available\r\n Enter x.xx";
+    std::vector<Step> steps;
+    for (size_t k = 0; k <= std::size(refused); ++k)
+        steps.push_back({[this, k] { return waitingForStart() && dialogs.Messages().size() == qsizetype(1 + k); }, [&, k] {
+                             if (k > 0)
+                                 EXPECT_EQ(dialogs.Messages().last(), conversionFailed);
+                             w.TxVoltageEdt->setText("12.5");
+                             w.CaEdt->setText("0");
+                             w.YPEdt[10]->setText("0.5");
+                             if (k < std::size(refused))
+                                 refused[k].edit->setText(refused[k].text);
+                             dialogs.AnswerSave(dir.File("range"));
+                             frm->Action2->trigger();
+                         }});
+    steps.push_back(stopAfter(1));
+    run(steps);
+    powerOn();
+    EXPECT_EQ(dialogs.Messages().count(conversionFailed), qsizetype(std::size(refused)));
+    EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
+    EXPECT_EQ(w.Workspace[124], 0.0f);
+    EXPECT_EQ(w.Workspace[156], 0.5f);
+}
+
 // A failure in the outer acceptance region is said once; the survey then waits for Start
 // instead of asking again for ever.
 TEST_F(SurveyTest, OuterAcceptanceFailureIsShownOnceAndWaitsForStart)
