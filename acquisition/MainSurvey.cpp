@@ -351,9 +351,8 @@ bool TMainFrm::ProgramInstrument()
     surveyCaption_ = MainGB->text();
     FileProblem.clear();
     Survey.LostCycles = 0;
-    const QString headerProblem = WriteTextHeader(AcquisitionFileName);
-    textHeaderPending_ = !headerProblem.isEmpty();
-    SetFileProblem(headerProblem);
+    // A text file that cannot be made now gets its header with its first row.
+    SetFileProblem(WriteTextHeader(AcquisitionFileName));
 
     const bool range15 = Range15Rb->isChecked();
     const bool ip = IpDataChk->isChecked();
@@ -628,7 +627,7 @@ void TMainFrm::StoreCycle()
     TApplication::ProcessMessages();
 
     const QString appendProblem =
-        AppendCycleRecords(Survey.BinFileName, Survey.Files, DipoleRecords, ChannelCount, PendingMark, MarkCounter);
+        AppendCycleRecords(Survey.BinFileName, BinHeaderText, Survey.Files, DipoleRecords, ChannelCount, PendingMark, MarkCounter);
     if (!appendProblem.isEmpty()) {
         SetFileProblem(appendProblem);
         return; // the cycle is lost in both files; a one-shot mark stays pending
@@ -636,14 +635,6 @@ void TMainFrm::StoreCycle()
     MarkImg->hide();
     TApplication::ProcessMessages();
 
-    if (textHeaderPending_) {
-        // The text file could not be made at Start: it gets its header before its first row.
-        const QString headerProblem = WriteTextHeader(AcquisitionFileName);
-        SetFileProblem(headerProblem);
-        if (!headerProblem.isEmpty())
-            return;
-        textHeaderPending_ = false;
-    }
     TextRowContext row;
     row.Trip = track.Trip;
     row.SounderDepth = SounderDepth;
