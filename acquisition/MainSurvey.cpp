@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <algorithm>
 #include <climits>
@@ -183,6 +184,9 @@ void TMainFrm::BitBtn1Click(QObject*)
         if (Accept() == TAcceptance::Accepted)
             break;
     }
+    // From here to the end of the survey Start has nothing to start: F3 is ignored.
+    surveyCycling_ = true;
+    const auto cyclingEnds = qScopeGuard([this] { surveyCycling_ = false; });
     if (!ProgramInstrument()) {
         // Stopped while the instrument's prompt was awaited: it was not programmed.
         StopSequence();
@@ -707,6 +711,10 @@ void TMainFrm::ShowSurveyLine()
 
 void TMainFrm::NewGpsBtnClick(QObject*)
 {
+    // The key works while the button is disabled, but once the survey cycles a new file or a
+    // cancelled dialog would split or end it.
+    if (surveyCycling_)
+        return;
     PendingMark = 0;
     BrowseBtnClick();
     AcquisitionMode = (GpsConnectedCB->isChecked() ? 0x0A : 0x05) + (SounderCB->isChecked() ? 0xA0 : 0x50);
