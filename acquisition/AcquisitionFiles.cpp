@@ -1,5 +1,7 @@
 #include "AcquisitionFiles.h"
 
+#include "platform/NumberFormat.h"
+
 #include <QDate>
 #include <QFile>
 #include <QTime>
@@ -22,7 +24,7 @@ namespace Acquisition {
 
 namespace {
 
-float single(double v) { return static_cast<float>(v); }
+float single(double v) { return RoundToFloat32(v); }
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -63,6 +65,33 @@ int openPath(const QString& path, int flags)
         fd = ::open(name.constData(), flags | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+// Opens a file to extend it. A missing file (its folder removed and put back, a memory stick
+// pulled and plugged in again) is made anew, but a file that exists is never replaced: one
+// that appears meanwhile is opened as it is. `created` tells the caller whose file it is.
+int openToExtend(const QString& path, int flags, bool& created)
+{
+    created = false;
+    const int fd = openPath(path, flags);
+    if (fd >= 0 || errno != ENOENT)
+        return fd;
+    const int made = openPath(path, flags | O_CREAT | O_EXCL);
+    if (made >= 0 || errno != EEXIST) {
+        created = made >= 0;
+        return made;
+    }
+    return openPath(path, flags);
+}
+
+// What a failed write leaves: the file as it was, and no file where there was none.
+void putBack(int fd, const QString& path, bool created, off_t oldSize)
+{
+    if (created) {
+        [[maybe_unused]] const int gone = ::unlink(QFile::encodeName(path).constData());
+    } else {
+        [[maybe_unused]] const int cut = ::ftruncate(fd, oldSize);
+    }
 }
 
 // Writes all bytes at the offset, or at the current position (which O_APPEND keeps at the
@@ -224,50 +253,67 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
     return {};
 }
 
-QString AppendCycleRecords(const QString& path, BinaryFileState& state, DipoleRecordArray& records,
-                           int channelCount, int32_t& pendingMark, int32_t markCounter)
+QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
+                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter)
 {
     if (channelCount < 1 || channelCount > int(records.size()))
         return QStringLiteral("No records to store in %1").arg(path);
-    if (state.HeaderSize <= 0)
-        return QStringLiteral("Cannot write %1: the file was not created").arg(path);
 
-    Fd fd(openPath(path, O_RDWR));
+    bool created = false;
+    Fd fd(openToExtend(path, O_RDWR, created));
     if (!fd.valid())
         return failure("Cannot open", path, errno);
     off_t oldSize = 0;
     if (int error = sizeOf(fd.get(), oldSize))
         return failure("Cannot write", path, error);
-    const off_t position = off_t(state.RecordsInFile) * DipoleRecordSize + state.HeaderSize;
-    if (oldSize < position)
-        return QStringLiteral("Cannot write %1: the file is shorter than the records stored in it").arg(path);
+
+    // A file that holds nothing (made just now, or back empty) starts again with its header and
+    // counts none of the records stored before; it keeps its name, so a roll-over file stays
+    // the file of its number. A file that holds something must be the one this survey wrote:
+    // any other size means another file of that name, which is left as it is.
+    const bool fresh = oldSize == 0;
+    BinaryFileState next = state;
+    if (fresh) {
+        next.RecordsInFile = 0;
+        next.HeaderSize = BinHeaderTotalSize;
+    } else if (state.HeaderSize <= 0) {
+        return QStringLiteral("Cannot write %1: the file was not created").arg(path);
+    }
+    const off_t position = fresh ? 0 : off_t(next.RecordsInFile) * DipoleRecordSize + next.HeaderSize;
+    if (!fresh && oldSize != position && oldSize != position + 1)
+        return QStringLiteral("Cannot write %1: the file holds other records than this survey stored in it").arg(path);
 
     const int32_t mark = pendingMark != 0 ? pendingMark : markCounter;
     records[0].Mark = float(mark);
 
-    // The cycle's records and the final zero byte go in one write, so that the file either
-    // gets the whole cycle or is put back as it was.
-    std::vector<char> buffer(std::size_t(channelCount) * DipoleRecordSize + 1, 0);
-    std::memcpy(buffer.data(), records.data(), std::size_t(channelCount) * DipoleRecordSize);
+    // The header of a fresh file, the cycle's records and the final zero byte go in one write,
+    // so that the file either gets the whole cycle or is put back as it was.
+    const std::size_t recordBytes = std::size_t(channelCount) * DipoleRecordSize;
+    const std::size_t headerBytes = fresh ? std::size_t(BinHeaderTotalSize) : 0;
+    std::vector<char> buffer(headerBytes + recordBytes + 1, 0);
+    if (fresh) {
+        const auto header = BinFileHeaderBytes(headerText);
+        std::memcpy(buffer.data(), header.data(), header.size());
+    }
+    std::memcpy(buffer.data() + headerBytes, records.data(), recordBytes);
 
-    // What the write will cover of the old content (normally the old final zero byte).
-    std::vector<char> oldTail(std::size_t(std::min<off_t>(oldSize - position, off_t(buffer.size()))));
+    // What the write will cover of the old content: the old final zero byte, if any.
+    std::vector<char> oldTail(std::size_t(oldSize - position));
     errno = 0;
     if (!oldTail.empty() && ::pread(fd.get(), oldTail.data(), oldTail.size(), position) != ssize_t(oldTail.size()))
         return failure("Cannot read", path, errno ? errno : EIO);
 
     int error = writeAll(fd.get(), buffer.data(), buffer.size(), position);
-    if (!error && ::ftruncate(fd.get(), position + off_t(buffer.size())) != 0)
-        error = errno;
     if (error) {
-        // Put the file back: its old size and the bytes the write covered.
-        if (::ftruncate(fd.get(), oldSize) == 0 && !oldTail.empty())
+        putBack(fd.get(), path, created, oldSize);
+        if (!created && !oldTail.empty())
             writeAll(fd.get(), oldTail.data(), oldTail.size(), position);
         return failure("Cannot write", path, error);
     }
     if (int closeError = fd.close())
         return failure("Cannot write", path, closeError);
 
+    state = next;
     state.RecordsInFile += channelCount;
     pendingMark = 0;
     if (state.RecordsInFile >= RecordsPerBinaryFile) {
@@ -366,6 +412,10 @@ QString WriteTextHeader(const QString& path)
         return failure("Cannot create", path, errno);
     const std::string line = std::string(TextHeaderLine) + "\r\n";
     int error = writeAll(fd.get(), line.data(), line.size());
+    if (error) {
+        // No half header: an empty file gets the whole line with the first row.
+        [[maybe_unused]] const int cut = ::ftruncate(fd.get(), 0);
+    }
     const int closeError = fd.close();
     if (!error)
         error = closeError;
@@ -374,15 +424,19 @@ QString WriteTextHeader(const QString& path)
 
 QString AppendTextRows(const QString& path, const std::string& rows)
 {
-    Fd fd(openPath(path, O_WRONLY | O_CREAT | O_APPEND));
+    bool created = false;
+    Fd fd(openToExtend(path, O_WRONLY | O_APPEND, created));
     if (!fd.valid())
         return failure("Cannot open", path, errno);
     off_t oldSize = 0;
     if (int error = sizeOf(fd.get(), oldSize))
         return failure("Cannot write", path, error);
-    if (int error = writeAll(fd.get(), rows.data(), rows.size())) {
+    // A file without a line yet (made again after its folder came back, or left empty by a
+    // header that could not be written) begins with the header line.
+    const std::string text = oldSize == 0 ? std::string(TextHeaderLine) + "\r\n" + rows : rows;
+    if (int error = writeAll(fd.get(), text.data(), text.size())) {
         // No half row: the file goes back to what it held.
-        [[maybe_unused]] const int cut = ::ftruncate(fd.get(), oldSize);
+        putBack(fd.get(), path, created, oldSize);
         return failure("Cannot write", path, error);
     }
     if (int closeError = fd.close())

@@ -20,8 +20,9 @@
 //   stored cycle (step 12)         v = DateValue(QDateTime::currentDateTime());
 //                                  FillCycleRecords(DipoleRecords, ChannelCount, Workspace,
 //                                                   GeometricFactors, context)
-//   stored cycle (step 14)         err = AppendCycleRecords(name, Files, DipoleRecords,
-//                                      ChannelCount, PendingMark, MarkCounter)  (rolls over)
+//   stored cycle (step 14)         err = AppendCycleRecords(name, BinHeaderText, Files,
+//                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter)
+//                                      (rolls over)
 //   stored cycle (step 15)         err = AppendTextRows(AcquisitionFileName,
 //                                      TextRows(DipoleRecords, ChannelCount, Workspace, row))
 namespace Acquisition {
@@ -87,11 +88,14 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
 
 // Appends the records of channels 1..channelCount and the final zero byte at
 // RecordsInFile x 304 + HeaderSize. Record 0 carries the pending one-shot mark, else the mark
-// counter. Only when everything was written: RecordsInFile grows, the one-shot mark is spent,
-// and at 16000 records or more the state rolls over to the next file. On failure the file is
-// left as it was and nothing is counted or spent.
-QString AppendCycleRecords(const QString& path, BinaryFileState& state, DipoleRecordArray& records,
-                           int channelCount, int32_t& pendingMark, int32_t markCounter);
+// counter. A file that is missing or empty (its folder was removed and came back) is made
+// again with its header and holds this cycle's records alone; a file whose size is not what
+// this survey wrote in it is another file and is refused, never cut or overwritten. Only when
+// everything was written: RecordsInFile grows, the one-shot mark is spent, and at 16000
+// records or more the state rolls over to the next file. On failure the file is left as it
+// was (a file made for the cycle is removed again) and nothing is counted or spent.
+QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
+                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter);
 
 // The header line of the text file, without its line end (59 names).
 extern const char* const TextHeaderLine;
@@ -118,10 +122,12 @@ std::string SounderField(const std::string& sentence);
 std::string TextRows(const DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
                      const TextRowContext& ctx);
 
-// Creates or empties the text file and writes its header line.
+// Creates or empties the text file and writes its header line; a line that cannot be written
+// whole leaves the file empty.
 QString WriteTextHeader(const QString& path);
 
-// Appends the rows whole, or leaves the file as it was.
+// Appends the rows whole, or leaves the file as it was. A file that is missing or empty gets
+// the header line first; a file that holds lines is only ever extended.
 QString AppendTextRows(const QString& path, const std::string& rows);
 
 } // namespace Acquisition

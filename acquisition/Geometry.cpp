@@ -1,5 +1,7 @@
 #include "Geometry.h"
 
+#include "platform/NumberFormat.h"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -8,7 +10,7 @@ namespace Acquisition {
 
 namespace {
 
-float single(double v) { return static_cast<float>(v); }
+float single(double v) { return RoundToFloat32(v); }
 
 void checkIndex(int index)
 {

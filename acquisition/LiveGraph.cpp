@@ -73,7 +73,7 @@ float ShiftedZ(float z, const ScaleSettings& s)
 
 float GraphPositionOf(bool addDistance, float totalDistance, int32_t cycleIndex, float x)
 {
-    return static_cast<float>(addDistance ? double(x) + totalDistance : double(cycleIndex) + x);
+    return RoundToFloat32(addDistance ? double(x) + totalDistance : double(cycleIndex) + x);
 }
 
 double RoundZRange(float& rhoMax, float& rhoMin)

@@ -326,7 +326,7 @@ private:
     void SetFileProblem(const QString& problem);
     void ShowSurveyLine();
     QString surveyCaption_;          // the connection line as the survey found it
-    bool textHeaderPending_ = false; // the text file's header is still to be written
+    bool surveyCycling_ = false;     // Start was accepted: programming, cycles, stop sequence
     int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)
 };
 

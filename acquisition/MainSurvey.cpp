@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <algorithm>
 #include <climits>
@@ -48,10 +49,10 @@ const char* const ConversionFailed = "Verify .ini file with Quorelini, Comma not
 // The text of an edit box as a number in the user's locale form, or the conversion error.
 float editValue(const QLineEdit* edit)
 {
-    double v = 0;
-    if (!TryTextToFloat(edit->text().trimmed(), v) || !std::isfinite(static_cast<float>(v)))
+    float v = 0;
+    if (!TryTextToFloat32(edit->text().trimmed(), v))
         throw Exception(QString("'%1' is not a valid floating point value").arg(edit->text()));
-    return static_cast<float>(v);
+    return v;
 }
 
 void putLe16(uint8_t* p, uint16_t v)
@@ -175,6 +176,9 @@ void TMainFrm::BitBtn1Click(QObject*)
         if (Accept() == TAcceptance::Accepted)
             break;
     }
+    // From here to the end of the survey Start has nothing to start: F3 is ignored.
+    surveyCycling_ = true;
+    const auto cyclingEnds = qScopeGuard([this] { surveyCycling_ = false; });
     if (!ProgramInstrument()) {
         // Stopped while the instrument's prompt was awaited: it was not programmed.
         StopSequence();
@@ -309,9 +313,9 @@ void TMainFrm::AcceptWindowValues()
     if (ChannelCount > 10)
         ComputeCable2Distances();
     for (int q = 0; q < ChannelCount; ++q) {
-        GeometricFactors[q] = static_cast<float>(GeometricFactor(q));
-        MeasurePoints[q] = static_cast<float>(MeasurePointX(q));
-        PointDepths[q] = -static_cast<float>(PseudoDepth(q));
+        GeometricFactors[q] = RoundToFloat32(GeometricFactor(q));
+        MeasurePoints[q] = RoundToFloat32(MeasurePointX(q));
+        PointDepths[q] = -RoundToFloat32(PseudoDepth(q));
     }
 }
 
@@ -343,9 +347,8 @@ bool TMainFrm::ProgramInstrument()
     surveyCaption_ = MainGB->text();
     FileProblem.clear();
     Survey.LostCycles = 0;
-    const QString headerProblem = WriteTextHeader(AcquisitionFileName);
-    textHeaderPending_ = !headerProblem.isEmpty();
-    SetFileProblem(headerProblem);
+    // A text file that cannot be made now gets its header with its first row.
+    SetFileProblem(WriteTextHeader(AcquisitionFileName));
 
     const bool range15 = Range15Rb->isChecked();
     const bool ip = IpDataChk->isChecked();
@@ -576,7 +579,7 @@ void TMainFrm::StoreCycle()
     TApplication::ProcessMessages();
 
     const QString appendProblem =
-        AppendCycleRecords(Survey.BinFileName, Survey.Files, DipoleRecords, ChannelCount, PendingMark, MarkCounter);
+        AppendCycleRecords(Survey.BinFileName, BinHeaderText, Survey.Files, DipoleRecords, ChannelCount, PendingMark, MarkCounter);
     if (!appendProblem.isEmpty()) {
         SetFileProblem(appendProblem);
         return; // the cycle is lost in both files; a one-shot mark stays pending
@@ -584,14 +587,6 @@ void TMainFrm::StoreCycle()
     MarkImg->hide();
     TApplication::ProcessMessages();
 
-    if (textHeaderPending_) {
-        // The text file could not be made at Start: it gets its header before its first row.
-        const QString headerProblem = WriteTextHeader(AcquisitionFileName);
-        SetFileProblem(headerProblem);
-        if (!headerProblem.isEmpty())
-            return;
-        textHeaderPending_ = false;
-    }
     TextRowContext row;
     row.Trip = track.Trip;
     row.SounderDepth = SounderDepth;
@@ -664,6 +659,10 @@ void TMainFrm::ShowSurveyLine()
 
 void TMainFrm::NewGpsBtnClick(QObject*)
 {
+    // The key works while the button is disabled, but once the survey cycles a new file or a
+    // cancelled dialog would split or end it.
+    if (surveyCycling_)
+        return;
     PendingMark = 0;
     BrowseBtnClick();
     AcquisitionMode = (GpsConnectedCB->isChecked() ? 0x0A : 0x05) + (SounderCB->isChecked() ? 0xA0 : 0x50);

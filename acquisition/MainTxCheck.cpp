@@ -36,11 +36,11 @@ constexpr int SetCurrentPlus = 10, SetCurrentMinus = 21;
 // below the smallest normal float halves to nothing).
 bool maximumVolts(const QString& text, float& volts)
 {
-    double v = 0;
-    if (!TryTextToFloat(text, v) || !(v > 0) || v > FLT_MAX)
+    float v = 0;
+    if (!TryTextToFloat32(text, v) || !(v >= FLT_MIN))
         return false;
-    volts = static_cast<float>(v);
-    return volts >= FLT_MIN;
+    volts = v;
+    return true;
 }
 
 void putLe(TPortVirt& port, const void* value, int bytes)

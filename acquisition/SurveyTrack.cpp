@@ -1,5 +1,7 @@
 #include "SurveyTrack.h"
 
+#include "platform/NumberFormat.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -8,7 +10,7 @@ namespace Acquisition {
 
 namespace {
 
-float single(double v) { return static_cast<float>(v); }
+float single(double v) { return RoundToFloat32(v); }
 
 constexpr double EarthRadius = 6378137.0;
 

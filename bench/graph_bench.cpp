@@ -3,9 +3,10 @@
 //
 // Targets, at 700 x 500 pixels: a pseudo-section of 20 channels with its colour legend under 10 ms
 // for 1000 columns and under 15 ms (one display frame) for 10000 columns, the large case measured
-// (the survey bounds "GraphPoints" only by the engine's data capacity); a profile of 10000 points
-// under 15 ms. The redraw of every stored cycle must not slow
-// a 300 ms cycle.
+// (the survey bounds "GraphPoints" only by the engine's data capacity), whether the boat's
+// positions rise, one column falls back (a GPS timeout stores its cycle at the trip offset) or the
+// boat turns back along its line; a profile of 10000 points under 15 ms. The redraw of every
+// stored cycle must not slow a 300 ms cycle.
 #include "graph/Pesgvcl.h"
 #include "graph/engine/PEEngine.h"
 
@@ -50,7 +51,20 @@ void Redraw(benchmark::State& state, PESGraph& g)
     }
 }
 
-void BM_PseudoSection(benchmark::State& state)
+// Where the boat was at each stored cycle, along its line (m).
+enum TTrack { kRising, kOneColumnBack, kTurningBack };
+
+double Position(TTrack track, int column, int columns)
+{
+    const int half = columns / 2;
+    switch (track) {
+    case kOneColumnBack: return column == half ? 0 : column; // at the trip offset, the start of the line
+    case kTurningBack: return column <= half ? column : 2 * half - column;
+    default: return column;
+    }
+}
+
+void PseudoSection(benchmark::State& state, TTrack track)
 {
     PESGraph g;
     const int channels = 20, columns = int(state.range(0));
@@ -74,7 +88,7 @@ void BM_PseudoSection(benchmark::State& state)
     g.SetFixedFonts(true);
     for (int s = 0; s < channels; ++s)
         for (int p = 0; p < columns; ++p) {
-            g.SetXData(s, p, float(p + 1.5 * s));
+            g.SetXData(s, p, float(Position(track, p, columns) + 1.5 * s));
             g.SetYData(s, p, float(-0.8 * (s + 1)));
             g.SetZData(s, p, float(60 + 40 * std::sin(p / 40.0) * std::cos(s / 5.0) + s));
         }
@@ -82,7 +96,15 @@ void BM_PseudoSection(benchmark::State& state)
     ColourScale(g);
     Redraw(state, g);
 }
+
+void BM_PseudoSection(benchmark::State& state) { PseudoSection(state, kRising); }
 BENCHMARK(BM_PseudoSection)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_PseudoSectionOneColumnBack(benchmark::State& state) { PseudoSection(state, kOneColumnBack); }
+BENCHMARK(BM_PseudoSectionOneColumnBack)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_PseudoSectionTurningBack(benchmark::State& state) { PseudoSection(state, kTurningBack); }
+BENCHMARK(BM_PseudoSectionTurningBack)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_Profile(benchmark::State& state)
 {

@@ -88,7 +88,7 @@ void BM_StoreCycle(benchmark::State& state)
             break;
         }
         FillCycleRecords(cycle.records, Channels, cycle.w, cycle.k, cycle.record);
-        if (!AppendCycleRecords(name, files, cycle.records, Channels, pending, 1001).isEmpty() ||
+        if (!AppendCycleRecords(name, header, files, cycle.records, Channels, pending, 1001).isEmpty() ||
             !AppendTextRows(text, TextRows(cycle.records, Channels, cycle.w, cycle.row)).isEmpty()) {
             state.SkipWithError("cannot store the cycle");
             break;

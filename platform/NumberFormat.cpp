@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -230,6 +231,35 @@ bool TryTextToFloat(const QString& text, double& value, QChar separator)
         return false;
     value = negative ? -parsed : parsed;
     return true;
+}
+
+bool TryToFloat32(double source, float& value)
+{
+    if (!std::isfinite(source) || std::fabs(source) > double(std::numeric_limits<float>::max()))
+        return false;
+    value = static_cast<float>(source);
+    return true;
+}
+
+float RoundToFloat32(double source)
+{
+    constexpr double largest = std::numeric_limits<float>::max();
+    // Halfway between the largest float and the next power of two: a tie goes to the even
+    // neighbour, the infinity.
+    constexpr double roundsToLargest = 0x1.ffffffp127;
+    if (std::isnan(source))
+        return std::numeric_limits<float>::quiet_NaN();
+    const double magnitude = std::fabs(source);
+    if (magnitude <= largest)
+        return static_cast<float>(source);
+    const float edge = magnitude < roundsToLargest ? std::numeric_limits<float>::max() : std::numeric_limits<float>::infinity();
+    return source < 0 ? -edge : edge;
+}
+
+bool TryTextToFloat32(const QString& text, float& value)
+{
+    double v = 0;
+    return TryTextToFloat(text, v) && TryToFloat32(v, value);
 }
 
 bool TryStrToInt(const QString& text, int32_t& value)

@@ -22,6 +22,18 @@ inline QString FormatFloat(const QString& picture, double value) { return Format
 bool TryTextToFloat(const QString& text, double& value, QChar separator);
 inline bool TryTextToFloat(const QString& text, double& value) { return TryTextToFloat(text, value, DecimalSeparator()); }
 
+// A value as a 32-bit float: refused (and `value` left as it is) when it is not finite or lies
+// beyond the float's range, where a cast has no defined result. The range is checked before
+// the cast, never after it.
+bool TryToFloat32(double source, float& value);
+// A computed value rounded to the nearest 32-bit float where it is stored, as the floating-point
+// unit rounds it, with the range checked before the cast: beyond the largest float by less than
+// half its last step gives the largest float, further out an infinity of the value's sign, and
+// not a number stays so.
+float RoundToFloat32(double source);
+// A number in locale form, as TryTextToFloat reads it, that a 32-bit float holds.
+bool TryTextToFloat32(const QString& text, float& value);
+
 // A whole 32-bit integer: decimal with optional sign, or hexadecimal after $, x, X, 0x or 0X
 // (at most 8 significant digits, no sign).
 bool TryStrToInt(const QString& text, int32_t& value);

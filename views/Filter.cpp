@@ -11,24 +11,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <cmath>
 
 TFilterFrm* FilterFrm = nullptr;
 
 namespace {
 
 // A bound as the window keeps it: a finite 32-bit float in the user's number form.
-bool toBound(const QString& text, float& bound)
-{
-    double value = 0;
-    if (!TryTextToFloat(text, value))
-        return false;
-    const float f = static_cast<float>(value);
-    if (!std::isfinite(f))
-        return false;
-    bound = f;
-    return true;
-}
+bool toBound(const QString& text, float& bound) { return TryTextToFloat32(text, bound); }
 
 } // namespace
 

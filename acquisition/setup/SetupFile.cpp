@@ -2,9 +2,6 @@
 
 #include "platform/NumberFormat.h"
 
-#include <cmath>
-#include <limits>
-
 namespace Setup {
 
 const std::array<PositionKey, 52>& PositionKeys()
@@ -28,18 +25,16 @@ const std::array<PositionKey, 52>& PositionKeys()
 
 float ReadFloat32(const TIniFile& ini, const QString& section, const QString& key, float def)
 {
-    const double v = ini.ReadFloat(section, key, def);
-    if (!std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
-        return def;
-    return static_cast<float>(v);
+    float v = def;
+    return TryToFloat32(ini.ReadFloat(section, key, def), v) ? v : def;
 }
 
 float StrToFloat32(const QString& text)
 {
-    double v = 0;
-    if (!TryTextToFloat(text, v) || !std::isfinite(v) || std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max()))
+    float v = 0;
+    if (!TryTextToFloat32(text, v))
         throw EConvertError(QString("'%1' n'est pas une valeur en virgule flottante correcte").arg(text));
-    return static_cast<float>(v);
+    return v;
 }
 
 } // namespace Setup

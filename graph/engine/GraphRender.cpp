@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -289,103 +290,238 @@ struct TBandIndex {
     }
 };
 
-// An edge of a strip: its place and value at the upper end, their change to the lower end, and
-// the index of its points.
-struct TColumnEdge {
-    double X, Dx, Z, Dz;
-    int P;
+// An edge of a strip, from a point of one subset to the same point of the other, as a line across
+// the pixel rows: the rows it spans (none when Lo > Hi), and its place and value at the row Y0 and
+// their change per row.
+struct TCellEdge {
+    double Lo, Hi, Y0, X0, Z0, Mx, Mz;
+    bool Valid() const { return Lo <= Hi; }
 };
 
-// A strip with more edges than the image has pixel columns, whose edges all run between the same
-// two pixel rows and lie in order from left to right (the survey's rows of channels), drawn a
-// pixel column at a time: each pixel takes the value where the cell drawing would have, from the
-// edges either side of its centre, so the work grows with the pixels rather than with the data.
-// Each pixel column keeps the edge it found on the row above, which moves little from row to row.
-// Gives false, having drawn nothing, for any other strip.
-bool FillStripByPixelColumns(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, const TBandIndex& band,
-                             std::vector<TColumnEdge>& e, std::vector<int>& at, std::vector<std::int16_t>& out)
-{
-    using TEdge = TColumnEdge;
-    e.resize(std::size_t(P));
-    int n = 0;
-    double ya = 0, yb = 0, lastBx = 0;
-    for (int p = 0; p < P; ++p) {
-        const TBandPoint& a = A[p];
-        const TBandPoint& b = B[p];
-        if (!a.ok || !b.ok || a.y == b.y)
-            continue;
-        if (n == 0) {
-            ya = a.y;
-            yb = b.y;
-        } else if (a.y != ya || b.y != yb || a.x < e[std::size_t(n - 1)].X || b.x < lastBx) {
-            return false;
+// The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
+// this size come from the system page by page on every redraw.
+struct TBandScratch {
+    std::vector<std::int16_t> Bands; // per pixel of the plotting area, -1 where no data
+    std::vector<TBandPoint> Upper, Lower;
+    std::vector<TCellEdge> Edges;
+    std::vector<int> ColumnAt;
+    std::vector<double> Cx, Cz;
+    std::vector<char> Cok;
+    QImage Image;
+};
+
+// Where a cell crosses a pixel row, from its two edges' places and values on the row: its ends in
+// order, its first pixel (from 0 on), the value at that pixel's centre and its change per pixel.
+// Both drawings of the cells reckon by it, so that they agree to the pixel.
+struct TCellCrossing {
+    double X0, X1, Z, Dz;
+    int First;
+    TCellCrossing(double x0, double x1, double z0, double z1)
+    {
+        if (x1 < x0) {
+            std::swap(x0, x1);
+            std::swap(z0, z1);
         }
-        lastBx = b.x;
-        e[std::size_t(n++)] = {a.x, b.x - a.x, a.z, b.z - a.z, p};
+        X0 = x0;
+        X1 = x1;
+        Dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
+        First = std::max(0, ICeil(x0 - 0.5));
+        Z = z0 + (First + 0.5 - x0) * Dz;
     }
-    if (n <= w)
-        return false; // cells a pixel wide or more are drawn one by one
-    const double lo = std::min(ya, yb), hi = std::max(ya, yb);
+};
+
+// Draws the cells between the edges q0 and q1 of a strip one by one, a pixel row at a time: a
+// pixel takes the value where its centre lies in a cell, a later cell over an earlier one.
+void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBandIndex& band, TBandScratch& scratch)
+{
+    double yMin = std::numeric_limits<double>::infinity(), yMax = -yMin;
+    for (int p = q0; p <= q1; ++p)
+        if (edges[p].Valid()) {
+            yMin = std::min(yMin, edges[p].Lo);
+            yMax = std::max(yMax, edges[p].Hi);
+        }
+    if (yMin > yMax)
+        return;
+    double* cx = scratch.Cx.data();
+    double* cz = scratch.Cz.data();
+    char* cok = scratch.Cok.data();
+    const int y0 = std::max(0, IFloor(yMin)), y1 = std::min(h - 1, ICeil(yMax));
+    for (int py = y0; py <= y1; ++py) {
+        const double cy = py + 0.5;
+        for (int p = q0; p <= q1; ++p) {
+            const TCellEdge& e = edges[p];
+            cok[p] = cy >= e.Lo && cy <= e.Hi;
+            cx[p] = e.X0 + (cy - e.Y0) * e.Mx;
+            cz[p] = e.Z0 + (cy - e.Y0) * e.Mz;
+        }
+        std::int16_t* row = scratch.Bands.data() + std::size_t(py) * w;
+        for (int p = q0; p < q1; ++p) {
+            if (!cok[p] || !cok[p + 1])
+                continue;
+            const TCellCrossing cell(cx[p], cx[p + 1], cz[p], cz[p + 1]);
+            if (cell.X1 < 0 || cell.X0 > w)
+                continue;
+            const int last = std::min(w - 1, IFloor(cell.X1 - 0.5));
+            double z = cell.Z;
+            for (int px = cell.First; px <= last; ++px, z += cell.Dz)
+                row[px] = band(z);
+        }
+    }
+}
+
+// Draws the same cells as FillCells, for a run of more cells than the pixel columns c0 to c1
+// that it covers, a pixel column at a time, so that the work grows with the pixels rather than
+// with the data. The run's edges all run between the same two pixel rows and lie in order along
+// every row, to the right (dir 1) or to the left (dir -1): a pixel centre lies in one of its cells,
+// or on an edge shared by two, where it takes the later one, as the cell drawing leaves it. Each
+// value is reckoned as that drawing reckons it, from the cell's first pixel on, so that the
+// picture is the same to the pixel. Each pixel column keeps the edge it found on the row above,
+// which moves little from row to row.
+template <int dir>
+void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, int w, int h, const TBandIndex& band,
+                           TBandScratch& scratch)
+{
+    const double lo = e[q0].Lo, hi = e[q0].Hi, rowY0 = e[q0].Y0;
     const int y0 = std::max(0, IFloor(lo)), y1 = std::min(h - 1, ICeil(hi));
-    // Per pixel column: the last edge at or left of its centre.
+    std::vector<int>& at = scratch.ColumnAt;
     at.clear();
     for (int py = y0; py <= y1; ++py) {
         const double cy = py + 0.5;
         if (cy < lo || cy > hi)
             continue;
-        const double t = (cy - ya) / (yb - ya);
-        auto X = [&](int j) { return e[std::size_t(j)].X + t * e[std::size_t(j)].Dx; };
+        const double d = cy - rowY0;
+        auto X = [&](int j) { return e[j].X0 + d * e[j].Mx; };
+        // Edge j lies on the side where the run starts of a centre xc, or on it.
+        auto behind = [&](int j, double xc) { return dir > 0 ? X(j) <= xc : X(j) >= xc; };
+        // The last such edge of the run, q0 - 1 for none.
+        auto follow = [&](int& j, double xc) {
+            while (j < q1 && behind(j + 1, xc))
+                ++j;
+            while (j >= q0 && !behind(j, xc))
+                --j;
+        };
         if (at.empty()) {
-            at.resize(std::size_t(w));
-            for (int c = 0, j = 0; c < w; ++c) {
-                while (j + 1 < n && X(j + 1) <= c + 0.5)
-                    ++j;
-                at[std::size_t(c)] = j;
+            at.resize(std::size_t(c1 - c0 + 1));
+            for (int c = c0, j = q0 - 1; c <= c1; ++c) {
+                follow(j, c + 0.5);
+                at[std::size_t(c - c0)] = j;
             }
         }
-        std::int16_t* row = out.data() + std::size_t(py) * w;
-        for (int c = 0; c < w; ++c) {
+        std::int16_t* row = scratch.Bands.data() + std::size_t(py) * w;
+        int cell = -1, previous = -1;
+        double z = 0, dz = 0;
+        for (int c = c0; c <= c1; ++c) {
             const double xc = c + 0.5;
-            int j = at[std::size_t(c)];
-            while (j + 1 < n && X(j + 1) <= xc)
-                ++j;
-            while (j > 0 && X(j) > xc)
-                --j;
-            at[std::size_t(c)] = j;
-            const double xj = X(j);
-            if (xj > xc)
-                continue; // left of the first edge
-            // The cell right of edge j; a centre on the edge also lies in the cell on its left.
-            int i = j;
-            if (i + 1 >= n || e[std::size_t(i + 1)].P != e[std::size_t(i)].P + 1) {
-                if (xj == xc && i > 0 && e[std::size_t(i)].P == e[std::size_t(i - 1)].P + 1)
-                    --i;
-                else
-                    continue;
+            int& j = at[std::size_t(c - c0)];
+            follow(j, xc);
+            if (j < q0)
+                continue; // before the run's first edge
+            int k = j;    // the cell that starts at edge j
+            if (j == q1) {
+                if (X(q1) != xc)
+                    continue; // past the run's last edge
+                k = q1 - 1;
             }
-            const TEdge& l = e[std::size_t(i)];
-            const TEdge& r = e[std::size_t(i + 1)];
-            const double xl = l.X + t * l.Dx, xr = r.X + t * r.Dx;
-            const double zl = l.Z + t * l.Dz, zr = r.Z + t * r.Dz;
-            row[c] = band(xr > xl ? zl + (xc - xl) * (zr - zl) / (xr - xl) : zl);
+            if (k != cell || c != previous + 1) {
+                const TCellCrossing crossing(X(k), X(k + 1), e[k].Z0 + d * e[k].Mz, e[k + 1].Z0 + d * e[k + 1].Mz);
+                dz = crossing.Dz;
+                z = crossing.Z;
+                for (int px = crossing.First; px < c; ++px) // a first pixel on an edge went to the later cell
+                    z += dz;
+                cell = k;
+            } else {
+                z += dz;
+            }
+            previous = c;
+            row[c] = band(z);
         }
     }
-    return true;
 }
 
-// The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
-// this size come from the system page by page on every redraw.
-struct TBandScratch {
-    struct TCellEdge { double Lo, Hi, Y0, X0, Z0, Mx, Mz; };
-    std::vector<std::int16_t> Bands; // per pixel of the plotting area, -1 where no data
-    std::vector<TBandPoint> Upper, Lower;
-    std::vector<TColumnEdge> ColumnEdges;
-    std::vector<int> ColumnAt;
-    std::vector<TCellEdge> Edges;
-    std::vector<double> Cx, Cz;
-    std::vector<char> Cok;
-    QImage Image;
-};
+// Draws one strip. Where its edges all run between the same two pixel rows (the survey's rows of
+// channels), its cells are taken in runs of edges in order along the rows, one way or the other
+// (the boat going on, or coming back): a run with more cells than the pixel columns it covers is
+// drawn by pixel columns, any other by cells. Runs are drawn in the order of their cells, so that
+// later cells lie over earlier ones in every case.
+void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, const TBandIndex& band,
+               TBandScratch& scratch)
+{
+    std::vector<TCellEdge>& edges = scratch.Edges;
+    edges.resize(std::size_t(P));
+    scratch.Cx.resize(std::size_t(P));
+    scratch.Cz.resize(std::size_t(P));
+    scratch.Cok.resize(std::size_t(P));
+    bool sameRows = true;
+    int firstEdge = -1;
+    for (int p = 0; p < P; ++p) {
+        const TBandPoint& a = A[p];
+        const TBandPoint& b = B[p];
+        const double dy = b.y - a.y;
+        TCellEdge& e = edges[std::size_t(p)];
+        e.Lo = 1;
+        e.Hi = 0; // empty unless a proper edge
+        if (!a.ok || !b.ok || dy == 0)
+            continue;
+        e.Lo = std::min(a.y, b.y);
+        e.Hi = std::max(a.y, b.y);
+        e.Y0 = a.y;
+        e.X0 = a.x;
+        e.Z0 = a.z;
+        e.Mx = (b.x - a.x) / dy;
+        e.Mz = (b.z - a.z) / dy;
+        if (firstEdge < 0)
+            firstEdge = p;
+        else if (a.y != A[firstEdge].y || b.y != B[firstEdge].y)
+            sameRows = false;
+    }
+    const TCellEdge* e = edges.data();
+    if (firstEdge < 0)
+        return;
+    if (!sameRows) {
+        FillCells(e, 0, P - 1, w, h, band, scratch);
+        return;
+    }
+    for (int p = firstEdge; p < P;) {
+        if (!e[p].Valid()) {
+            ++p;
+            continue;
+        }
+        // The run from edge p: the way its cells go (0 while they have no width), and its extent.
+        int q = p, dir = 0;
+        double xMin = std::min(A[p].x, B[p].x), xMax = std::max(A[p].x, B[p].x);
+        while (q + 1 < P && e[q + 1].Valid()) {
+            const double da = A[q + 1].x - A[q].x, db = B[q + 1].x - B[q].x;
+            const bool right = da > 0 || db > 0, left = da < 0 || db < 0;
+            if (right && left)
+                break; // a cell whose edges cross
+            const int way = right ? 1 : left ? -1 : 0;
+            if (way != 0 && dir != 0 && way != dir)
+                break;
+            if (way != 0)
+                dir = way;
+            ++q;
+            xMin = std::min({xMin, A[q].x, B[q].x});
+            xMax = std::max({xMax, A[q].x, B[q].x});
+        }
+        if (q == p) { // a lone edge, or a cell whose edges cross
+            if (p + 1 < P && e[p + 1].Valid())
+                FillCells(e, p, p + 1, w, h, band, scratch);
+            ++p;
+            continue;
+        }
+        // The pixel columns whose centres the run may cover, a column wider either side.
+        const int c0 = std::max(0, IFloor(xMin - 0.5)), c1 = std::min(w - 1, ICeil(xMax - 0.5));
+        if (c0 <= c1) {
+            if (q - p <= c1 - c0 + 1)
+                FillCells(e, p, q, w, h, band, scratch);
+            else if (dir < 0)
+                FillRunByPixelColumns<-1>(e, p, q, c0, c1, w, h, band, scratch);
+            else
+                FillRunByPixelColumns<1>(e, p, q, c0, c1, w, h, band, scratch);
+        }
+        p = q; // the next run starts at this one's last edge
+    }
+}
 
 // Fills the band index of every pixel of the plotting area covered by the data. Subsets are
 // taken in the order of their height, and each pair of neighbours makes a strip. A pixel row
@@ -397,6 +533,9 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
                  int w, int h, TBandScratch& scratch)
 {
     std::vector<std::int16_t>& out = scratch.Bands;
+    // The buffer of one large export is not kept for the images at the window's size after it.
+    if (out.capacity() > 2 * std::size_t(w) * h)
+        std::vector<std::int16_t>().swap(out);
     out.assign(std::size_t(w) * h, -1);
     const int S = o.Subsets(), P = o.Points();
     if (P < 2 || S < 1)
@@ -435,11 +574,6 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
         for (auto& b : lower) b.y = yBottom;
     }
     const TBandIndex band{bands.Base, 1.0 / bands.Width, double(bands.Count - 1)};
-    using TEdge = TBandScratch::TCellEdge;
-    std::vector<double>& cx = scratch.Cx;
-    std::vector<double>& cz = scratch.Cz;
-    std::vector<char>& cok = scratch.Cok;
-    std::vector<TEdge>& edges = scratch.Edges;
     const int strips = S == 1 ? 1 : S - 1;
     for (int k = 0; k < strips; ++k) {
         if (S > 1) {
@@ -447,66 +581,7 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
                 std::swap(upper, lower);
             pixelRow(order[std::size_t(k) + 1].second, lower);
         }
-        const V* A = upper.data();
-        const V* B = lower.data();
-        if (FillStripByPixelColumns(A, B, P, w, h, band, scratch.ColumnEdges, scratch.ColumnAt, out))
-            continue;
-        edges.resize(std::size_t(P));
-        cx.resize(std::size_t(P));
-        cz.resize(std::size_t(P));
-        cok.resize(std::size_t(P));
-        // Each edge as a line in the pixel row: x and value grow linearly with the row's y.
-        double yMin = std::numeric_limits<double>::infinity(), yMax = -yMin;
-        for (int p = 0; p < P; ++p) {
-            const V& a = A[p];
-            const V& b = B[p];
-            const double dy = b.y - a.y;
-            TEdge& e = edges[std::size_t(p)];
-            e.Lo = 1;
-            e.Hi = 0; // empty unless a proper edge
-            if (!a.ok || !b.ok || dy == 0)
-                continue;
-            e.Lo = std::min(a.y, b.y);
-            e.Hi = std::max(a.y, b.y);
-            e.Y0 = a.y;
-            e.X0 = a.x;
-            e.Z0 = a.z;
-            e.Mx = (b.x - a.x) / dy;
-            e.Mz = (b.z - a.z) / dy;
-            yMin = std::min(yMin, e.Lo);
-            yMax = std::max(yMax, e.Hi);
-        }
-        if (yMin > yMax)
-            continue;
-        const int y0 = std::max(0, IFloor(yMin)), y1 = std::min(h - 1, ICeil(yMax));
-        for (int py = y0; py <= y1; ++py) {
-            const double cy = py + 0.5;
-            for (int p = 0; p < P; ++p) {
-                const TEdge& e = edges[std::size_t(p)];
-                cok[p] = cy >= e.Lo && cy <= e.Hi;
-                cx[p] = e.X0 + (cy - e.Y0) * e.Mx;
-                cz[p] = e.Z0 + (cy - e.Y0) * e.Mz;
-            }
-            std::int16_t* row = out.data() + std::size_t(py) * w;
-            for (int p = 0; p + 1 < P; ++p) {
-                if (!cok[p] || !cok[p + 1])
-                    continue;
-                double x0 = cx[p], x1 = cx[p + 1], z0 = cz[p], z1 = cz[p + 1];
-                if (x1 < x0) {
-                    std::swap(x0, x1);
-                    std::swap(z0, z1);
-                }
-                if (x1 < 0 || x0 > w)
-                    continue;
-                const int first = std::max(0, ICeil(x0 - 0.5)), last = std::min(w - 1, IFloor(x1 - 0.5));
-                if (first > last)
-                    continue;
-                const double dz = x1 > x0 ? (z1 - z0) / (x1 - x0) : 0;
-                double z = z0 + (first + 0.5 - x0) * dz;
-                for (int px = first; px <= last; ++px, z += dz)
-                    row[px] = band(z);
-            }
-        }
+        FillStrip(upper.data(), lower.data(), P, w, h, band, scratch);
     }
 }
 
@@ -777,6 +852,8 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         QImage& img = scratch.Image;
         if (img.size() != plot.size())
             img = QImage(plot.size(), QImage::Format_ARGB32_Premultiplied);
+        if (img.isNull())
+            throw std::bad_alloc(); // the memory holds no band image of this size
         img.fill(Qt::transparent);
         const bool lines = o.Int(PEP::PlottingMethod) == 23;
         const int w = plot.width(), h = plot.height();

@@ -9,7 +9,8 @@ using TGridLabelFn = std::function<QString(int axisType, double value, const QSt
 
 // Draws the object's graph at the given size with the painter's origin at its top-left corner, and
 // tells where the plotting area and the axes went. Grid numbers of the axes whose custom numbers
-// are asked for pass through customLabel when one is given.
+// are asked for pass through customLabel when one is given. Throws std::bad_alloc, the picture
+// left unfinished, when the memory cannot hold what the drawing needs.
 void RenderGraph(const TGraphObject& object, QPainter& painter, int width, int height, TGraphLayout& layout,
                  const TGridLabelFn& customLabel = {});
 

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <cstring>
+#include <new>
 
 TPEEngine& OwnGraphEngine()
 {
@@ -144,7 +145,8 @@ void TPEEngine::DrawImage(TGraphObject& o)
     if (image.size() != QSize(w, h) || !image.isDetached())
         image = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
     TGraphLayout layout;
-    {
+    bool drawn = !image.isNull();
+    if (drawn) {
         struct TDrawing {
             TPEEngine& e;
             explicit TDrawing(TPEEngine& engine) : e(engine) { ++e.drawing_; }
@@ -154,17 +156,30 @@ void TPEEngine::DrawImage(TGraphObject& o)
                     e.destroyed_.clear();
             }
         } drawing(*this);
-        QPainter p(&image);
-        RenderGraph(o, p, w, h, layout, custom);
+        try {
+            QPainter p(&image);
+            RenderGraph(o, p, w, h, layout, custom);
+        } catch (const std::bad_alloc&) {
+            drawn = false;
+        }
     }
     TGraphObject* alive = Object(handle);
     if (!alive)
         return;
+    const std::int32_t one = 1;
+    alive->WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
+    if (!drawn) {
+        // The memory cannot hold the image at this size: the window shows none (nor a click
+        // maps through an old one), its memory goes back, and the next paint tries again.
+        alive->Image = QImage();
+        alive->Spare = QImage();
+        alive->Layout = TGraphLayout{};
+        stale_.insert(handle);
+        return;
+    }
     std::swap(alive->Image, image);
     alive->Spare = std::move(image);
     alive->Layout = layout;
-    const std::int32_t one = 1;
-    alive->WriteScalar(*FindEngineProperty(PEP_IMAGECHANGED), &one);
 }
 
 void TPEEngine::ResetImage(TEngineHandle h, std::int32_t, std::int32_t)
@@ -201,7 +216,7 @@ void TPEEngine::ResetCacheBmp(TEngineHandle h)
     const int w = client.width(), hgt = client.height();
     o->Cache = QImage(w, hgt, QImage::Format_RGB32);
     o->Cache.fill(EngineColor(std::uint32_t(o->Int(PEP::DeskColor))));
-    if (!o->Image.isNull()) {
+    if (!o->Image.isNull() && !o->Cache.isNull()) {
         QPainter p(&o->Cache);
         p.drawImage(QRect(0, 0, w, hgt), o->Image);
     }
@@ -319,9 +334,15 @@ QImage TPEEngine::Render(TEngineHandle h, int width, int height)
     width = std::min(width, 10000);
     height = std::min(height, 10000);
     QImage image(width, height, QImage::Format_RGB32);
-    QPainter p(&image);
-    TGraphLayout layout;
-    RenderGraph(*o, p, width, height, layout);
+    if (image.isNull())
+        return {}; // more than the memory holds
+    try {
+        QPainter p(&image);
+        TGraphLayout layout;
+        RenderGraph(*o, p, width, height, layout);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
     return image;
 }
 
@@ -330,6 +351,8 @@ bool TPEEngine::SaveImage(TEngineHandle h, const TActionPair* size, const char* 
     if (!Object(h) || !fileName || !*fileName)
         return false;
     const QImage image = Render(h, size ? size->First : 0, size ? size->Second : 0);
+    if (image.isNull())
+        return false; // the memory holds no image of that size: nothing is written
     int quality = -1;
     if (std::strcmp(format, "JPG") == 0) {
         const std::int32_t q = Object(h)->Int(PEP::JpgQuality);
@@ -357,8 +380,13 @@ void TPEEngine::ToClipboard(TEngineHandle h, const TActionPair* size)
 {
     if (!Object(h))
         return;
-    if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setImage(Render(h, size ? size->First : 0, size ? size->Second : 0));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return;
+    // An image that cannot be made leaves the clipboard as it was.
+    const QImage image = Render(h, size ? size->First : 0, size ? size->Second : 0);
+    if (!image.isNull())
+        clipboard->setImage(image);
 }
 
 void TPEEngine::ExportDialog(TEngineHandle h)
@@ -392,7 +420,11 @@ void TPEEngine::Print(TGraphObject& o, QPrinter& printer)
     const double scale = std::min(double(page.width()) / w, double(page.height()) / h);
     p.scale(scale, scale);
     TGraphLayout layout;
-    RenderGraph(o, p, w, h, layout);
+    try {
+        RenderGraph(o, p, w, h, layout);
+    } catch (const std::bad_alloc&) {
+        // What the memory could not hold is left off the page.
+    }
     p.end();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -264,7 +265,7 @@ TEST(BinaryFile, RollOverBetweenCycles)
                 ASSERT_EQ(CreateBinaryFile(name, HeaderText, state), "");
             }
             ASSERT_EQ(state.FileIndex, 0) << "rolled over before the last cycle, at " << cycle;
-            ASSERT_EQ(AppendCycleRecords(name, state, records, c.channels, pending, 0), "");
+            ASSERT_EQ(AppendCycleRecords(name, HeaderText, state, records, c.channels, pending, 0), "");
         }
         EXPECT_EQ(state.RecordsInFile, 0);
         EXPECT_EQ(state.FileIndex, 1);
@@ -277,7 +278,7 @@ TEST(BinaryFile, RollOverBetweenCycles)
         const QString next = BinaryFileName(base, state.FileIndex);
         EXPECT_TRUE(next.endsWith("survey#1.bin"));
         ASSERT_EQ(CreateBinaryFile(next, HeaderText, state), "");
-        ASSERT_EQ(AppendCycleRecords(next, state, records, c.channels, pending, 0), "");
+        ASSERT_EQ(AppendCycleRecords(next, HeaderText, state, records, c.channels, pending, 0), "");
         EXPECT_EQ(readAll(next).size(), 1029 + c.channels * 304 + 1);
         EXPECT_EQ(state.RecordsInFile, c.channels);
     }
@@ -294,7 +295,7 @@ TEST(BinaryFile, Marks)
 
     int32_t pending = 0;
     int32_t counter = 0;
-    auto store = [&] { ASSERT_EQ(AppendCycleRecords(path, state, records, 4, pending, counter), ""); };
+    auto store = [&] { ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 4, pending, counter), ""); };
     auto f9 = [&] { counter = (counter == 0 ? 1000 : counter) + 1; };
 
     store();              // no mark: 0
@@ -336,10 +337,10 @@ TEST(BinaryFile, FailuresAreReportedAndCountNothing)
 
     DipoleRecordArray records{};
     int32_t pending = 500;
-    EXPECT_NE(AppendCycleRecords(path, state, records, 3, pending, 0), "");
+    EXPECT_NE(AppendCycleRecords(path, HeaderText, state, records, 3, pending, 0), "");
     state.HeaderSize = 1029;
-    EXPECT_NE(AppendCycleRecords(path, state, records, 3, pending, 0), "");
-    EXPECT_NE(AppendCycleRecords(dir.File("survey.bin"), state, records, 0, pending, 0), "");
+    EXPECT_NE(AppendCycleRecords(path, HeaderText, state, records, 3, pending, 0), "");
+    EXPECT_NE(AppendCycleRecords(dir.File("survey.bin"), HeaderText, state, records, 0, pending, 0), "");
     EXPECT_EQ(state.RecordsInFile, 0);
     EXPECT_EQ(pending, 500);
 
@@ -356,7 +357,7 @@ TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
     DipoleRecordArray records{};
     FillCycleRecords(records, 20, knownWorkspace(), knownFactors(), knownContext(true, true));
     int32_t pending = 0;
-    ASSERT_EQ(AppendCycleRecords(path, state, records, 20, pending, 0), "");
+    ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 20, pending, 0), "");
     const QByteArray before = readAll(path);
     ASSERT_EQ(before.size(), 1029 + 20 * 304 + 1);
 
@@ -366,7 +367,7 @@ TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
         BinaryFileState s = state;
         int32_t p = pending;
         int bits = 0;
-        if (AppendCycleRecords(path, s, records, 20, p, 0).isEmpty())
+        if (AppendCycleRecords(path, HeaderText, s, records, 20, p, 0).isEmpty())
             bits |= 1;
         if (s.RecordsInFile != 20 || s.FileIndex != 0 || s.HeaderSize != 1029)
             bits |= 2;
@@ -378,11 +379,151 @@ TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
     EXPECT_EQ(readAll(path), before);
 
     // With room again the same cycle is stored whole, with its mark.
-    ASSERT_EQ(AppendCycleRecords(path, state, records, 20, pending, 0), "");
+    ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 20, pending, 0), "");
     const QByteArray after = readAll(path);
     ASSERT_EQ(after.size(), 1029 + 40 * 304 + 1);
     EXPECT_EQ(at<float>(after, 1029 + 20 * 304 + 272), 500);
     EXPECT_EQ(after.left(before.size() - 1), before.left(before.size() - 1));
+}
+
+// The acquisition folder went away and came back (a memory stick pulled and plugged in again):
+// a file that is missing or empty is made again with its header under the name it had, with
+// only the cycle now stored counted in it; a file of that name that this survey did not write
+// is left exactly as it is.
+TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
+{
+    enum class Disk { Missing, Empty, Longer, Shorter };
+    const struct {
+        const char* name;
+        Disk disk;
+        int32_t fileIndex, recordsBefore;
+        bool stored;
+    } cases[] = {
+        {"first file missing", Disk::Missing, 0, 40, true},
+        {"first file back empty", Disk::Empty, 0, 40, true},
+        {"roll-over file missing near its end", Disk::Missing, 2, 15990, true},
+        {"another file of that name, longer", Disk::Longer, 0, 10, false},
+        {"another file of that name, shorter", Disk::Shorter, 0, 10, false},
+    };
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const QString base = dir.File("survey");
+        const QString path = BinaryFileName(base, c.fileIndex);
+        BinaryFileState state;
+        state.FileIndex = c.fileIndex;
+        state.RecordsInFile = c.recordsBefore;
+        state.HeaderSize = 1029;
+        const QByteArray other = c.disk == Disk::Longer ? QByteArray(1029 + 20 * 304 + 1, 'x') : QByteArray(2000, 'x');
+        if (c.disk != Disk::Missing) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            if (c.disk != Disk::Empty)
+                f.write(other);
+        }
+        int32_t pending = 500;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001);
+        const QByteArray bytes = readAll(path);
+        if (!c.stored) {
+            EXPECT_NE(error, "");
+            EXPECT_EQ(bytes, other) << "not one byte of the other file changes";
+            EXPECT_EQ(state.RecordsInFile, c.recordsBefore);
+            EXPECT_EQ(pending, 500);
+            continue;
+        }
+        ASSERT_EQ(error, "");
+        ASSERT_EQ(bytes.size(), 1029 + 10 * 304 + 1);
+        const auto header = BinFileHeaderBytes(HeaderText);
+        EXPECT_EQ(std::memcmp(bytes.constData(), header.data(), header.size()), 0);
+        EXPECT_EQ(at<float>(bytes, 1029 + 272), 500);
+        EXPECT_EQ(bytes.back(), 0);
+        EXPECT_EQ(state.RecordsInFile, 10);
+        EXPECT_EQ(state.HeaderSize, 1029);
+        EXPECT_EQ(state.FileIndex, c.fileIndex) << "the file of its number, not the next one";
+        EXPECT_EQ(pending, 0);
+        EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+
+        // The next cycle goes on in the file made again.
+        ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001), "");
+        EXPECT_EQ(readAll(path).size(), 1029 + 20 * 304 + 1);
+        EXPECT_EQ(readAll(path).left(bytes.size() - 1), bytes.left(bytes.size() - 1));
+    }
+}
+
+// While the folder is away nothing is made or counted; a file made for a cycle that does not
+// fit is removed again, so that the next cycle finds it missing and makes it whole.
+TEST(BinaryFile, AFileMadeAgainIsWholeOrNone)
+{
+    TempDir dir;
+    const QString folder = dir.File("stick");
+    const QString path = folder + "/survey.bin";
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    BinaryFileState state;
+    state.RecordsInFile = 30;
+    state.HeaderSize = 1029;
+    int32_t pending = 0;
+    EXPECT_TRUE(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0).contains(path));
+    EXPECT_EQ(state.RecordsInFile, 30);
+    EXPECT_FALSE(QDir(folder).exists());
+
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const int failures = withFileSizeLimit(1029 + 304, [&] {
+        BinaryFileState s = state;
+        int32_t p = pending;
+        return (AppendCycleRecords(path, HeaderText, s, records, 10, p, 0).isEmpty() ? 1 : 0) |
+               (s.RecordsInFile != 30 ? 2 : 0);
+    });
+    EXPECT_EQ(failures, 0);
+    EXPECT_FALSE(QFile::exists(path));
+    ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0), "");
+    EXPECT_EQ(readAll(path).size(), 1029 + 10 * 304 + 1);
+}
+
+// The text file made again, or left empty by a header that did not fit, begins with the header
+// line; a file that holds lines is only extended, whatever they are.
+TEST(TextFile, AFileWithoutLinesBeginsWithTheHeader)
+{
+    const std::string header = std::string(TextHeaderLine) + "\r\n";
+    const struct {
+        const char* name;
+        bool exists;
+        QByteArray before;
+        std::string expectedLead;
+    } cases[] = {
+        {"missing", false, {}, header},
+        {"empty", true, {}, header},
+        {"with its header", true, QByteArray::fromStdString(header), header},
+        {"with other lines", true, "old survey\r\n", "old survey\r\n"},
+    };
+    const std::string rows = "1;2;\r\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const QString path = dir.File("survey.txt");
+        if (c.exists) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.before);
+        }
+        ASSERT_EQ(AppendTextRows(path, rows), "");
+        ASSERT_EQ(AppendTextRows(path, rows), "");
+        EXPECT_EQ(readAll(path).toStdString(), c.expectedLead + rows + rows);
+    }
+
+    // A header that does not fit leaves no part of itself; the first row then brings it.
+    TempDir dir;
+    const QString path = dir.File("survey.txt");
+    EXPECT_EQ(withFileSizeLimit(100, [&] { return WriteTextHeader(path).isEmpty() ? 1 : 0; }), 0);
+    EXPECT_EQ(readAll(path), QByteArray());
+    ASSERT_EQ(AppendTextRows(path, rows), "");
+    EXPECT_EQ(readAll(path).toStdString(), header + rows);
+    // Rows that do not fit in a file made for them leave no file.
+    const QString made = dir.File("made.txt");
+    EXPECT_EQ(withFileSizeLimit(100, [&] { return AppendTextRows(made, rows).isEmpty() ? 1 : 0; }), 0);
+    EXPECT_FALSE(QFile::exists(made));
 }
 
 namespace {

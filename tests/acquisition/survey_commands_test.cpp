@@ -1,6 +1,7 @@
 // What the user does around and during a survey: Start and its file dialog, the acceptance
 // of the window's values, Stop and "New survey", marks, pause, new reference, simulation.
 #include "SurveyFixture.h"
+#include "acquisition/AcquisitionFiles.h"
 #include "acquisition/Main.h"
 
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <cstring>
 #include <memory>
 
@@ -236,6 +238,40 @@ TEST_F(SurveyTest, AcceptanceRulesAndTheirMessages)
     EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
 }
 
+// Numbers that no 32-bit float holds are refused at Start like a text that is no number, also
+// one just beyond the largest float, which a cast would quietly round to it.
+TEST_F(SurveyTest, ValuesBeyondAFloatAreRefusedAtStart)
+{
+    serve();
+    TMainFrm& w = start();
+    const struct {
+        QLineEdit* edit;
+        QString text;
+    } refused[] = {
+        {w.TxVoltageEdt, "1e39"}, {w.CaEdt, "-1e39"}, {w.YPEdt[10], "3.4028235e38"}, {w.TxVoltageEdt, "-3.4028235e38"}};
+    const QString conversionFailed = "Verify .ini file with Quorelini, Comma not available\r\n Enter x.xx";
+    std::vector<Step> steps;
+    for (size_t k = 0; k <= std::size(refused); ++k)
+        steps.push_back({[this, k] { return waitingForStart() && dialogs.Messages().size() == qsizetype(1 + k); }, [&, k] {
+                             if (k > 0)
+                                 EXPECT_EQ(dialogs.Messages().last(), conversionFailed);
+                             w.TxVoltageEdt->setText("12.5");
+                             w.CaEdt->setText("0");
+                             w.YPEdt[10]->setText("0.5");
+                             if (k < std::size(refused))
+                                 refused[k].edit->setText(refused[k].text);
+                             dialogs.AnswerSave(dir.File("range"));
+                             frm->Action2->trigger();
+                         }});
+    steps.push_back(stopAfter(1));
+    run(steps);
+    powerOn();
+    EXPECT_EQ(dialogs.Messages().count(conversionFailed), qsizetype(std::size(refused)));
+    EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
+    EXPECT_EQ(w.Workspace[124], 0.0f);
+    EXPECT_EQ(w.Workspace[156], 0.5f);
+}
+
 // A failure in the outer acceptance region is said once; the survey then waits for Start
 // instead of asking again for ever.
 TEST_F(SurveyTest, OuterAcceptanceFailureIsShownOnceAndWaitsForStart)
@@ -256,6 +292,56 @@ TEST_F(SurveyTest, OuterAcceptanceFailureIsShownOnceAndWaitsForStart)
     EXPECT_EQ(w.AcquisitionMode, 0);
     EXPECT_EQ(instrument->Cycles(), 0);
     EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+}
+
+// F3 works whatever the state of its button, but once the survey cycles it does nothing: no
+// file dialog sends the later rows into another file and no cancelled one ends the survey.
+// While the survey waits for Start the key starts it.
+TEST_F(SurveyTest, StartKeyDuringTheCyclesChangesNoFileAndStopsNothing)
+{
+    for (const bool another : {true, false}) {
+        SCOPED_TRACE(another ? "another file would be chosen" : "the dialog would be cancelled");
+        DropWindow();
+        dialogs.Calls.clear();
+        dialogs.Script.clear();
+        dialogs.Unexpected.clear();
+        serve();
+        TMainFrm& w = start();
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        const QString base = dir.File(another ? "first" : "only");
+        const QString other = dir.File(another ? "other" : "never");
+        int pressedAt = 0;
+        run({{[this] { return waitingForStart(); }, [&] {
+                  dialogs.AnswerSave(base);
+                  QTest::keyClick(&w, Qt::Key_F3);
+              }},
+             {[this] { return cycles() >= 2; }, [&] {
+                  if (another)
+                      dialogs.AnswerSave(other);
+                  QTest::keyClick(&w, Qt::Key_F3);
+                  pressedAt = cycles();
+              }},
+             {[&] { return pressedAt > 0 && cycles() >= pressedAt + 3; }, [&] { w.Action4->trigger(); }}});
+        powerOn();
+        EXPECT_GE(cycles(), pressedAt + 3) << "the survey went on until Stop";
+        EXPECT_TRUE(dialogs.Unexpected.isEmpty()) << dialogs.Unexpected.join(" | ").toStdString();
+        const auto saves = std::count_if(dialogs.Calls.begin(), dialogs.Calls.end(),
+                                         [](const auto& c) { return c.Kind == "SaveFile"; });
+        EXPECT_EQ(saves, 1);
+        EXPECT_EQ(w.AcquisitionFileName, base + ".txt");
+        EXPECT_FALSE(QFile::exists(other + ".txt"));
+        EXPECT_FALSE(QFile::exists(other + ".bin"));
+        // Every stored cycle is in both files of the survey, the rows under their header.
+        const QByteArray bin = fileBytes(base + ".bin");
+        const QList<QByteArray> lines = fileBytes(base + ".txt").split('\n');
+        ASSERT_GT(bin.size(), 1029);
+        const qsizetype stored = (bin.size() - 1030) / (304 * 10);
+        EXPECT_GE(stored, pressedAt + 2);
+        EXPECT_EQ(lines.size(), 1 + stored + 1);
+        EXPECT_EQ(lines.value(0), QByteArray(Acquisition::TextHeaderLine) + "\r");
+    }
 }
 
 TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)

@@ -2,6 +2,7 @@
 // away, a garbled line, an instrument that reports another channel count, an acquisition
 // folder that cannot be written, a full disk.
 #include "SurveyFixture.h"
+#include "acquisition/AcquisitionFiles.h"
 #include "acquisition/Main.h"
 #include "instrument/InstrumentCodec.h"
 #include "link/Portcom.h"
@@ -377,6 +378,59 @@ TEST_F(ReliabilityTest, UnwritableFolderIsShownAndTriedAgainEachCycle)
     EXPECT_TRUE(w.FileProblem.isEmpty());
     EXPECT_GE(expectWholeFiles(base, 10), 2);
     EXPECT_EQ(dialogs.Messages().size(), 1) << dialogs.Messages().join(" | ").toStdString(); // the connect prompt only
+}
+
+// The acquisition folder goes away after the third cycle (a memory stick pulled) and comes back
+// empty after the fifth: from then on every cycle is stored again, in both files, each made
+// anew with its header, and the connection line said what was wrong only while it was.
+TEST_F(ReliabilityTest, RemovedFolderThatComesBackIsStoredInAgain)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString folder = dir.File("stick");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString base = folder + "/survey";
+    int backAt = 0;
+    bool problemShown = false;
+    run({startWith(base),
+         {[this] { return cycles() >= 3; }, [&] { ASSERT_TRUE(QDir(folder).removeRecursively()); }},
+         {[this] { return cycles() >= 5; }, [&] {
+              problemShown = !w.FileProblem.isEmpty();
+              ASSERT_TRUE(QDir().mkpath(folder));
+              backAt = cycles();
+          }},
+         {[&] { return backAt > 0 && cycles() >= backAt + 4; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    EXPECT_TRUE(problemShown);
+    EXPECT_TRUE(w.FileProblem.isEmpty());
+    EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+
+    const QByteArray bin = fileBytes(base + ".bin");
+    const auto header = Acquisition::BinFileHeaderBytes(w.BinHeaderText);
+    ASSERT_GE(bin.size(), 1029);
+    EXPECT_EQ(bin.left(1029), QByteArray(reinterpret_cast<const char*>(header.data()), 1029));
+    const QByteArray text = fileBytes(base + ".txt");
+    EXPECT_TRUE(text.startsWith(QByteArray(Acquisition::TextHeaderLine) + "\r\n")) << text.left(80).toStdString();
+    const int stored = expectWholeFiles(base, 10);
+    EXPECT_GE(stored, 3);
+
+    // The first cycle in the files is one from after the folder came back, the last one the
+    // last cycle; the text file's first row carries the readings of the same cycle.
+    const int lastCycle = cycles() - 1;
+    expectLastRecordFromCycle(base, 10, lastCycle, 10);
+    DipoleRecord first;
+    std::memcpy(&first, bin.constData() + 1029, sizeof first);
+    int firstCycle = -1;
+    for (int k = backAt - 1; k <= lastCycle && firstCycle < 0; ++k) {
+        const TCycleReadings r = TTestInstrument::DefaultReadings({}, 10, k);
+        if (first.Vp == static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2))
+            firstCycle = k;
+    }
+    ASSERT_GE(firstCycle, 0) << "the first record is from a cycle after the folder came back";
+    const QList<QByteArray> row = text.split('\n').value(1).split(';');
+    ASSERT_GE(row.size(), 40);
+    EXPECT_EQ(row[39].toStdString(),
+              QString::number(TTestInstrument::DefaultReadings({}, 10, firstCycle).PlusV[0][0], 'f', 4).toStdString());
 }
 
 // The disk fills (a file-size limit): the cycles that do not fit are lost whole, what was stored

@@ -495,6 +495,11 @@ TEST_F(EngineInputTest, HandlersRedrawingWhileTheImageIsDrawnGetOneRedrawAfterIt
          }},
         {"resize", [this](int call) { if (call == 1) g->resize(360, 240); }},
         {"reinit and reset", [this](int) { g->SetPEactions(sgReinitAndReset); }},
+        // Every redraw changes what is drawn: the last change reaches the screen all the same.
+        {"subtitle changed in every redraw", [this](int call) {
+             g->SetSubTitle(QStringLiteral("Redraw %1").arg(call));
+             g->SetPEactions(sgReinitAndReset);
+         }},
         {"drag zoom", [&](int call) { if (call == 1) drag(At(2, 7), At(6, 3)); }},
     };
     for (const auto& [name, act] : cases) {
@@ -509,6 +514,11 @@ TEST_F(EngineInputTest, HandlersRedrawingWhileTheImageIsDrawnGetOneRedrawAfterIt
         EXPECT_LT(raised, 100); // the redraw asked for from inside ran once, not without end
         EXPECT_EQ(engine.Object(h)->Image.size(), g->size());
         EXPECT_TRUE(ImageShowsTheCurrentState(engine, h));
+        // And so does the control on screen.
+        const QImage current = engine.Render(h, g->width(), g->height());
+        const QImage painted = g->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect inner = current.rect().adjusted(2, 2, -2, -2); // inside a focus frame
+        EXPECT_EQ(painted.copy(inner), current.copy(inner));
         // A click maps through the layout of the image on screen, which follows the zoom.
         const TGraphLayout l = engine.Object(h)->Layout;
         if (g->GetZoomMode()) {

@@ -134,6 +134,70 @@ TEST(TryTextToFloat, LocaleFormOnly)
     }
 }
 
+// What a 32-bit float holds, checked on the double before any cast: nothing beyond the
+// largest float, not even a value that rounding would bring back to it.
+TEST(TryTextToFloat32, OnlyWhatAFloatHolds)
+{
+    SetDecimalSeparator('.');
+    constexpr float fmax = std::numeric_limits<float>::max();
+    const struct {
+        const char* text;
+        bool ok;
+        float value;
+    } cases[] = {
+        {"12.5", true, 12.5f},
+        {"3.40282346e38", true, fmax},
+        {"-3.40282346e38", true, -fmax},
+        {"1e-50", true, 0.0f},
+        {"1e39", false, 0},
+        {"-1e39", false, 0},
+        {"3.4028235e38", false, 0},
+        {"-3.4028235e38", false, 0},
+        {"1E400", false, 0},
+        {"abc", false, 0},
+    };
+    for (const auto& c : cases) {
+        float v = -7;
+        EXPECT_EQ(TryTextToFloat32(c.text, v), c.ok) << c.text;
+        EXPECT_EQ(v, c.ok ? c.value : -7.0f) << c.text;
+    }
+    for (const double d : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN(), 1e300}) {
+        float v = -7;
+        EXPECT_FALSE(TryToFloat32(d, v)) << d;
+        EXPECT_EQ(v, -7.0f);
+    }
+}
+
+// A computed value stored as a float rounds as the floating-point unit rounds it, also beyond the
+// largest float, where a cast is not to be relied on.
+TEST(RoundToFloat32, NearestFloatOrInfinity)
+{
+    constexpr float fmax = std::numeric_limits<float>::max();
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        double value;
+        float expected;
+    } cases[] = {
+        {1.5, 1.5f},
+        {0.1, 0.1f},
+        {-2.5e-50, -0.0f},
+        {double(fmax), fmax},
+        {0x1.fffffefffffffp127, fmax}, // just below halfway to the next power of two
+        {0x1.ffffffp127, inf},         // halfway: the even neighbour
+        {1e39, inf},
+        {-3.4028235e38, -fmax},
+        {-1e300, -inf},
+        {std::numeric_limits<double>::infinity(), inf},
+    };
+    for (const auto& c : cases) {
+        const float r = RoundToFloat32(c.value);
+        EXPECT_EQ(r, c.expected) << c.value;
+        EXPECT_EQ(std::signbit(r), std::signbit(c.expected)) << c.value;
+    }
+    EXPECT_TRUE(std::isnan(RoundToFloat32(std::numeric_limits<double>::quiet_NaN())));
+}
+
 struct IntCase {
     const char* text;
     bool ok;

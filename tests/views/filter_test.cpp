@@ -102,6 +102,7 @@ TEST_F(FilterTest, OkStoresBothBoundsOrNone)
         {"maximum letters", false, "10", "xyz", '.', 1, 7, 9, false},
         {"empty minimum", false, "", "1000", '.', 1, 7, 9, false},
         {"beyond a float", false, "0", "1E39", '.', 1, 7, 9, false},
+        {"just beyond the largest float", false, "-3.4028235E38", "0", '.', 1, 7, 9, false},
         {"no infinity", false, "0", "inf", '.', 1, 7, 9, false},
         {"automatic with bounds", true, "5", "50", '.', 1, 5, 50, true},
         {"automatic with a bad bound keeps both", true, "abc", "50", '.', 1, 7, 9, true},
