@@ -186,6 +186,10 @@ void TMainFrm::FormCloseQuery(QObject*, bool& canClose)
             Disconnect();
             TApplication::ProcessMessages();
             ActivePort->Close();
+        } else if (ActivePort && connecting_) {
+            // The port is being opened: the opening is given up, so that the program ends
+            // with its window instead of connecting without one.
+            ActivePort->SetState(0);
         }
     } catch (...) {
         // Nothing may keep the window from closing.

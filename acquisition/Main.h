@@ -293,7 +293,11 @@ protected:
 
 private:
     void BuildLayout();
-    void Connect();
+    // The connection sequence; returns why the connection failed, empty when it did not fail or
+    // the user ended it.
+    QString Connect();
+    // A connection sequence is running (Power On was given and has not returned yet).
+    bool connecting_ = false;
     void RestoreConnectControls();
     void SetLinkLamps(bool on);
     int PowerTag() const;

@@ -22,7 +22,8 @@ const QString IdentificationFiller(40, 'Z');
 constexpr uint32_t CapabilityNoIp = 0x10000001;
 constexpr uint32_t CapabilityIp = 0x10000002;
 constexpr uint32_t CapabilityRange = 0x10000003;
-// The connection line when the instrument answered nothing at all.
+// The connection line when the instrument answered nothing at all (at Power off), or never
+// identified itself (at Power On).
 constexpr const char* NoAnswerText = "The instrument did not answer";
 } // namespace
 
@@ -51,6 +52,13 @@ void TMainFrm::ConnectBtnClick(QObject*)
     // Without a setup file there is no port to drive.
     if (!ActivePort || !SetupIni)
         return;
+    if (connecting_ && ActivePort->GetState() <= 0) {
+        // Power again while the port is being opened gives the opening up (the link sees its
+        // state leave "opening"); a second connection is never started inside the first.
+        ActivePort->SetState(0);
+        return;
+    }
+    QString failure;
     try {
         if (ActivePort->GetState() > 0) {
             TApplication::ProcessMessages();
@@ -61,18 +69,34 @@ void TMainFrm::ConnectBtnClick(QObject*)
             ActivePort->Close();
             SetPowerTag(0);
         } else {
-            Connect();
+            connecting_ = true;
+            struct Done {
+                bool& flag;
+                ~Done() { flag = false; }
+            } done{connecting_};
+            failure = Connect();
+        }
+    } catch (const std::exception& e) {
+        SetPowerTag(0);
+        // A link that is still open failed by itself (the user's Power off or close closes it
+        // first): it is taken down, so that the user can connect again, and the line says why.
+        if (ActivePort->GetState() > 0) {
+            failure = QString("The connection failed (%1)").arg(QString::fromStdString(e.what()));
+            ActivePort->Close();
+            RestoreConnectControls();
+            SetLinkLamps(false);
         }
     } catch (...) {
-        // A failed connection leaves the link not established; the link shows its own errors.
         SetPowerTag(0);
     }
     SetScreenCursor(TCursor::crDefault);
     Animate1->hide();
     Animate1->SetActive(false);
+    if (!failure.isEmpty())
+        MainGB->setText(failure);
 }
 
-void TMainFrm::Connect()
+QString TMainFrm::Connect()
 {
     SetPowerTag(0);
     TApplication::ProcessMessages();
@@ -92,7 +116,7 @@ void TMainFrm::Connect()
         SetPowerTag(0);
         if (SetupIni->ReadInteger("Communication", "Port", 1) == 99)
             Shell().StartDetached(TApplication::ExeDir() + "LinkTest", {});
-        return;
+        return ActivePort->OpenFailure; // empty when the user cancelled or gave the opening up
     }
     ActivePort->PutCom(0);
     Animate1->show();
@@ -107,7 +131,7 @@ void TMainFrm::Connect()
             ActivePort->SetState(0);
             RestoreConnectControls();
             SetLinkLamps(false);
-            return;
+            return NoAnswerText;
         }
         if (ActivePort->SetCmd(CmdEscape, 500))
             ActivePort->Identify(name, speedText);
@@ -144,6 +168,7 @@ void TMainFrm::Connect()
     Animate1->SetActive(false);
     SetPowerTag(1);
     BitBtn1Click(this);
+    return {};
 }
 
 void TMainFrm::Disconnect()

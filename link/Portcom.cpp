@@ -63,6 +63,7 @@ int TPortCOM::Open(int port, int speed, int delayMs, const QString& modemConfig,
     // A code below 1 is a link state (0 closed, -1 opening), never a port: nothing is opened.
     if (port < 1)
         return 0;
+    OpenFailure.clear();
     if (Configured != 1) {
         ByteDelay = delayMs;
         if (Port) {
@@ -89,16 +90,26 @@ int TPortCOM::Open(int port, int speed, int delayMs, const QString& modemConfig,
         State = -1;
         return 0;
     }
-    if (Configured == 1) {
+    // A configured port keeps the port it first opened, as it was. Only a device that has gone
+    // (an adapter pulled and plugged back, the line hung up, an opening given up) is opened
+    // again under the same port; and with a dial number the lines are raised and the number
+    // dialled again, because the last Close dropped DTR, which hangs a modem up.
+    const bool lineLost = !Port || !Port->IsOpen() || Port->HungUp();
+    if (Configured == 1 && !lineLost && dialNumber.isEmpty()) {
         SetState(port);
         return port;
     }
 
-    const int handle = Port ? Port->Open() : -1;
-    if (handle == 0 || handle == -1) {
-        ClearTx();
-        ClearRx();
-        return 0;
+    if (Configured != 1 || lineLost) {
+        const int handle = Port ? Port->Open() : -1;
+        if (handle == 0 || handle == -1) {
+            ClearTx();
+            ClearRx();
+            OpenFailure = "Serial link < COM " + QString::number(port) + " > could not be opened";
+            if (Port)
+                OpenFailure += " (" + Port->DevicePath() + "): " + Port->OpenError();
+            return 0;
+        }
     }
     State = -1;
     SetDtr(false);
@@ -107,6 +118,13 @@ int TPortCOM::Open(int port, int speed, int delayMs, const QString& modemConfig,
     ClearRx();
     Wait(1);
     TApplication::ProcessMessages();
+    if (State != -1) {
+        // Power or the window's close came meanwhile and gave the opening up: the device is let
+        // go, and the next opening opens it afresh.
+        if (Port)
+            Port->Close();
+        return 0;
+    }
     SetRts(true);
     SetDtr(true);
     if (waitDsr) {

@@ -50,6 +50,7 @@ int TPortUSB::Open(int port, int speed, int delayMs, const QString&, bool, const
     if (port < 1)
         return 0;
     TFtd2xx& d = Ftd2xx();
+    OpenFailure.clear();
     ByteDelay = delayMs;
     OpenSpeed = speed;
     if (Handle) {
@@ -64,8 +65,10 @@ int TPortUSB::Open(int port, int speed, int delayMs, const QString&, bool, const
     } while (UsbDeviceCount() == 0);
 
     FT_HANDLE handle = nullptr;
-    if (d.FT_Open(0, &handle) != FT_OK)
+    if (const FT_STATUS status = d.FT_Open(0, &handle); status != FT_OK) {
+        OpenFailure = QString("USB link could not be opened: the driver refused the device (status %1)").arg(status);
         return 0; // nothing was opened: the lines are not touched
+    }
     Handle = handle;
     d.FT_ClrDtr(Handle);
     d.FT_ClrRts(Handle);

@@ -312,6 +312,7 @@ bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int silentMs, bool* ga
 
 bool TPortVirt::Identify(QString& name, QString& speed)
 {
+    const bool openAtEntry = IsOpen();
     try {
         int k = 0;
         int remembered = 0;
@@ -352,7 +353,8 @@ bool TPortVirt::Identify(QString& name, QString& speed)
         return GetString(name, 40, 15000);
     } catch (const std::exception&) {
         SetScreenCursor(TCursor::crDefault);
-        Dialogs().ShowMessage(UnknownBaudrateMessage);
+        if (!openAtEntry || IsOpen())
+            Dialogs().ShowMessage(UnknownBaudrateMessage);
         return false;
     }
 }

@@ -38,6 +38,9 @@ public:
 
     TMemoryStream* Buffer = nullptr; // created and freed by the derived class
     int32_t Configured = 0;          // 1 once a link has been opened; never cleared
+    // Why the last opening failed, in words for the connection line (the device and the
+    // system's reason); empty when it opened or the user gave it up.
+    QString OpenFailure;
 
     virtual ~TPortVirt();
     // Waits for a received byte (processing messages) and reads it; raises on a closed link.
@@ -57,6 +60,8 @@ public:
     virtual void PutCom(uint8_t byte);
     virtual int GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte);
     // Identification exchange: the instrument's first line goes to speed, its second to name.
+    // A failure shows "Unknown Baudrate", except when the link was closed under the exchange
+    // (Power off, the window closed): the user ended it, and nothing failed.
     virtual bool Identify(QString& name, QString& speed);
     virtual void GetBlock(uint8_t* buffer, int count);
     virtual void ClearRx() = 0;

@@ -188,20 +188,26 @@ int TPortCtl::Open()
 {
     Close();
     const QByteArray path = DevicePath().toLocal8Bit();
+    const auto failed = [this](const QString& why) {
+        openError_ = why;
+        return -1;
+    };
     int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return failed(QString::fromLocal8Bit(std::strerror(errno)));
     if (fd == 0) { // 0 means failure to the caller
         const int other = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+        const int error = errno;
         ::close(fd);
         fd = other;
         if (fd < 0)
-            return -1;
+            return failed(QString::fromLocal8Bit(std::strerror(error)));
     }
     if (!isatty(fd)) {
         ::close(fd);
-        return -1;
+        return failed(QStringLiteral("not a serial line"));
     }
+    openError_.clear();
     fd_ = fd;
     applyLine();
     applyModemLines();
@@ -210,6 +216,15 @@ int TPortCtl::Open()
     rxPos_ = 0;
     baseline_ = counts();
     return fd_;
+}
+
+bool TPortCtl::HungUp() const
+{
+    if (fd_ < 0)
+        return false;
+    // Asked for nothing, poll still reports a hang-up or a descriptor gone bad.
+    pollfd p{fd_, 0, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 void TPortCtl::Close()

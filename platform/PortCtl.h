@@ -62,6 +62,12 @@ public:
     int Open();
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // Why the last Open failed, as the system gave it ("No such file or directory", "not a
+    // serial line"); empty after an Open that succeeded.
+    QString OpenError() const { return openError_; }
+    // The open device hung up: an adapter pulled, the other end of the line gone. Nothing more
+    // can pass through it; only opening the device again can bring the line back.
+    bool HungUp() const;
     int ReadByte();
     int ReadByteTimed(int timeoutMs);
     int WriteByte(int value);
@@ -93,6 +99,7 @@ private:
     bool xonXoff_ = false, dtrDsr_ = false, rtsCts_ = false, dtr_ = false, rts_ = false;
     bool events_[8] = {};
     int fd_ = -1;
+    QString openError_;
     std::vector<uint8_t> rx_;
     size_t rxPos_ = 0;
     Counts baseline_;

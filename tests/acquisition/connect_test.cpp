@@ -13,6 +13,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestApp.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -83,6 +84,30 @@ protected:
         EXPECT_FALSE(frm->Animate1->Active());
         EXPECT_TRUE(frm->Animate1->isHidden());
         EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+    }
+
+    // Runs action from the opening's message processing, while it holds DTR and RTS off.
+    [[nodiscard]] std::unique_ptr<QTimer> insideTheOpening(std::function<void()> action)
+    {
+        return WhenInsideWait([] { return ActivePort && ActivePort->GetState() == -1; }, std::move(action));
+    }
+    // A connection that went on in spite of the user is ended after ms, failing the test.
+    void endAConnectionLeftRunning(int ms, const char* message)
+    {
+        guard(ms, message, [this] {
+            frm->StopRequested = 1;
+            ActivePort->SetState(0);
+            QCoreApplication::exit(1);
+        });
+    }
+    // Points QUOREL_COM<Port> at a name of its own that leads to the instrument's terminal, as
+    // a device node leads to the adapter plugged in under it.
+    void serveUnder(const QString& name, Instrument::TInstrumentSetup setup = {})
+    {
+        serve(std::move(setup));
+        QFile::remove(name);
+        ASSERT_TRUE(QFile::link(instrument->DevicePath(), name));
+        qputenv(QByteArray("QUOREL_COM") + QByteArray::number(Port), name.toLocal8Bit());
     }
 
     bool entered = false;
@@ -317,6 +342,172 @@ TEST_F(ConnectTest, PortThatDoesNotOpenBringsTheConnectControlsBack)
     expectDisconnectedWindow();
 }
 
+// F2, Enter, then Alt+F4 within the second in which the opening holds DTR and RTS off.
+TEST_F(ConnectTest, ClosingTheWindowWhileThePortOpensEndsTheProgram)
+{
+    serve();
+    TMainFrm& w = start();
+    w.show();
+    const auto closeWindow = insideTheOpening([&w] { w.close(); });
+    endAConnectionLeftRunning(60000, "the connection went on without its window");
+    QTimer::singleShot(0, &w, [&] {
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(TestApp().exec(), 0) << "the program's message loop did not end with its window";
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_LE(ActivePort->GetState(), 0);
+    EXPECT_FALSE(static_cast<TPortCOM*>(ActivePort)->Control()->IsOpen()) << "the device is let go";
+    EXPECT_EQ(instrument->Count("sync"), 0) << instrument->EventNames().join(", ").toStdString();
+    EXPECT_EQ(dialogs.Calls.size(), 1u) << dialogs.Unexpected.join(" | ").toStdString();
+}
+
+// F2 again within that second: the opening is given up, and the next Power On connects.
+TEST_F(ConnectTest, PowerWhileThePortOpensGivesTheOpeningUp)
+{
+    serve();
+    TMainFrm& w = start();
+    {
+        const auto powerAgain = insideTheOpening([&w] { w.PowerAction->trigger(); });
+        endAConnectionLeftRunning(60000, "the first connection went on");
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+    }
+    EXPECT_EQ(dialogs.Calls.size(), 1u) << "no second connect prompt: " << dialogs.Unexpected.join(" | ").toStdString();
+    expectDisconnectedWindow();
+    EXPECT_EQ(w.MainGB->text(), "");
+    EXPECT_EQ(instrument->Count("sync"), 0) << instrument->EventNames().join(", ").toStdString();
+    connectThenPowerOff([&] { EXPECT_EQ(ActivePort->GetState(), Port); });
+    EXPECT_TRUE(entered);
+    expectDisconnectedWindow();
+}
+
+// An adapter pulled while connected and plugged back under the same name.
+TEST_F(ConnectTest, ALineThatHungUpConnectsAgainOnceItsDeviceIsBack)
+{
+    const QString name = dir.File("ttyQuorel7");
+    serveUnder(name);
+    start();
+    connectThenPowerOff([&] { instrument->DropLine(); });
+    ASSERT_TRUE(entered);
+    expectDisconnectedWindow();
+    serveUnder(name);
+    connectThenPowerOff([&] { EXPECT_EQ(frm->MainGB->text(), "Connected to VARNOK 10 at 38400 Bds"); });
+    EXPECT_TRUE(entered) << frm->MainGB->text().toStdString();
+    EXPECT_TRUE(instrument->WaitForEvent("escape", 5000));
+}
+
+// Power off drops DTR, which hangs the modem up: the next Power On dials again.
+TEST_F(ConnectTest, EveryConnectionOfAModemLinkDials)
+{
+    TInstrumentSetup modem;
+    modem.Modem = true;
+    serve(modem);
+    Remember(WriteFile("setup.ini", QString("[Communication]\r\nPort=%1\r\nDialNumber=0123456\r\n").arg(Port).toLatin1()));
+    NewWindow().FormCreate(frm.get());
+    for (int connection = 1; connection <= 2; ++connection) {
+        SCOPED_TRACE(connection);
+        endAConnectionLeftRunning(60000, "no connection");
+        connectThenPowerOff([] {});
+        EXPECT_TRUE(entered);
+        EXPECT_TRUE(instrument->WaitForEvent("escape", 5000));
+        instrument->OnHook();
+    }
+    QList<QByteArray> lines;
+    for (const auto& e : instrument->Events())
+        if (e.What == "modem")
+            lines << e.Bytes;
+    EXPECT_EQ(lines, QList<QByteArray>({"ATZ", "ATDT0123456", "ATZ", "ATDT0123456"}));
+}
+
+// What the user ended is no failure: no "Unknown Baudrate", nothing in the connection line,
+// and the close does not wait for a box.
+TEST_F(ConnectTest, PowerOffOrClosingDuringTheIdentificationShowsNoFailure)
+{
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "closing the window" : "Power off");
+        drop();
+        dialogs.Calls.clear();
+        serve();
+        // The instrument does not answer the probe: the identification goes on trying.
+        instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Sync, 0, -1});
+        TMainFrm& w = start();
+        const auto end = WhenInsideWait([this] { return instrument->Count("sync") >= 2; }, [&w, closeWindow] {
+            if (closeWindow)
+                w.close();
+            else
+                w.ConnectBtnClick(w.PowerOnOffBtn);
+        });
+        endAConnectionLeftRunning(60000, "the identification went on");
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+        EXPECT_EQ(dialogs.Calls.size(), 1u) << dialogs.Messages().join(" | ").toStdString();
+        EXPECT_FALSE(dialogs.Messages().contains(UnknownBaudrateMessage));
+        expectDisconnectedWindow();
+        EXPECT_EQ(w.MainGB->text(), "");
+    }
+}
+
+// Failures the user must act on are said in the connection line.
+TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
+{
+    const QString missing = dir.File("no-such-device");
+    const QString plain = WriteFile("plain-file", "not a terminal");
+    const struct {
+        const char* what;
+        QString device; // empty: the instrument's terminal
+        QString line;
+    } cases[] = {
+        {"missing device", missing,
+         "Serial link < COM 7 > could not be opened (" + missing + "): No such file or directory"},
+        {"not a serial line", plain, "Serial link < COM 7 > could not be opened (" + plain + "): not a serial line"},
+    }; // an instrument that never identifies: InstrumentThatNeverSendsItsLinesFailsAfterFourIdentifications
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        drop();
+        serve();
+        qputenv("QUOREL_COM7", c.device.toLocal8Bit());
+        TMainFrm& w = start();
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+        expectDisconnectedWindow();
+        EXPECT_EQ(w.MainGB->text(), c.line);
+        // Once the device is there, the next Power On connects and the line says so.
+        qputenv("QUOREL_COM7", instrument->DevicePath().toLocal8Bit());
+        connectThenPowerOff([&] { EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds"); });
+        EXPECT_TRUE(entered);
+    }
+    // The line drops as the instrument would identify itself: the link that failed by itself
+    // is taken down, ready for Power On, and the line says so.
+    drop();
+    serve();
+    instrument->AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Identification, 0, 1});
+    {
+        TMainFrm& w = start();
+        endAConnectionLeftRunning(60000, "the connection over a dropped line went on");
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+        expectDisconnectedWindow();
+        EXPECT_EQ(w.MainGB->text(), "The connection failed (Port err. putcom)");
+    }
+    // USB: the driver refuses the device.
+    drop();
+    serve();
+    TFakeFtd2xx driver(instrument->DevicePath());
+    driver.OpenStatus = FT_DEVICE_NOT_OPENED;
+    TFtd2xx* previous = SetFtd2xx(&driver);
+    TMainFrm& w = start(99, 115200);
+    dialogs.AnswerMessage(IDOK);
+    w.PowerAction->trigger();
+    SetFtd2xx(previous);
+    expectDisconnectedWindow();
+    EXPECT_EQ(w.MainGB->text(),
+              QString("USB link could not be opened: the driver refused the device (status %1)").arg(FT_DEVICE_NOT_OPENED));
+}
+
 TEST_F(ConnectTest, InstrumentThatNeverSendsItsLinesFailsAfterFourIdentifications)
 {
     serve();
@@ -327,7 +518,7 @@ TEST_F(ConnectTest, InstrumentThatNeverSendsItsLinesFailsAfterFourIdentification
     EXPECT_FALSE(established());
     EXPECT_EQ(ActivePort->GetState(), 0);
     expectDisconnectedWindow();
-    EXPECT_EQ(w.MainGB->text(), "");
+    EXPECT_EQ(w.MainGB->text(), "The instrument did not answer");
     // The first identification and three more, each after an Escape handshake.
     EXPECT_EQ(instrument->Count("escape"), 3) << instrument->EventNames().join(", ").toStdString();
 }

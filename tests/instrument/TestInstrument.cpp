@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace Instrument {
 
@@ -90,6 +91,8 @@ void TTestInstrument::DropLine()
     wire_.Hangup();
     event("hangup");
 }
+
+void TTestInstrument::OnHook() { onHook_ = true; }
 
 // A survey line: the boat moves, the depth and the ground change along the line.
 TCycleReadings TTestInstrument::DefaultReadings(const TSurveyProgram&, uint32_t channels, int cycle)
@@ -302,6 +305,11 @@ void TTestInstrument::run()
         const int b = read(-1);
         if (b < 0)
             return;
+        if (setup_.Modem && onHook_.exchange(false)) {
+            mode_ = Mode::Idle;
+            modem(b);
+            continue;
+        }
         if (setup_.AnswerOnlyAtSpeed != 0 && wire_.Speed() != setup_.AnswerOnlyAtSpeed) {
             event("garbled", wire_.Speed());
             answer(TPoint::Any, QByteArray(1, static_cast<char>(Garbled)));
@@ -347,11 +355,11 @@ void TTestInstrument::run()
 }
 
 // A dial-up modem: lines end with CR; "ATD..." connects, everything else is answered OK.
-void TTestInstrument::modem()
+void TTestInstrument::modem(int first)
 {
     QByteArray line;
     for (;;) {
-        const int b = read(-1);
+        const int b = first >= 0 ? std::exchange(first, -1) : read(-1);
         if (b < 0)
             return;
         if (b == '\n')

@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -179,12 +180,17 @@ public:
     // Drops the line outside any exchange (cable pulled, instrument switched off): the host
     // sees a hang-up and the instrument answers nothing more.
     void DropLine();
+    // The dial-up modem hangs up, as it does when the host drops DTR (which a pseudo-terminal
+    // cannot carry, so the test says when): from the next byte on it answers as a modem again,
+    // until the host dials and it connects. For a setup with Modem.
+    void OnHook();
 
 private:
     enum class Mode { Idle, Block, Measure };
 
     void run();
-    void modem();
+    // first: a byte already read, the start of the modem's first line (-1: none).
+    void modem(int first = -1);
     void handshake();
     void commandPair(int c, int complement);
     void widenProbeWindow(long long delayMs);
@@ -205,6 +211,7 @@ private:
     TPtyWire wire_;
     Mode mode_ = Mode::Idle;
     bool dropped_ = false;
+    std::atomic<bool> onHook_{false};
     // A synchronisation answered as an identification probe may yet be followed by its
     // command, late because of the host's byte delay; the window then grows past that delay.
     bool probeGuessed_ = false;

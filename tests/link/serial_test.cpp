@@ -4,6 +4,8 @@
 #include "link/Varnokpro.h"
 #include "platform/Application.h"
 
+#include <QFile>
+
 #include <chrono>
 
 using namespace Instrument;
@@ -58,6 +60,96 @@ TEST(SerialOpen, CancelledPromptOrMissingDevice)
     EXPECT_EQ(link.Port.Configured, 0);
 }
 
+TEST(SerialOpen, AFailedOpeningSaysWhy)
+{
+    SerialLink link;
+    TempDir dir;
+    const QString file = dir.File("plain-file");
+    QFile(file).open(QIODevice::WriteOnly);
+    const struct {
+        QString Device;
+        QString Failure;
+    } cases[] = {
+        {dir.File("no-such-device"), "Serial link < COM 7 > could not be opened (" + dir.File("no-such-device") +
+                                         "): No such file or directory"},
+        {file, "Serial link < COM 7 > could not be opened (" + file + "): not a serial line"},
+    };
+    for (const auto& c : cases) {
+        qputenv("QUOREL_COM7", c.Device.toLocal8Bit());
+        EXPECT_EQ(link.Open(), 0);
+        EXPECT_EQ(link.Port.OpenFailure, c.Failure);
+    }
+    // A cancelled prompt is no failure, and an opening that works clears the last one.
+    link.Dialogs.AnswerMessage(IDCANCEL);
+    EXPECT_EQ(link.Port.Open(TestComPort, 9600, 0, {}, false, {}), 0);
+    EXPECT_EQ(link.Port.OpenFailure, "");
+    qputenv("QUOREL_COM7", link.Instrument.DevicePath().toLocal8Bit());
+    link.Port.OpenFailure = "stale";
+    EXPECT_EQ(link.Open(), TestComPort);
+    EXPECT_EQ(link.Port.OpenFailure, "");
+}
+
+// Power or the window's close while DTR and RTS are held off sets the state away from
+// "opening": the opening is given up and lets the device go, and the next one opens it afresh.
+// A configured port goes through the same opening to dial its modem again.
+TEST(SerialOpen, AnOpeningGivenUpMeanwhileLetsTheDeviceGo)
+{
+    for (const bool configured : {false, true}) {
+        SCOPED_TRACE(configured ? "configured modem link" : "first opening");
+        TInstrumentSetup setup;
+        setup.Modem = configured;
+        SerialLink link(setup);
+        const QString dial = configured ? "0123456" : "";
+        if (configured) {
+            ASSERT_EQ(link.Open(9600, {}, dial), TestComPort);
+            link.Port.Close();
+            link.Instrument.OnHook();
+        }
+        const auto giveUp = WhenInsideWait([&] { return link.Port.GetState() == -1; }, [&] { link.Port.SetState(0); });
+        EXPECT_EQ(link.Open(9600, {}, dial), 0);
+        EXPECT_EQ(link.Port.GetState(), 0);
+        EXPECT_FALSE(link.Port.Control()->IsOpen());
+        EXPECT_FALSE(link.Port.GetDtr());
+        EXPECT_EQ(link.Port.OpenFailure, "");
+        EXPECT_EQ(link.Port.Configured, configured ? 1 : 0);
+        EXPECT_EQ(link.Open(9600, {}, dial), TestComPort);
+        EXPECT_TRUE(link.Port.GetDtr());
+        EXPECT_TRUE(link.Port.SetCmd(30, 2000));
+    }
+}
+
+// An adapter pulled and plugged back: the configured port's device hung up, and the next
+// opening opens the same name again, which now leads to the new device.
+TEST(SerialOpen, AConfiguredPortWhoseLineHungUpOpensItsDeviceAgain)
+{
+    TempDir dir;
+    const QString name = dir.File("ttyQuorel7");
+    SerialLink link;
+    ASSERT_TRUE(QFile::link(link.Instrument.DevicePath(), name));
+    qputenv("QUOREL_COM7", name.toLocal8Bit());
+    ASSERT_EQ(link.Open(), TestComPort);
+    link.Instrument.DropLine();
+    link.Port.Close();
+    TTestInstrument back;
+    QFile::remove(name);
+    ASSERT_TRUE(QFile::link(back.DevicePath(), name));
+    EXPECT_EQ(link.Open(), TestComPort);
+    EXPECT_EQ(link.Dialogs.Calls.size(), 2u);
+    EXPECT_TRUE(link.Port.GetDtr());
+    EXPECT_TRUE(link.Port.SetCmd(30, 2000));
+    EXPECT_EQ(back.Count("command 30"), 1);
+    // While the device stays away the opening fails and says so; it opens once it is back.
+    back.DropLine();
+    link.Port.Close();
+    QFile::remove(name);
+    EXPECT_EQ(link.Open(), 0);
+    EXPECT_TRUE(link.Port.OpenFailure.endsWith("No such file or directory")) << link.Port.OpenFailure.toStdString();
+    TTestInstrument again;
+    ASSERT_TRUE(QFile::link(again.DevicePath(), name));
+    EXPECT_EQ(link.Open(), TestComPort);
+    EXPECT_TRUE(link.Port.SetCmd(30, 2000));
+}
+
 TEST(SerialOpen, PortCodeZeroIsRefusedBeforeAnythingIsOpened)
 {
     // 0 is the closed link state, never a port: even a device named for it stays untouched.
@@ -98,6 +190,28 @@ TEST(SerialOpen, ModemDialling)
         // Past the modem the instrument itself answers.
         EXPECT_TRUE(link.Port.SetCmd(30, 2000));
     }
+}
+
+// Close drops DTR, which hangs the modem up: every opening of a modem link dials again, also
+// on the configured port.
+TEST(SerialOpen, EveryOpeningOfAModemLinkDials)
+{
+    TInstrumentSetup setup;
+    setup.Modem = true;
+    SerialLink link(setup);
+    ASSERT_EQ(link.Open(9600, "AT&F1", "0123456"), TestComPort);
+    ASSERT_TRUE(link.Port.SetCmd(30, 2000));
+    link.Port.Close();
+    link.Instrument.OnHook();
+    EXPECT_EQ(link.Open(9600, "AT&F1", "0123456"), TestComPort);
+    QList<QByteArray> lines;
+    for (const auto& e : link.Instrument.Events())
+        if (e.What == "modem")
+            lines << e.Bytes;
+    EXPECT_EQ(lines, QList<QByteArray>({"ATZ", "AT&F1", "ATDT0123456", "ATZ", "AT&F1", "ATDT0123456"}));
+    EXPECT_TRUE(link.Port.GetDtr());
+    EXPECT_TRUE(link.Port.SetCmd(30, 2000));
+    EXPECT_EQ(link.Instrument.Count("command 30"), 2);
 }
 
 TEST(SerialHandshake, RepliesDecideTheResult)
@@ -366,7 +480,8 @@ TEST(SerialIdentify, TwentyUnansweredProbesRestoreTheSpeedAndSendEscape)
     EXPECT_FALSE(link.Port.Identify(name, speed));
     EXPECT_EQ(name, "n");
     EXPECT_EQ(speed, "s");
-    EXPECT_EQ(link.Dialogs.Messages().last(), UnknownBaudrateMessage);
+    // The link closed under the exchange (the user's Power off): nothing failed, nothing is shown.
+    EXPECT_FALSE(link.Dialogs.Messages().contains(UnknownBaudrateMessage));
     QList<int> speeds;
     for (const auto& e : link.Instrument.Events())
         if (e.What == "garbled")
