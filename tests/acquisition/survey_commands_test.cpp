@@ -253,8 +253,9 @@ TEST_F(SurveyTest, ValuesBeyondAFloatAreRefusedAtStart)
     std::vector<Step> steps;
     for (size_t k = 0; k <= std::size(refused); ++k)
         steps.push_back({[this, k] { return waitingForStart() && dialogs.Messages().size() == qsizetype(1 + k); }, [&, k] {
-                             if (k > 0)
+                             if (k > 0) {
                                  EXPECT_EQ(dialogs.Messages().last(), conversionFailed);
+                             }
                              w.TxVoltageEdt->setText("12.5");
                              w.CaEdt->setText("0");
                              w.YPEdt[10]->setText("0.5");
