@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -253,6 +254,37 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
     return {};
 }
 
+namespace {
+// The records a binary file of this survey holds: its bytes begin with the survey's header and
+// go on with whole cycles of channelCount records, perhaps with the final zero byte; none when
+// they do not.
+std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& headerText, off_t size, int channelCount)
+{
+    const off_t cycleBytes = off_t(channelCount) * DipoleRecordSize;
+    if (size < BinHeaderTotalSize)
+        return std::nullopt;
+    off_t body = size - BinHeaderTotalSize;
+    const bool zeroEnd = body % cycleBytes == 1;
+    if (body % cycleBytes != 0 && !zeroEnd)
+        return std::nullopt;
+    if (zeroEnd)
+        body -= 1;
+    if (body / DipoleRecordSize >= RecordsPerBinaryFile)
+        return std::nullopt;
+
+    const auto header = BinFileHeaderBytes(headerText);
+    std::array<uint8_t, BinHeaderTotalSize> onDisk{};
+    if (::pread(fd, onDisk.data(), onDisk.size(), 0) != ssize_t(onDisk.size()) || onDisk != header)
+        return std::nullopt;
+    if (zeroEnd) {
+        char last = 1;
+        if (::pread(fd, &last, 1, size - 1) != 1 || last != 0)
+            return std::nullopt;
+    }
+    return int32_t(body / DipoleRecordSize);
+}
+} // namespace
+
 QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
                            DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter)
 {
@@ -269,8 +301,7 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
 
     // A file that holds nothing (made just now, or back empty) starts again with its header and
     // counts none of the records stored before; it keeps its name, so a roll-over file stays
-    // the file of its number. A file that holds something must be the one this survey wrote:
-    // any other size means another file of that name, which is left as it is.
+    // the file of its number. A file that holds something must be the one this survey wrote.
     const bool fresh = oldSize == 0;
     BinaryFileState next = state;
     if (fresh) {
@@ -279,9 +310,21 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     } else if (state.HeaderSize <= 0) {
         return QStringLiteral("Cannot write %1: the file was not created").arg(path);
     }
-    const off_t position = fresh ? 0 : off_t(next.RecordsInFile) * DipoleRecordSize + next.HeaderSize;
-    if (!fresh && oldSize != position && oldSize != position + 1)
-        return QStringLiteral("Cannot write %1: the file holds other records than this survey stored in it").arg(path);
+    off_t position = fresh ? 0 : off_t(next.RecordsInFile) * DipoleRecordSize + next.HeaderSize;
+    if (!fresh && oldSize != position && oldSize != position + 1) {
+        // Not the size this survey left: a stick pulled before its last writes reached it, or a
+        // cycle written whose close failed. It is still this survey's file when it begins with
+        // this survey's header and holds whole cycles (and perhaps the final zero byte): storing
+        // goes on at its end and counts what it holds. Anything else is another file of that
+        // name, left as it is.
+        const std::optional<int32_t> held = cyclesOfThisSurvey(fd.get(), headerText, oldSize, channelCount);
+        if (!held)
+            return QStringLiteral("Cannot write %1: the file holds other records than this survey stored in it")
+                .arg(path);
+        next.RecordsInFile = *held;
+        next.HeaderSize = BinHeaderTotalSize;
+        position = off_t(*held) * DipoleRecordSize + BinHeaderTotalSize;
+    }
 
     const int32_t mark = pendingMark != 0 ? pendingMark : markCounter;
     records[0].Mark = float(mark);

@@ -452,6 +452,69 @@ TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
     }
 }
 
+// This survey's own file back with other than the records it was left with (a stick pulled
+// before its last writes reached it; a cycle written whose close failed): storing goes on at
+// its end, over nothing but the final zero byte, and counts what it holds. A file cut inside a
+// cycle, or with another header, is left as it is.
+TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
+{
+    const struct {
+        const char* name;
+        int recordsOnDisk;  // whole records after the header
+        int extraBytes;     // bytes after them
+        bool ownHeader;
+        bool stored;
+    } cases[] = {
+        {"back shorter, with its final zero", 20, 1, true, true},
+        {"back shorter, without it", 20, 0, true, true},
+        {"an uncounted cycle after the counted ones", 50, 1, true, true},
+        {"only its header", 0, 0, true, true},
+        {"cut inside a cycle", 25, 0, true, false},
+        {"cut inside a record", 20, 100, true, false},
+        {"whole cycles under another header", 20, 1, false, false},
+    };
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    const auto header = BinFileHeaderBytes(HeaderText);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const QString path = BinaryFileName(dir.File("survey"), 0);
+        QByteArray disk(reinterpret_cast<const char*>(header.data()), qsizetype(header.size()));
+        if (!c.ownHeader)
+            disk[200] = char(disk[200] ^ 1);
+        for (int r = 0; r < c.recordsOnDisk; ++r)
+            disk += QByteArray(reinterpret_cast<const char*>(&records[size_t(r % 10)]), DipoleRecordSize);
+        disk += QByteArray(c.extraBytes, c.extraBytes == 1 ? '\0' : 'r');
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(disk), disk.size());
+        }
+        BinaryFileState state;
+        state.RecordsInFile = 40;
+        state.HeaderSize = 1029;
+        int32_t pending = 7;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0);
+        const QByteArray bytes = readAll(path);
+        if (!c.stored) {
+            EXPECT_NE(error, "");
+            EXPECT_EQ(bytes, disk) << "not one byte of it changes";
+            EXPECT_EQ(state.RecordsInFile, 40);
+            EXPECT_EQ(pending, 7);
+            continue;
+        }
+        ASSERT_EQ(error, "");
+        const qsizetype kept = 1029 + qsizetype(c.recordsOnDisk) * DipoleRecordSize;
+        ASSERT_EQ(bytes.size(), kept + 10 * DipoleRecordSize + 1);
+        EXPECT_EQ(bytes.left(kept), disk.left(kept)) << "what was on disk stays";
+        EXPECT_EQ(at<float>(bytes, int(kept) + 272), 7) << "the cycle's mark on its first record";
+        EXPECT_EQ(bytes.back(), 0);
+        EXPECT_EQ(state.RecordsInFile, c.recordsOnDisk + 10);
+        EXPECT_EQ(pending, 0);
+    }
+}
+
 // While the folder is away nothing is made or counted; a file made for a cycle that does not
 // fit is removed again, so that the next cycle finds it missing and makes it whole.
 TEST(BinaryFile, AFileMadeAgainIsWholeOrNone)
