@@ -54,7 +54,11 @@ void TPortCOM::Close()
     Wait(1);
     State = 0;
     SetScreenCursor(TCursor::crDefault);
-    // The control's port stays open: a configured link keeps its port for the whole run.
+    // The control's port stays open: a configured link keeps its port for the whole run. Not a
+    // device that hung up (an adapter pulled): held open, it keeps its name from the adapter
+    // plugged back, which the system then names otherwise; the next opening opens it again.
+    if (Port && Port->HungUp())
+        Port->Close();
 }
 
 int TPortCOM::Open(int port, int speed, int delayMs, const QString& modemConfig, bool waitDsr,

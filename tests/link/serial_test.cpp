@@ -130,6 +130,9 @@ TEST(SerialOpen, AConfiguredPortWhoseLineHungUpOpensItsDeviceAgain)
     ASSERT_EQ(link.Open(), TestComPort);
     link.Instrument.DropLine();
     link.Port.Close();
+    // Held open, the dead device would keep its name from the adapter plugged back (the system
+    // gives that one another name): the link taken down lets it go.
+    EXPECT_FALSE(link.Port.Control()->IsOpen());
     TTestInstrument back;
     QFile::remove(name);
     ASSERT_TRUE(QFile::link(back.DevicePath(), name));
