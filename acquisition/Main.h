@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <exception>
 #include <memory>
 
 class QAction;
@@ -269,7 +270,8 @@ public:
         bool SectionFilled = false; // a stored cycle has filled the pseudo-section's rows
         QString BinFileName;
         SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
-        int32_t LostCycles = 0; // cycles given up because the instrument stopped answering
+        int32_t LostCycles = 0; // cycles given up: the instrument stopped answering, or the link failed
+        QString LostReason;     // why the last of them was lost
     };
     TSurveyState Survey;
     // Why the last write of an acquisition file failed; empty once a write succeeded again.
@@ -299,6 +301,9 @@ private:
     // A connection sequence is running (Power On was given and has not returned yet).
     bool connecting_ = false;
     void RestoreConnectControls();
+    // Takes down a link that failed by itself, restores the connect controls; returns what the
+    // connection line says of it.
+    QString TakeDownFailedLink(const std::exception& e);
     void SetLinkLamps(bool on);
     int PowerTag() const;
     void SetPowerTag(int tag);
@@ -325,6 +330,8 @@ private:
     void TimeoutSignal(bool firstBeep);
     void SetFileProblem(const QString& problem);
     void ShowSurveyLine();
+    // Counts a cycle lost and says why in the connection line.
+    void noteLostCycle(const QString& reason);
     QString surveyCaption_;          // the connection line as the survey found it
     bool surveyCycling_ = false;     // Start was accepted: programming, cycles, stop sequence
     int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)

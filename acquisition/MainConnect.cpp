@@ -80,12 +80,8 @@ void TMainFrm::ConnectBtnClick(QObject*)
         SetPowerTag(0);
         // A link that is still open failed by itself (the user's Power off or close closes it
         // first): it is taken down, so that the user can connect again, and the line says why.
-        if (ActivePort->GetState() > 0) {
-            failure = QString("The connection failed (%1)").arg(QString::fromStdString(e.what()));
-            ActivePort->Close();
-            RestoreConnectControls();
-            SetLinkLamps(false);
-        }
+        if (ActivePort->GetState() > 0)
+            failure = TakeDownFailedLink(e);
     } catch (...) {
         SetPowerTag(0);
     }
@@ -94,6 +90,15 @@ void TMainFrm::ConnectBtnClick(QObject*)
     Animate1->SetActive(false);
     if (!failure.isEmpty())
         MainGB->setText(failure);
+}
+
+QString TMainFrm::TakeDownFailedLink(const std::exception& e)
+{
+    ActivePort->Close();
+    RestoreConnectControls();
+    SetLinkLamps(false);
+    SetPowerTag(0);
+    return QString("The connection failed (%1)").arg(QString::fromStdString(e.what()));
 }
 
 QString TMainFrm::Connect()

@@ -347,6 +347,7 @@ bool TMainFrm::ProgramInstrument()
     surveyCaption_ = MainGB->text();
     FileProblem.clear();
     Survey.LostCycles = 0;
+    Survey.LostReason.clear();
     // A text file that cannot be made now gets its header with its first row.
     SetFileProblem(WriteTextHeader(AcquisitionFileName));
 
@@ -447,11 +448,18 @@ void TMainFrm::RunCycle()
         if (StopRequested == 1)
             break;
     }
-    // Nothing of the instrument's belongs before the trigger: bytes still held are the rest of a
-    // spoiled cycle (stray bytes, a wrong sentence length), which would shift this one.
-    ActivePort->ClearRx();
     const uint8_t mode = static_cast<uint8_t>(AcquisitionMode & 0xFF);
-    ActivePort->PutCom(mode);
+    try {
+        // Nothing of the instrument's belongs before the trigger: bytes still held are the rest
+        // of a spoiled cycle (stray bytes, a wrong sentence length), which would shift this one.
+        ActivePort->ClearRx();
+        ActivePort->PutCom(mode);
+    } catch (const std::exception& e) {
+        // A line that went away refuses the trigger every cycle: said, so that the user knows
+        // the survey stores nothing until the link is back.
+        noteLostCycle(e.what());
+        throw;
+    }
     CycleShape shape;
     shape.Gps = (mode & 0x0A) != 0;
     shape.Sounder = (mode & 0xA0) != 0;
@@ -469,8 +477,7 @@ void TMainFrm::RunCycle()
             ReadSentences(reader);
         ReadReadings(reader);
     } catch (const CycleGivenUp&) {
-        ++Survey.LostCycles;
-        ShowSurveyLine();
+        noteLostCycle("no answer");
         throw;
     }
 
@@ -623,8 +630,18 @@ void TMainFrm::StopSequence()
         ShowRho->setEnabled(false);
         NewSurveyBtn->setEnabled(true);
         NewSurveyBtn->show();
-    } catch (...) {
+    } catch (const std::exception& e) {
         // Typically the end byte on a link closed by Power off: the window keeps what it reached.
+        SetScreenCursor(TCursor::crDefault);
+        if (ActivePort && ActivePort->GetState() > 0) {
+            // The link failed by itself (a line that went away): the survey is over all the
+            // same; the link is taken down and the line says why, so that the user can connect
+            // again at once.
+            StopBtn->setEnabled(false);
+            PauseBtn->setEnabled(false);
+            MainGB->setText(TakeDownFailedLink(e));
+        }
+    } catch (...) {
         SetScreenCursor(TCursor::crDefault);
     }
 }
@@ -649,10 +666,18 @@ void TMainFrm::ShowSurveyLine()
         text += "  -  " + FileProblem;
     if (Survey.LostCycles > 0)
         // Short, so that it reads whole in the centred line beside the instrument's name.
-        text += QString("  -  %1 cycle%2 lost: no answer")
+        text += QString("  -  %1 cycle%2 lost: %3")
                     .arg(Survey.LostCycles)
-                    .arg(Survey.LostCycles == 1 ? "" : "s");
+                    .arg(Survey.LostCycles == 1 ? "" : "s")
+                    .arg(Survey.LostReason);
     MainGB->setText(text);
+}
+
+void TMainFrm::noteLostCycle(const QString& reason)
+{
+    ++Survey.LostCycles;
+    Survey.LostReason = reason;
+    ShowSurveyLine();
 }
 
 // --- commands

@@ -128,6 +128,31 @@ TEST_F(ReliabilityTest, LineDroppedWhileWaitingForStartThenPowerOff)
     EXPECT_EQ(instrument->Cycles(), 0);
 }
 
+// The cable is pulled and the survey goes on: every cycle after it is lost, and the line says
+// why; Stop then finds the link gone, takes it down and says so, and the window is ready for
+// Power On.
+TEST_F(ReliabilityTest, LineDroppedInACycleThenStop)
+{
+    serve();
+    instrument->AddFault({TFaultKind::DropLine, TPoint::Readings, 3, 1});
+    TMainFrm& w = start();
+    const QString base = dir.File("dropped");
+    QString line;
+    run({startWith(base), {[&w] { return w.MainGB->text().contains("3 cycles lost"); }, [&] {
+             line = w.MainGB->text();
+             w.Action4->trigger();
+         }}});
+    powerOn();
+    EXPECT_TRUE(line.endsWith("3 cycles lost: Port err. putcom")) << line.toStdString();
+    EXPECT_EQ(w.MainGB->text(), "The connection failed (Port err. putcom)");
+    EXPECT_LE(ActivePort->GetState(), 0);
+    EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
+    EXPECT_FALSE(w.ConnectGb->isHidden());
+    EXPECT_FALSE(w.StopBtn->isEnabled());
+    EXPECT_FALSE(w.PauseBtn->isEnabled());
+    EXPECT_GE(expectWholeFiles(base, 10), 2);
+}
+
 // Noise before a sentence and a length word that does not match its sentence: the cycles
 // concerned are given up or hold wrong readings, the link finds its step again, and the
 // electrode coordinates are never overwritten.
