@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -70,10 +71,7 @@ void TMainFrm::ConnectBtnClick(QObject*)
             SetPowerTag(0);
         } else {
             connecting_ = true;
-            struct Done {
-                bool& flag;
-                ~Done() { flag = false; }
-            } done{connecting_};
+            const auto connected = qScopeGuard([this] { connecting_ = false; });
             failure = Connect();
         }
     } catch (const std::exception& e) {

@@ -40,11 +40,8 @@ bool TFakeFtd2xx::fetch(std::vector<uint8_t>& out)
             continue;
         if (n < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK; // EIO: the other end has gone
-        if (n == 0) {
-            // Nothing to read now (the terminal is raw, without a minimum), or hung up.
-            pollfd p{fd_, POLLIN, 0};
-            return !(::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
-        }
+        if (n == 0)
+            return !DescriptorHungUp(fd_); // nothing to read now (a raw terminal), or hung up
         for (ssize_t i = 0; i < n; ++i, ++got) {
             if (ChipBuffer == 0 || got < ChipBuffer) {
                 out.push_back(chunk[i]);

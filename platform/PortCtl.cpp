@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 namespace {
+// What poll reports of a line whose other end has gone, or of a descriptor gone bad.
+constexpr short HangUpEvents = POLLHUP | POLLERR | POLLNVAL;
 
 using Clock = std::chrono::steady_clock;
 
@@ -218,14 +220,16 @@ int TPortCtl::Open()
     return fd_;
 }
 
-bool TPortCtl::HungUp() const
+bool DescriptorHungUp(int fd)
 {
-    if (fd_ < 0)
+    if (fd < 0)
         return false;
     // Asked for nothing, poll still reports a hang-up or a descriptor gone bad.
-    pollfd p{fd_, 0, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & HangUpEvents) != 0;
 }
+
+bool TPortCtl::HungUp() const { return DescriptorHungUp(fd_); }
 
 void TPortCtl::Close()
 {
@@ -268,7 +272,7 @@ bool TPortCtl::fill(int timeoutMs)
         const int r = ::poll(&p, 1, left);
         if (r == 0)
             return false;
-        if (r > 0 && (!(p.revents & POLLIN) || (p.revents & (POLLHUP | POLLERR | POLLNVAL))))
+        if (r > 0 && (!(p.revents & POLLIN) || (p.revents & HangUpEvents)))
             hungUp = true; // one more read takes what may still be waiting
     }
 }
@@ -349,7 +353,7 @@ void TPortCtl::WaitReadable(int timeoutMs)
     pollfd p{fd_, POLLIN, 0};
     const int r = ::poll(&p, 1, timeoutMs);
     // A hung-up line polls at once (readable too, with nothing to read): don't spin on it.
-    const bool hungUp = (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && InBufferCount() == 0;
+    const bool hungUp = (p.revents & HangUpEvents) && InBufferCount() == 0;
     if (r > 0 && (!(p.revents & POLLIN) || hungUp) && timeoutMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
 }

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+// A terminal descriptor whose other end has gone (a hang-up) or that went bad, asked without
+// waiting: such a terminal polls readable at once with nothing to read.
+bool DescriptorHungUp(int fd);
+
 // The serial-port control over POSIX termios. It is polled: it raises no events, and the
 // link asks it for the queue counts and reads bytes with or without a timeout.
 //

@@ -14,13 +14,6 @@
 
 TFilterFrm* FilterFrm = nullptr;
 
-namespace {
-
-// A bound as the window keeps it: a finite 32-bit float in the user's number form.
-bool toBound(const QString& text, float& bound) { return TryTextToFloat32(text, bound); }
-
-} // namespace
-
 TFilterFrm::TFilterFrm(QWidget* owner, std::function<TScaleFields()> fields)
     : QDialog(owner), fields_(std::move(fields))
 {
@@ -93,10 +86,10 @@ void TFilterFrm::BitBtn1Click(QObject*)
     float min = 0, max = 0;
     QLineEdit* bad = nullptr;
     QLabel* badLabel = nullptr;
-    if (!toBound(MinEdt->text(), min)) {
+    if (!TryTextToFloat32(MinEdt->text(), min)) {
         bad = MinEdt;
         badLabel = Label1;
-    } else if (!toBound(MaxEdt->text(), max)) {
+    } else if (!TryTextToFloat32(MaxEdt->text(), max)) {
         bad = MaxEdt;
         badLabel = Label2;
     }
