@@ -26,7 +26,7 @@ const char* InstrumentUsage()
 {
     return "usage: QuorelTestInstrument [--name TEXT] [--speed TEXT] [--capability HEX]\n"
            "                            [--channels N] [--only-at BAUD] [--at-once] [--late MS]\n"
-           "                            [--modem]\n"
+           "                            [--modem] [--answer-ff | --trickle]\n"
            "                            [--silent-gps N] [--silent-sounder N] [--no-current N]\n"
            "                            [--noise N] [--spoil N] [--drop-line N] [--quiet]\n"
            "  --at-once         answer each cycle at once, not after its pulses\n"
@@ -36,7 +36,9 @@ const char* InstrumentUsage()
            "  --noise N         every Nth cycle has stray bytes before its readings\n"
            "  --spoil N         every Nth cycle is spoiled on the line, in turn: cut short, stray\n"
            "                    bytes, a wrong sentence length, flipped bits\n"
-           "  --drop-line N     the line drops in cycle N\n";
+           "  --drop-line N     the line drops in cycle N\n"
+           "  --answer-ff       once connected, the line answers 0xFF once a second to everything\n"
+           "  --trickle         once connected, the line brings a byte 0x55 a second and nothing else\n";
 }
 
 TInstrumentOptions ParseInstrumentOptions(const QStringList& arguments)
@@ -94,6 +96,10 @@ TInstrumentOptions ParseInstrumentOptions(const QStringList& arguments)
                 o.Setup.ReadingsLateMs = static_cast<int>(*n);
         } else if (flag("--modem")) {
             o.Setup.Modem = true;
+        } else if (flag("--answer-ff")) {
+            o.Setup.LineAfterConnect = TLine::AnswerFF;
+        } else if (flag("--trickle")) {
+            o.Setup.LineAfterConnect = TLine::Trickle;
         } else if (flag("--quiet")) {
             o.Quiet = true;
         } else if (flag("--help")) {

@@ -287,6 +287,63 @@ bool TTestInstrument::answer(TPoint point, const QByteArray& bytes)
     return wire_.Write(out);
 }
 
+void TTestInstrument::SetLine(TLine line)
+{
+    const QString name = line == TLine::AnswerFF ? "line 0xFF" : "line trickle";
+    const int before = Count(name);
+    line_ = line;
+    if (line == TLine::Answering)
+        return;
+    // Once the instrument's thread serves the bad line, so that the host's next byte meets it.
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] {
+        int n = 0;
+        for (const auto& e : events_)
+            n += e.Name() == name ? 1 : 0;
+        return n > before;
+    });
+}
+
+bool TTestInstrument::badLine(int first)
+{
+    using Clock = std::chrono::steady_clock;
+    constexpr auto second = std::chrono::seconds(1);
+    const TLine line = line_;
+    event(line == TLine::AnswerFF ? "line 0xFF" : "line trickle");
+    Clock::time_point lastAnswer = Clock::now() - second; // the first 0xFF goes at once
+    Clock::time_point nextTrickle = Clock::now() + second;
+    bool unanswered = first >= 0;
+    while (line_ == line) {
+        const auto now = Clock::now();
+        std::optional<Clock::time_point> due;
+        if (line == TLine::Trickle)
+            due = nextTrickle;
+        else if (unanswered)
+            due = lastAnswer + second;
+        if (due && now >= *due) {
+            SendNow(QByteArray(1, static_cast<char>(line == TLine::Trickle ? 0x55 : 0xFF)));
+            if (line == TLine::Trickle) {
+                nextTrickle = now + second;
+            } else {
+                lastAnswer = now;
+                unanswered = false;
+            }
+            continue;
+        }
+        // Short reads, so that a line turned good again is noticed.
+        int waitMs = 50;
+        if (due)
+            waitMs = static_cast<int>(std::min<long long>(
+                50, std::chrono::duration_cast<std::chrono::milliseconds>(*due - now).count() + 1));
+        const int b = read(waitMs);
+        if (b == -2)
+            return false;
+        if (b >= 0 && line == TLine::AnswerFF)
+            unanswered = true;
+    }
+    return true;
+}
+
 void TTestInstrument::SendNow(const QByteArray& bytes)
 {
     {
@@ -302,7 +359,15 @@ void TTestInstrument::run()
     if (setup_.Modem)
         modem();
     while (!dropped_) {
-        const int b = read(-1);
+        if (line_ != TLine::Answering) {
+            if (!badLine(-1))
+                return;
+            continue;
+        }
+        // Short waits, so that a line turned bad from outside is noticed at once.
+        const int b = read(50);
+        if (b == -1)
+            continue;
         if (b < 0)
             return;
         if (setup_.Modem && onHook_.exchange(false)) {
@@ -571,6 +636,8 @@ void TTestInstrument::block()
             event("block end", n);
             answer(TPoint::BlockEnd, Le16(n));
             answer(TPoint::Prompt, ":>");
+            if (setup_.LineAfterConnect != TLine::Answering)
+                line_ = setup_.LineAfterConnect;
             return;
         }
         event("frame", n);

@@ -75,6 +75,14 @@ enum class TFaultKind {
     FlipBits,       // a bit of every eighth byte of the cycle (sentences and readings) is flipped
 };
 
+// How the line behaves apart from the exchanges: as the instrument answers, or as a bad line
+// does (a radio link, a damaged cable).
+enum class TLine {
+    Answering, // the instrument answers as it should
+    AnswerFF,  // whatever comes is answered with 0xFF, at most once a second; nothing else
+    Trickle,   // a byte 0x55 comes once a second; nothing is answered
+};
+
 // Each fault counts the occurrences of what it watches on its own; every fault that acts on
 // an answer applies, in the order added.
 struct TFault {
@@ -123,6 +131,8 @@ struct TInstrumentSetup {
     // A download the host has gone silent in ends after this long without a byte. The host's
     // longest pause in a download is its 3 s wait for the total plus a byte delay.
     int DownloadIdleMs = 10000;
+    // The line from the moment the host is connected (the status block sent) on.
+    TLine LineAfterConnect = TLine::Answering;
     // Measurements of a cycle (cycle counts from 0); empty gives the survey line's readings.
     std::function<TCycleReadings(const TSurveyProgram&, int cycle)> Readings;
     // Relayed sentences of a cycle; empty gives the survey line's GGA and DBT sentences.
@@ -133,7 +143,7 @@ struct TInstrumentSetup {
 // "command <n>", "refused <n>", "bad complement", "escape", "block start", "frame <n>",
 // "block end <n>", "block abandoned <n>" (no frame request), "block abandoned" (the host went
 // silent; Bytes "timed out"), "program <command>", "trigger <mode>", "stop",
-// "garbled <host speed>", "modem" (Bytes: the line), "hangup".
+// "garbled <host speed>", "modem" (Bytes: the line), "hangup", "line 0xFF", "line trickle".
 struct TInstrumentEvent {
     QString What;
     int Value = -1;
@@ -173,6 +183,10 @@ public:
     // Called on the instrument's thread for every event (the program prints them).
     void SetOnEvent(std::function<void(const TInstrumentEvent&)> onEvent);
 
+    // Turns the line bad (or good again) from now on; returns once the instrument has taken
+    // the bad line up (at most 5 s, when it is inside a long exchange).
+    void SetLine(TLine line);
+
     // Sends bytes at once, outside any exchange (line noise, or the text a test needs).
     void SendNow(const QByteArray& bytes);
 
@@ -201,6 +215,9 @@ private:
     void cycle(uint8_t mode);
     QByteArray readExact(int count, int timeoutMs);
     void pause(int ms);
+    // Serves a bad line until it turns good again (true) or the instrument stops (false);
+    // first: a byte already read (-1: none).
+    bool badLine(int first);
 
     void event(const QString& what, int value = -1, const QByteArray& bytes = {});
     bool take(TFaultKind kind, int match, TFault* fault = nullptr);
@@ -212,6 +229,7 @@ private:
     Mode mode_ = Mode::Idle;
     bool dropped_ = false;
     std::atomic<bool> onHook_{false};
+    std::atomic<TLine> line_{TLine::Answering};
     // A synchronisation answered as an identification probe may yet be followed by its
     // command, late because of the host's byte delay; the window then grows past that delay.
     bool probeGuessed_ = false;

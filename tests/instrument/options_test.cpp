@@ -90,7 +90,13 @@ TEST(InstrumentOptions, IdentityAndLineSwitches)
     EXPECT_TRUE(o.Setup.Modem);
     EXPECT_TRUE(o.Quiet);
     EXPECT_TRUE(o.Faults.empty());
+    EXPECT_EQ(o.Setup.LineAfterConnect, TLine::Answering);
     EXPECT_TRUE(ParseInstrumentOptions({"--spoil", "3", "--help"}).Help);
+    // A bad line once connected; the last switch holds.
+    EXPECT_EQ(ParseInstrumentOptions({"--answer-ff"}).Setup.LineAfterConnect, TLine::AnswerFF);
+    EXPECT_EQ(ParseInstrumentOptions({"--answer-ff", "--trickle"}).Setup.LineAfterConnect, TLine::Trickle);
+    for (const char* option : {"--answer-ff", "--trickle", "--modem", "--drop-line N", "--late MS"})
+        EXPECT_TRUE(QString(InstrumentUsage()).contains(option)) << option;
 }
 
 TEST(InstrumentOptions, BadOrMissingNumbersAreErrors)
