@@ -14,6 +14,7 @@
 #include "platform/Shell.h"
 
 #include <QAction>
+#include <QScopeGuard>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -179,7 +180,12 @@ void TMainFrm::FormCloseQuery(QObject*, bool& canClose)
 {
     StopRequested = 1;
     try {
-        if (ActivePort && ActivePort->GetState() > 0) {
+        if (takingDown_) {
+            // The link is being taken down (Power off's Escape under way): the close joins
+            // that, which closes the link when its Escape ends.
+        } else if (ActivePort && ActivePort->GetState() > 0) {
+            takingDown_ = true;
+            const auto takenDown = qScopeGuard([this] { takingDown_ = false; });
             if (PowerOnOffBtn->isChecked())
                 PowerOnOffBtn->setChecked(false);
             TApplication::ProcessMessages();

@@ -300,6 +300,8 @@ private:
     QString Connect();
     // A connection sequence is running (Power On was given and has not returned yet).
     bool connecting_ = false;
+    // The link is being taken down (its Escape under way): Power and the close join it.
+    bool takingDown_ = false;
     void RestoreConnectControls();
     // Takes down a link that failed by itself, restores the connect controls; returns what the
     // connection line says of it.

@@ -59,9 +59,18 @@ void TMainFrm::ConnectBtnClick(QObject*)
         ActivePort->SetState(0);
         return;
     }
+    if (takingDown_) {
+        // Power again while the link is being taken down joins that: a second Escape would
+        // double the wait and its close would cut the first short and lose what it found.
+        if (PowerOnOffBtn->isChecked())
+            PowerOnOffBtn->setChecked(false);
+        return;
+    }
     QString failure;
     try {
         if (ActivePort->GetState() > 0) {
+            takingDown_ = true;
+            const auto takenDown = qScopeGuard([this] { takingDown_ = false; });
             TApplication::ProcessMessages();
             if (PowerOnOffBtn->isChecked())
                 PowerOnOffBtn->setChecked(false);

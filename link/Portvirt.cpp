@@ -1,5 +1,6 @@
 #include "Portvirt.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
 #include "LittleEndian.h"
@@ -27,9 +28,12 @@ constexpr int UsbExchanges = 6;
 // port still repeats without limit while the instrument answers 0xFF).
 constexpr int SilentExchanges = 6;
 constexpr uint32_t MaxFrame = 528;
-// Escape on Power off and at closing gives up after this long without a byte from the
-// instrument: it would otherwise hold the window a minute on a line where nobody answers.
+// Escape (Power off, closing, the identification's retries) gives up after this long without a
+// byte from the instrument: it would otherwise hold the window a minute where nobody answers.
 constexpr int EscapeSilenceMs = 5000;
+// And after this long whatever the line sends: a line that answers 0xFF to everything or
+// trickles bytes renews both the silence and the exchanges.
+constexpr int EscapeDeadlineMs = 8000;
 // A write that the port keeps refusing this long (a line that went away) fails as on a closed
 // link, so that Escape on Power off and closing the window cannot hang on it.
 constexpr auto RefusedWriteLimit = std::chrono::milliseconds(3000);
@@ -113,7 +117,9 @@ int TPortVirt::GetCom()
     }
 }
 
-void TPortVirt::PutCom(uint8_t byte)
+void TPortVirt::PutCom(uint8_t byte) { putWithin(byte, QDeadlineTimer(QDeadlineTimer::Forever)); }
+
+bool TPortVirt::putWithin(uint8_t byte, const QDeadlineTimer& deadline)
 {
     RefusedWrites refused;
     for (;;) {
@@ -124,16 +130,21 @@ void TPortVirt::PutCom(uint8_t byte)
             break;
         if (refused.TooLong())
             raise(PortErrPutcom);
+        if (deadline.hasExpired())
+            return false;
         Sleep(1); // a refused write is retried, but not in a tight loop
     }
     while (TxCount() != 0) {
         if (!IsOpen())
             raise(PortErr);
+        if (deadline.hasExpired())
+            return false;
         LinkProcessMessages();
         Sleep(1);
     }
     if (ByteDelay != 0)
         Sleep(ByteDelay);
+    return true;
 }
 
 int TPortVirt::GetComBuffer(uint8_t* buffer, int count, int timeoutMsPerByte)
@@ -236,15 +247,33 @@ int TPortVirt::HandshakeRead(int timeoutMs)
     }
 }
 
-bool TPortVirt::SetCmd(uint8_t command, int timeoutMs) { return Handshake(command, timeoutMs, 0); }
+bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
+{
+    if (command == CmdEscape)
+        return Handshake(command, timeoutMs, EscapeDeadlineMs, EscapeSilenceMs);
+    return Handshake(command, timeoutMs, 0, 0);
+}
 
-bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int silentMs, bool* gaveUp)
+bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int deadlineMs, int silentMs, bool* gaveUp)
 {
     HourGlass cursor;
     if (gaveUp)
         *gaveUp = false;
     if (!IsOpen())
         raise(PortErrSetcmd);
+    QDeadlineTimer deadline = deadlineMs > 0 ? QDeadlineTimer(deadlineMs) : QDeadlineTimer(QDeadlineTimer::Forever);
+    const auto timeUp = [&] {
+        const bool over = deadline.hasExpired();
+        if (over && gaveUp)
+            *gaveUp = true;
+        return over;
+    };
+    // A read's wait, cut to what the deadline leaves.
+    const auto readWithin = [&](int ms) {
+        if (!deadline.isForever())
+            ms = static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, ms));
+        return HandshakeRead(ms);
+    };
     ClearRx();
 
     // Any byte at all, the awaited one or not, shows that someone still answers.
@@ -262,43 +291,55 @@ bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int silentMs, bool* ga
     int sends = 0;
     int sync = -1;
     do {
-        PutCom(SyncByte);
+        if (!putWithin(SyncByte, deadline)) {
+            timeUp();
+            return false;
+        }
         ++sends;
-        sync = HandshakeRead(timeoutMs);
+        sync = readWithin(timeoutMs);
         if (!IsOpen())
             raise(PortErrSetcmd);
-        if (silentTooLong(sync))
+        if (silentTooLong(sync) || (sync != SyncByte && timeUp()))
             return false;
     } while (sync != SyncByte && sends < SyncSends);
     ClearTx();
     if (Rules.Usb && !(sync == SyncByte && sends <= UsbSyncSends))
         return false;
 
-    const auto writeOrRaise = [this](uint8_t value) {
+    // False when the deadline passed first.
+    const auto writeOrRaise = [&](uint8_t value) {
         RefusedWrites refused;
         while (WriteByte(value) == -1) {
             if (!IsOpen() || refused.TooLong())
                 raise(PortErrSetcmd);
+            if (timeUp())
+                return false;
             LinkProcessMessages();
             if (!IsOpen())
                 raise(PortErrSetcmd);
             Sleep(1);
         }
+        return true;
     };
     int exchanges = 0;
     int silent = 0;
     int reply = -1;
     for (;;) {
         ClearRx();
-        writeOrRaise(command);
+        if (!writeOrRaise(command))
+            return false;
         Sleep(10);
-        writeOrRaise(static_cast<uint8_t>(command ^ 0xFF));
-        reply = HandshakeRead(timeoutMs);
+        if (!writeOrRaise(static_cast<uint8_t>(command ^ 0xFF)))
+            return false;
+        reply = readWithin(timeoutMs);
         LinkProcessMessages();
         if (reply == -1 && !IsOpen())
             raise(PortErrSetcmd);
         ++exchanges;
         if (silentTooLong(reply))
+            return false;
+        // A reply that decides counts even at the deadline; a 0xFF or none does not.
+        if ((reply == 0xFF || reply == -1) && timeUp())
             return false;
         if (reply != 0xFF && reply != -1)
             break;
@@ -438,7 +479,7 @@ bool SendEscape()
 {
     if (!ActivePort)
         return true;
-    bool silent = false;
-    ActivePort->Handshake(CmdEscape, 2000, EscapeSilenceMs, &silent);
-    return !silent;
+    bool gaveUp = false;
+    ActivePort->Handshake(CmdEscape, 2000, EscapeDeadlineMs, EscapeSilenceMs, &gaveUp);
+    return !gaveUp;
 }

@@ -2,6 +2,7 @@
 #include "platform/Exception.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -52,7 +53,8 @@ public:
     virtual bool WaitPrompt();
     virtual int Open(int port, int speed, int delayMs, const QString& modemConfig, bool waitDsr,
                      const QString& dialNumber) = 0;
-    // Command handshake; true when the instrument accepted the command.
+    // Command handshake; true when the instrument accepted the command. Escape is given up
+    // within seconds whatever the line sends.
     virtual bool SetCmd(uint8_t command, int timeoutMs);
     virtual bool PromptSetCmd(uint8_t command, int timeoutMs);
     // Waits without time limit for the text; ends early only through a closed link.
@@ -108,9 +110,10 @@ public:
     // Downloads a block and copies at most destinationSize bytes of it; 0 when nothing was copied.
     int LoadBuffer(void* destination, int destinationSize);
     // The handshake of SetCmd, given up once the instrument has sent nothing at all for
-    // silentMs (0: never), as when its battery is flat or its radio link lost while the line
-    // stays open. gaveUp (when given) tells whether it ended for that silence.
-    bool Handshake(uint8_t command, int timeoutMs, int silentMs, bool* gaveUp = nullptr);
+    // silentMs, as when its battery is flat or its radio link lost while the line stays open,
+    // and once deadlineMs have passed, whatever the line sends (0: neither). gaveUp (when
+    // given) tells whether it was given up so.
+    bool Handshake(uint8_t command, int timeoutMs, int deadlineMs, int silentMs, bool* gaveUp = nullptr);
 
 protected:
     // Where the shared protocol differs between the two ports.
@@ -132,6 +135,8 @@ protected:
     std::function<bool()> TakeLineError;
 
     bool IsOpen() { return GetState() > 0; }
+    // PutCom that gives up (false) once the deadline has passed.
+    bool putWithin(uint8_t byte, const QDeadlineTimer& deadline);
     // A reply of the command handshake. A short time-out is a plain timed read; a long one (the
     // status command waits minutes for a busy instrument) lets window messages run while it
     // waits, so that Power off and closing the window still work on a line that went silent, and

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QToolButton>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -112,6 +113,60 @@ protected:
 
     bool entered = false;
 
+    // What the instrument has received, once nothing more has come for 300 ms (5 s at most).
+    QByteArray receivedSettled() const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray got = instrument->Received();
+        for (;;) {
+            QThread::msleep(300);
+            const QByteArray again = instrument->Received();
+            if (again.size() == got.size() || clock.elapsed() > 5000)
+                return again;
+            got = again;
+        }
+    }
+
+    // Spoils the line once connected, then Power off or closes the window, on both ports: each
+    // ends within 15 s, says that the instrument did not answer and leaves the link closed.
+    void expectPowerOffAndCloseEndInTime(const std::function<void()>& spoil)
+    {
+        for (const bool usb : {false, true}) {
+            for (const bool closeWindow : {false, true}) {
+                SCOPED_TRACE(std::string(usb ? "usb" : "serial") + (closeWindow ? ", window closed" : ", Power off"));
+                drop();
+                if (usb)
+                    serveUsb();
+                else
+                    serve();
+                TMainFrm& w = usb ? start(99, 9600) : start();
+                QElapsedTimer clock;
+                const auto spoiled = WhenInsideWait([this] { return established(); }, [&] {
+                    spoil();
+                    clock.start();
+                    if (closeWindow)
+                        w.close();
+                    else
+                        w.ConnectBtnClick(w.PowerOnOffBtn);
+                });
+                guard(40000, "Power off or the close went on", [] { ActivePort->SetState(0); });
+                dialogs.AnswerMessage(IDOK); // the connect prompt
+                w.PowerAction->trigger();
+                ASSERT_TRUE(clock.isValid()) << instrument->EventNames().join(", ").toStdString();
+                EXPECT_LT(clock.elapsed(), 15000);
+                EXPECT_TRUE(w.MainGB->text().contains("did not answer")) << w.MainGB->text().toStdString();
+                EXPECT_LE(ActivePort->GetState(), 0);
+                EXPECT_EQ(instrument->Count("escape"), 0);
+                if (closeWindow) {
+                    EXPECT_TRUE(w.isHidden());
+                } else {
+                    expectDisconnectedWindow();
+                }
+            }
+        }
+    }
+
     // The instrument behind the fake USB driver, for a setup file on port 99.
     void serveUsb(TInstrumentSetup setup = {})
     {
@@ -194,37 +249,82 @@ TEST_F(ConnectTest, PowerOffEndsTheStatusCommandsLongWaitOnASilentLine)
 // instead of holding the window a minute, and the connection line says why.
 TEST_F(ConnectTest, SilentInstrumentAtPowerOffOrCloseEndsWithinSeconds)
 {
-    for (const bool usb : {false, true}) {
-        for (const bool closeWindow : {false, true}) {
-            SCOPED_TRACE(std::string(usb ? "usb" : "serial") + (closeWindow ? ", window closed" : ", Power off"));
-            drop();
-            if (usb)
-                serveUsb();
+    expectPowerOffAndCloseEndInTime(
+        [this] { instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Any, 0, -1}); });
+}
+
+// A bad line, whatever it sends, holds neither Power off nor the close: the escape ends in its
+// time and the line says that the instrument did not answer.
+TEST_F(ConnectTest, ALineAnsweringFFToEverythingAtPowerOffOrCloseEndsWithinSeconds)
+{
+    expectPowerOffAndCloseEndInTime([this] { instrument->SetLine(Instrument::TLine::AnswerFF); });
+}
+
+TEST_F(ConnectTest, ATricklingLineAtPowerOffOrCloseEndsWithinSeconds)
+{
+    expectPowerOffAndCloseEndInTime([this] { instrument->SetLine(Instrument::TLine::Trickle); });
+}
+
+// F2, then F2 again or a close while the escape is under way (a silent line): the second joins
+// the first, no second escape is sent, and the connection line keeps what the escape found.
+TEST_F(ConnectTest, APowerPressOrCloseDuringTheEscapeJoinsIt)
+{
+    enum Second { None, Power, Close };
+    const struct {
+        const char* what;
+        bool closeFirst;
+        Second second;
+    } rows[] = {
+        {"Power off alone", false, None},
+        {"Power off, then Power", false, Power},
+        {"Power off, then closing", false, Close},
+        {"closing, then Power", true, Power},
+    };
+    qsizetype loneSyncs = -1;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        drop();
+        dialogs.Calls.clear();
+        serve();
+        TMainFrm& w = start();
+        QElapsedTimer clock;
+        qsizetype before = 0;
+        const auto silence = WhenInsideWait([this] { return established(); }, [&] {
+            instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Any, 0, -1});
+            before = instrument->Received().size();
+            clock.start();
+            if (row.second != None)
+                QTimer::singleShot(1500, &w, [&w, &row] {
+                    if (row.second == Close)
+                        w.close();
+                    else
+                        w.PowerAction->trigger();
+                });
+            if (row.closeFirst)
+                w.close();
             else
-                serve();
-            TMainFrm& w = usb ? start(99, 9600) : start();
-            QElapsedTimer clock;
-            const auto silence = WhenInsideWait([this] { return established(); }, [&] {
-                instrument->AddFault({Instrument::TFaultKind::Silence, Instrument::TPoint::Any, 0, -1});
-                clock.start();
-                if (closeWindow)
-                    w.close();
-                else
-                    w.ConnectBtnClick(w.PowerOnOffBtn);
-            });
-            dialogs.AnswerMessage(IDOK); // the connect prompt
-            w.PowerAction->trigger();
-            ASSERT_TRUE(clock.isValid()) << instrument->EventNames().join(", ").toStdString();
-            EXPECT_LT(clock.elapsed(), 15000);
-            EXPECT_TRUE(w.MainGB->text().contains("did not answer")) << w.MainGB->text().toStdString();
-            EXPECT_LE(ActivePort->GetState(), 0);
-            EXPECT_EQ(instrument->Count("escape"), 0);
-            if (closeWindow) {
-                EXPECT_TRUE(w.isHidden());
-            } else {
-                expectDisconnectedWindow();
-            }
+                w.ConnectBtnClick(w.PowerOnOffBtn);
+        });
+        guard(40000, "the escape went on", [] { ActivePort->SetState(0); });
+        dialogs.AnswerMessage(IDOK); // the connect prompt
+        w.PowerAction->trigger();
+        ASSERT_TRUE(clock.isValid()) << instrument->EventNames().join(", ").toStdString();
+        EXPECT_LT(clock.elapsed(), 15000);
+        EXPECT_EQ(w.MainGB->text(), "The instrument did not answer");
+        EXPECT_LE(ActivePort->GetState(), 0);
+        EXPECT_EQ(dialogs.Calls.size(), 1u) << "no second connection: " << dialogs.Unexpected.join(" | ").toStdString();
+        if (row.second == Close || row.closeFirst) {
+            EXPECT_TRUE(w.isHidden());
+        } else {
+            expectDisconnectedWindow();
         }
+        // The synchronisations the host sent after the first press: those of one escape.
+        const qsizetype syncs = receivedSettled().mid(before).count('@');
+        if (loneSyncs < 0)
+            loneSyncs = syncs;
+        else
+            EXPECT_LE(syncs, loneSyncs) << "a second escape was sent";
+        EXPECT_GE(syncs, 1);
     }
 }
 

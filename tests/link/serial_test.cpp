@@ -301,6 +301,44 @@ TEST(Escape, GivenUpOnceTheInstrumentHasAnsweredNothingForSomeSeconds)
     }
 }
 
+// Whatever the line sends, the escape ends within its time: a line that answers 0xFF to
+// everything, or that trickles a byte a second, renews neither a silence nor a count of
+// replies. Power off and closing the window then say that the instrument did not answer.
+TEST(Escape, EndsInTimeWhateverTheLineSends)
+{
+    const auto check = [](auto& link, int port, TLine line, bool throughSetCmd) {
+        SCOPED_TRACE(std::string(port == 99 ? "usb" : "serial") + (line == TLine::AnswerFF ? ", 0xFF" : ", trickle") +
+                     (throughSetCmd ? ", SetCmd" : ""));
+        ASSERT_EQ(link.Open(), port);
+        ActivePort = &link.Port;
+        link.Instrument.SetLine(line);
+        EXPECT_TRUE(link.Instrument.WaitForEvent(line == TLine::AnswerFF ? "line 0xFF" : "line trickle", 5000));
+        const auto start = std::chrono::steady_clock::now();
+        SetScreenCursor(TCursor::crDefault);
+        if (throughSetCmd)
+            EXPECT_FALSE(link.Port.SetCmd(CmdEscape, 500)); // the identification's escape
+        else
+            EXPECT_FALSE(SendEscape()) << "the escape was given up, not answered";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(11));
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        EXPECT_EQ(link.Port.GetState(), port); // the link is left for the caller to close
+        EXPECT_GE(link.Instrument.Received().count('@'), 2) << "the escape was tried more than once";
+        ActivePort = nullptr;
+    };
+    for (const TLine line : {TLine::AnswerFF, TLine::Trickle}) {
+        {
+            SerialLink link;
+            check(link, TestComPort, line, false);
+        }
+        {
+            UsbLink link;
+            check(link, 99, line, false);
+        }
+    }
+    SerialLink link;
+    check(link, TestComPort, TLine::AnswerFF, true);
+}
+
 struct BlockCase {
     const char* Name;
     int Size;

@@ -301,6 +301,26 @@ TEST(UsbIdentify, FallbackAndTheSpeedOfTheOpening)
     EXPECT_TRUE(other.Dialogs.Messages().filter("Unknown").isEmpty());
 }
 
+// An instrument that answers nothing at all: the probes keep their time (the fallback speed is
+// tried among them), but the identification's escape is given up once nothing has come for some
+// seconds, instead of sending every synchronisation with its two seconds' wait.
+TEST(UsbIdentify, ASilentLineGivesTheEscapeUp)
+{
+    UsbLink link;
+    ASSERT_EQ(link.Open(9600), 99);
+    link.Instrument.AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
+    link.Driver.Calls.clear();
+    QString name = "n", speed = "s";
+    EXPECT_FALSE(link.Port.Identify(name, speed));
+    EXPECT_EQ(name, "n");
+    EXPECT_EQ(speed, "s");
+    const auto syncs = link.Driver.CallsOf("FT_Write 40").size();
+    EXPECT_GE(syncs, 20 + 2) << "twenty probes, and the escape tried more than once";
+    EXPECT_LT(syncs, 20 + 22);
+    EXPECT_TRUE(link.Driver.CallsOf("FT_Write 1b").isEmpty());
+    EXPECT_TRUE(link.Dialogs.Messages().filter("Unknown").isEmpty());
+}
+
 TEST(UsbWaits, ClosingTheLinkDuringThePromptWaitRaises)
 {
     UsbLink link;
