@@ -479,7 +479,7 @@ bool SendEscape()
 {
     if (!ActivePort)
         return true;
-    bool gaveUp = false;
-    ActivePort->Handshake(CmdEscape, 2000, EscapeDeadlineMs, EscapeSilenceMs, &gaveUp);
-    return !gaveUp;
+    // A byte that is neither the echo nor a request to send again (a line trickling noise) is
+    // no answer of the instrument's: the link comes down without its Escape, and that is said.
+    return ActivePort->Handshake(CmdEscape, 2000, EscapeDeadlineMs, EscapeSilenceMs);
 }

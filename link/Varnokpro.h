@@ -7,8 +7,9 @@
 inline constexpr uint8_t CmdEscape = 27;
 inline constexpr uint8_t CmdStatus = 30;
 
-// Sends Escape (27) through the active port; whether it was accepted is not used. False when
-// the instrument answered nothing at all for some seconds, so that the escape was given up.
+// Sends Escape (27) through the active port; true when the instrument took it. False when it
+// was given up (nothing heard for some seconds, or its deadline passed whatever the line sent)
+// or answered by a byte that is not the instrument's echo.
 bool SendEscape();
 
 #pragma pack(push, 1)
