@@ -269,8 +269,6 @@ std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& head
         return std::nullopt;
     if (zeroEnd)
         body -= 1;
-    if (body / DipoleRecordSize >= RecordsPerBinaryFile)
-        return std::nullopt;
 
     const auto header = BinFileHeaderBytes(headerText);
     std::array<uint8_t, BinHeaderTotalSize> onDisk{};
@@ -310,17 +308,34 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     } else if (state.HeaderSize <= 0) {
         return QStringLiteral("Cannot write %1: the file was not created").arg(path);
     }
-    off_t position = fresh ? 0 : off_t(next.RecordsInFile) * DipoleRecordSize + next.HeaderSize;
-    if (!fresh && oldSize != position && oldSize != position + 1) {
-        // Not the size this survey left: a stick pulled before its last writes reached it, or a
-        // cycle written whose close failed. It is still this survey's file when it begins with
-        // this survey's header and holds whole cycles (and perhaps the final zero byte): storing
-        // goes on at its end and counts what it holds. Anything else is another file of that
-        // name, left as it is.
+    off_t position = 0;
+    if (!fresh) {
+        // Whatever its size, the file is this survey's only when it begins with this survey's
+        // header and holds whole cycles (and perhaps the final zero byte). One back with other
+        // records than it was left with (a stick pulled before its last writes reached it, a
+        // cycle written whose close failed) goes on at its end and counts what it holds.
+        // Anything else is another file of that name, left as it is.
         const std::optional<int32_t> held = cyclesOfThisSurvey(fd.get(), headerText, oldSize, channelCount);
         if (!held)
             return QStringLiteral("Cannot write %1: the file holds other records than this survey stored in it")
                 .arg(path);
+        if (*held >= RecordsPerBinaryFile) {
+            // This survey's file, full: the cycle goes into the next file of the roll-over.
+            const QString suffix = BinaryFileName(QString(), state.FileIndex);
+            if (!path.endsWith(suffix))
+                return QStringLiteral("Cannot write %1: the file is full").arg(path);
+            fd.close();
+            BinaryFileState rolled = state;
+            rolled.RecordsInFile = 0;
+            rolled.HeaderSize = 0;
+            rolled.FileIndex += 1;
+            const QString nextPath = BinaryFileName(path.chopped(suffix.size()), rolled.FileIndex);
+            const QString error =
+                AppendCycleRecords(nextPath, headerText, rolled, records, channelCount, pendingMark, markCounter);
+            if (error.isEmpty())
+                state = rolled;
+            return error;
+        }
         next.RecordsInFile = *held;
         next.HeaderSize = BinHeaderTotalSize;
         position = off_t(*held) * DipoleRecordSize + BinHeaderTotalSize;

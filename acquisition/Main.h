@@ -335,6 +335,7 @@ private:
     // Counts a cycle lost and says why in the connection line.
     void noteLostCycle(const QString& reason);
     QString surveyCaption_;          // the connection line as the survey found it
+    QString keptSurveyLine_;         // the line as Stop left it, with the survey's losses
     bool surveyCycling_ = false;     // Start was accepted: programming, cycles, stop sequence
     int openings_ = 0; // setup files opened so far (a refused or missing file is not counted)
 };

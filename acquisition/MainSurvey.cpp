@@ -344,10 +344,16 @@ void TMainFrm::WriteBackSetup()
 bool TMainFrm::ProgramInstrument()
 {
     AcquisitionBaseName = WithoutExtension(AcquisitionFileName);
-    surveyCaption_ = MainGB->text();
+    // A line that still shows what the last survey kept goes back to the caption it had.
+    if (keptSurveyLine_.isEmpty() || MainGB->text() != keptSurveyLine_)
+        surveyCaption_ = MainGB->text();
+    const bool kept = !keptSurveyLine_.isEmpty() && MainGB->text() == keptSurveyLine_;
+    keptSurveyLine_.clear();
     FileProblem.clear();
     Survey.LostCycles = 0;
     Survey.LostReason.clear();
+    if (kept)
+        ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
     SetFileProblem(WriteTextHeader(AcquisitionFileName));
 
@@ -607,12 +613,9 @@ void TMainFrm::StoreCycle()
 
 void TMainFrm::StopSequence()
 {
-    // The connection line as it was before the survey.
-    const bool noted = !FileProblem.isEmpty() || Survey.LostCycles > 0;
-    FileProblem.clear();
-    Survey.LostCycles = 0;
-    if (noted)
-        ShowSurveyLine();
+    // The connection line keeps the cycles lost, with their reason, and the last file message
+    // until the next survey starts, so that the user reads them after Stop.
+    keptSurveyLine_ = !FileProblem.isEmpty() || Survey.LostCycles > 0 ? MainGB->text() : QString();
     try {
         ActivePort->PutCom(0);
         SounderLblx->hide();

@@ -6,9 +6,13 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <csignal>
 
 int main(int argc, char** argv)
 {
+    // A file-size limit then fails the write like a full disk, which the survey reports and
+    // survives, instead of ending the program inside a cycle.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     try {
         Application->Title = "Quorel";

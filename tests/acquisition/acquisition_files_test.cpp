@@ -481,6 +481,8 @@ TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
         {"cut inside a cycle", 25, 0, true, false},
         {"cut inside a record", 20, 100, true, false},
         {"whole cycles under another header", 20, 1, false, false},
+        {"another header at the size this survey left", 40, 1, false, false},
+        {"another header at that size without its final zero", 40, 0, false, false},
     };
     DipoleRecordArray records{};
     FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
@@ -765,4 +767,53 @@ TEST(TextFile, HeaderThenRows)
     const int result = withFileSizeLimit(before.size() + 10, [&] { return AppendTextRows(path, rows).isEmpty() ? 1 : 0; });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(readAll(path), before);
+}
+
+// This survey's own file found full (its filling cycle written, its close failed, so the count
+// stayed behind): the cycle goes into the next file of the roll-over; a file one record short
+// of full takes it.
+TEST(BinaryFile, ThisSurveysFullFileGoesOnInTheNextFile)
+{
+    const struct {
+        const char* name;
+        int channels, recordsOnDisk, countedBefore;
+        int32_t fileIndex, recordsAfter;
+    } cases[] = {
+        {"full", 10, RecordsPerBinaryFile, RecordsPerBinaryFile - 10, 1, 10},
+        {"one record short", 1, RecordsPerBinaryFile - 1, RecordsPerBinaryFile - 2, 1, 0},
+    };
+    const auto header = BinFileHeaderBytes(HeaderText);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DipoleRecordArray records{};
+        FillCycleRecords(records, c.channels, knownWorkspace(), knownFactors(), knownContext(true, true));
+        TempDir dir;
+        const QString base = dir.File("survey");
+        QByteArray disk(reinterpret_cast<const char*>(header.data()), qsizetype(header.size()));
+        disk += QByteArray(qsizetype(c.recordsOnDisk) * DipoleRecordSize, '\0');
+        disk += '\0';
+        {
+            QFile f(base + ".bin");
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(disk), disk.size());
+        }
+        BinaryFileState state;
+        state.RecordsInFile = c.countedBefore;
+        state.HeaderSize = 1029;
+        int32_t pending = 500;
+        ASSERT_EQ(AppendCycleRecords(base + ".bin", HeaderText, state, records, c.channels, pending, 0), "");
+        EXPECT_EQ(state.FileIndex, c.fileIndex);
+        EXPECT_EQ(state.RecordsInFile, c.recordsAfter);
+        EXPECT_EQ(pending, 0);
+        const QByteArray first = readAll(base + ".bin");
+        const QByteArray second = readAll(base + "#1.bin");
+        if (c.recordsOnDisk == RecordsPerBinaryFile) {
+            EXPECT_EQ(first, disk) << "the full file stays as it is";
+            ASSERT_EQ(second.size(), 1029 + c.channels * 304 + 1);
+            EXPECT_EQ(at<float>(second, 1029 + 272), 500);
+        } else {
+            EXPECT_EQ(first.size(), disk.size() + c.channels * 304);
+            EXPECT_FALSE(QFile::exists(base + "#1.bin"));
+        }
+    }
 }
