@@ -15,6 +15,7 @@ struct TGraphLayout {
     bool Valid = false;
     double Left = 0, Top = 0, Right = 0, Bottom = 0; // plotting area in image pixels
     double XMin = 0, XMax = 1, YMin = 0, YMax = 1;    // values at the left/right and bottom/top edges
+    int RunsByPixelColumns = 0; // runs of contour cells drawn a pixel column at a time
 };
 
 // One engine object: every property by id, the data of its graph, its window's place and its image.

@@ -298,12 +298,20 @@ struct TCellEdge {
     bool Valid() const { return Lo <= Hi; }
 };
 
+// A place or a value along an edge: at the pixel row of its first point, and its change per row.
+struct TLine {
+    double At0, PerRow;
+    double At(double d) const { return At0 + d * PerRow; }
+};
+
 // The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
 // this size come from the system page by page on every redraw.
 struct TBandScratch {
     std::vector<std::int16_t> Bands; // per pixel of the plotting area, -1 where no data
     std::vector<TBandPoint> Upper, Lower;
     std::vector<TCellEdge> Edges;
+    int RunsByPixelColumns = 0; // in the last image
+    std::vector<TLine> RunX, RunZ;
     std::vector<int> ColumnAt;
     std::vector<double> Cx, Cz;
     std::vector<char> Cok;
@@ -381,54 +389,81 @@ template <int dir>
 void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, int w, int h, const TBandIndex& band,
                            TBandScratch& scratch)
 {
+    ++scratch.RunsByPixelColumns;
     const double lo = e[q0].Lo, hi = e[q0].Hi, rowY0 = e[q0].Y0;
     const int y0 = std::max(0, IFloor(lo)), y1 = std::min(h - 1, ICeil(hi));
+    // The run's edges packed side by side, from 1 on; edge 0 lies behind every centre and edge
+    // n + 1 ahead of every one, so that the search along a row needs no bounds.
+    const int n = q1 - q0 + 1;
+    std::vector<TLine>& xs = scratch.RunX;
+    std::vector<TLine>& zs = scratch.RunZ;
+    xs.resize(std::size_t(n) + 2);
+    zs.resize(std::size_t(n) + 2);
+    constexpr double ahead = dir * std::numeric_limits<double>::infinity();
+    xs[0] = {-ahead, 0};
+    xs[std::size_t(n) + 1] = {ahead, 0};
+    zs[0] = zs[std::size_t(n) + 1] = {0, 0};
+    for (int i = 0; i < n; ++i) {
+        const TCellEdge& edge = e[q0 + i];
+        xs[std::size_t(i) + 1] = {edge.X0, edge.Mx};
+        zs[std::size_t(i) + 1] = {edge.Z0, edge.Mz};
+    }
+    const TLine* X = xs.data();
+    const TLine* Z = zs.data();
+    // Edge i lies on the side where the run starts of the centre xc, or on it.
+    auto behind = [](double x, double xc) { return dir > 0 ? x <= xc : x >= xc; };
     std::vector<int>& at = scratch.ColumnAt;
-    at.clear();
+    at.resize(std::size_t(c1 - c0 + 1));
+    int* atC = at.data() - c0;
+    bool first = true;
     for (int py = y0; py <= y1; ++py) {
         const double cy = py + 0.5;
         if (cy < lo || cy > hi)
             continue;
         const double d = cy - rowY0;
-        auto X = [&](int j) { return e[j].X0 + d * e[j].Mx; };
-        // Edge j lies on the side where the run starts of a centre xc, or on it.
-        auto behind = [&](int j, double xc) { return dir > 0 ? X(j) <= xc : X(j) >= xc; };
-        // The last such edge of the run, q0 - 1 for none.
-        auto follow = [&](int& j, double xc) {
-            while (j < q1 && behind(j + 1, xc))
-                ++j;
-            while (j >= q0 && !behind(j, xc))
-                --j;
-        };
-        if (at.empty()) {
-            at.resize(std::size_t(c1 - c0 + 1));
-            for (int c = c0, j = q0 - 1; c <= c1; ++c) {
-                follow(j, c + 0.5);
-                at[std::size_t(c - c0)] = j;
+        if (first) { // the columns' edges on the first row, in one sweep along it the run's way
+            for (int k = 0, i = 0; k <= c1 - c0; ++k) {
+                const int c = dir > 0 ? c0 + k : c1 - k;
+                while (behind(X[i + 1].At(d), c + 0.5))
+                    ++i;
+                atC[c] = i;
             }
+            first = false;
         }
         std::int16_t* row = scratch.Bands.data() + std::size_t(py) * w;
         int cell = -1, previous = -1;
         double z = 0, dz = 0;
         for (int c = c0; c <= c1; ++c) {
             const double xc = c + 0.5;
-            int& j = at[std::size_t(c - c0)];
-            follow(j, xc);
-            if (j < q0)
-                continue; // before the run's first edge
-            int k = j;    // the cell that starts at edge j
-            if (j == q1) {
-                if (X(q1) != xc)
-                    continue; // past the run's last edge
-                k = q1 - 1;
+            // The last edge behind the centre, and the one after it.
+            int i = atC[c];
+            double xa = X[i].At(d), xb = X[i + 1].At(d);
+            if (!behind(xa, xc) || behind(xb, xc)) {
+                while (behind(xb, xc)) {
+                    xa = xb;
+                    xb = X[++i + 1].At(d);
+                }
+                while (!behind(xa, xc)) {
+                    xb = xa;
+                    xa = X[--i].At(d);
+                }
+                atC[c] = i;
             }
-            if (k != cell || c != previous + 1) {
-                const TCellCrossing crossing(X(k), X(k + 1), e[k].Z0 + d * e[k].Mz, e[k + 1].Z0 + d * e[k + 1].Mz);
+            if (i == 0)
+                continue; // before the run's first edge
+            if (i == n) {
+                if (xa != xc)
+                    continue; // past the run's last edge
+                xb = xa;      // on it: the end of the run's last cell
+                xa = X[--i].At(d);
+            }
+            if (i != cell || c != previous + 1) {
+                const TCellCrossing crossing(xa, xb, Z[i].At(d), Z[i + 1].At(d));
                 dz = crossing.Dz;
                 z = crossing.Z;
                 for (int px = crossing.First; px < c; ++px) // a first pixel on an edge went to the later cell
                     z += dz;
-                cell = k;
+                cell = i;
             } else {
                 z += dz;
             }
@@ -537,6 +572,7 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
     if (out.capacity() > 2 * std::size_t(w) * h)
         std::vector<std::int16_t>().swap(out);
     out.assign(std::size_t(w) * h, -1);
+    scratch.RunsByPixelColumns = 0;
     const int S = o.Subsets(), P = o.Points();
     if (P < 2 || S < 1)
         return;
@@ -848,6 +884,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         static thread_local TBandScratch scratch;
         RasterBands(o, bands, nulls, TPlotMap{0, 0, W, H, xAxis.Min, xSpan, yAxis.Min, ySpan}, yAxis.Min, yAxis.Max,
                     plot.width(), plot.height(), scratch);
+        layout.RunsByPixelColumns = scratch.RunsByPixelColumns;
         const std::vector<std::int16_t>& band = scratch.Bands;
         QImage& img = scratch.Image;
         if (img.size() != plot.size())
