@@ -107,9 +107,10 @@ void CycleReader::bytes(uint8_t* out, uint64_t count)
     }
 }
 
-bool CycleReader::lengthWord(int32_t& length)
+bool CycleReader::lengthWord(int32_t& length, bool& none)
 {
     uint8_t word[4];
+    none = true;
     for (uint8_t& b : word) {
         const int64_t from = source_.NowMs();
         int got = -1;
@@ -118,6 +119,7 @@ bool CycleReader::lengthWord(int32_t& length)
         if (got < 0)
             return false;
         heardAt_ = source_.NowMs();
+        none = false;
         b = static_cast<uint8_t>(got);
     }
     length = static_cast<int32_t>(uint32_t(word[0]) | uint32_t(word[1]) << 8 | uint32_t(word[2]) << 16 |
@@ -130,8 +132,11 @@ bool CycleReader::nextLength(int32_t& length)
     if (sentencesLeft_ == 0 || countLost_)
         return false;
     --sentencesLeft_;
-    if (lengthWord(length) && length >= 0 && length <= MaxSentenceLength)
+    bool none = false;
+    const bool whole = lengthWord(length, none);
+    if (whole && length >= 0 && length <= MaxSentenceLength)
         return true;
+    lengthSilent_ = !whole && none;
     // Whatever follows cannot be counted: a length that never came whole, or noise.
     countLost_ = true;
     return false;
@@ -151,6 +156,14 @@ int32_t CycleReader::ReadSentence(char* buffer)
 
 void CycleReader::ReadReadings(WorkspaceArray& workspace)
 {
+    int32_t length = 0;
+    while (nextLength(length))
+        bytes(nullptr, static_cast<uint64_t>(length));
+    if (countLost_) {
+        drain();
+        source_.Clear();
+        throw CycleUnreadable(lengthSilent_);
+    }
     std::array<float, ReadingsEnd> staged;
     std::copy_n(workspace.begin(), ReadingsEnd, staged.begin());
     forEachBlock(shape_, [&](const Block& block) {
@@ -169,18 +182,6 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
         std::fill(staged.begin() + 104, staged.begin() + 124, 0.0f);
     }
     std::copy(staged.begin(), staged.end(), workspace.begin());
-}
-
-void CycleReader::SkipRest()
-{
-    int32_t length = 0;
-    while (nextLength(length))
-        bytes(nullptr, static_cast<uint64_t>(length));
-    if (countLost_)
-        drain();
-    else
-        bytes(nullptr, ReadingBytes(shape_));
-    source_.Clear();
 }
 
 void CycleReader::drain()

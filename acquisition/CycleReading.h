@@ -12,12 +12,14 @@
 // over. The window, after the trigger:
 //   CycleReader reader(source, shape)
 //   each sentence the cycle reads       L = reader.ReadSentence(SentenceBuffer), 0: a timeout
-//   both sentences came                 reader.ReadReadings(Workspace)
-//   a sentence timed out                reader.SkipRest()  (Workspace keeps the last whole cycle)
-// SkipRest receives and drops what the instrument still sends for the cycle, so that the next
-// trigger finds the link in step. A read that hears nothing for CycleQuietMs (while a stop is
-// asked for: StopQuietMs, once the cycle's pulses are surely over) gives the cycle up: the link
-// is cleared and CycleGivenUp is thrown.
+//   then                                reader.ReadReadings(Workspace)
+// A sentence that timed out with a length of 0 (the receiver or the sounder said nothing) leaves
+// the rest countable: ReadReadings drops the sentences the window did not read and takes the
+// cycle's own readings. A length word that cannot be counted on leaves nothing of the cycle that
+// can be told apart: ReadReadings drains it and throws CycleUnreadable, and the workspace keeps
+// what it had, which belongs to no record of this cycle. A read that hears nothing for
+// CycleQuietMs (while a stop is asked for: StopQuietMs, once the cycle's pulses are surely over)
+// gives the cycle up: the link is cleared and CycleGivenUp is thrown.
 namespace Acquisition {
 
 // What the instrument sends after a trigger, as it was programmed.
@@ -66,6 +68,21 @@ public:
 class CycleGivenUp : public std::runtime_error {
 public:
     CycleGivenUp() : std::runtime_error("the instrument stopped answering in a cycle") {}
+
+protected:
+    explicit CycleGivenUp(const char* what) : std::runtime_error(what) {}
+};
+
+// The cycle's readings cannot be told apart from the rest of what came: the cycle is lost.
+// Silent: no byte of a length word came (the instrument said nothing); else it was garbled.
+class CycleUnreadable : public CycleGivenUp {
+public:
+    explicit CycleUnreadable(bool silent)
+        : CycleGivenUp(silent ? "no sentence length came in a cycle" : "a sentence length was garbled in a cycle"),
+          Silent(silent)
+    {
+    }
+    const bool Silent;
 };
 
 class CycleReader {
@@ -78,21 +95,20 @@ public:
     // terminated after its length, which is returned; 0 when it timed out: its length word did
     // not come within SentenceByteMs a byte, or is outside 1 to MaxSentenceLength.
     int32_t ReadSentence(char* buffer);
-    // The reading blocks, each read whole whatever N is; the workspace gets the cycle's
-    // readings (the map's places of blocks 1 to 8; without the switch unit the second set's
-    // places are cleared) only once the last block has come.
+    // The sentences not read, dropped, then the reading blocks, each read whole whatever N is;
+    // the workspace gets the cycle's readings (the map's places of blocks 1 to 8; without the
+    // switch unit the second set's places are cleared) only once the last block has come.
+    // After a length word that cannot be counted on the cycle is drained and CycleUnreadable
+    // thrown.
     void ReadReadings(WorkspaceArray& workspace);
-    // Receives and drops the rest of the cycle: the sentences not read and the reading blocks.
-    // After a length word that cannot be counted on, the rest is unknown: everything is dropped
-    // until the instrument has been quiet for CycleQuietMs. The link is cleared after it.
-    void SkipRest();
 
 private:
     // One byte; gives the cycle up once the instrument has been quiet too long.
     uint8_t byte();
     void bytes(uint8_t* out, uint64_t count);
-    // The length word; false when it did not come within SentenceByteMs a byte.
-    bool lengthWord(int32_t& length);
+    // The length word; false when it did not come within SentenceByteMs a byte (`none`: not
+    // one of its bytes came).
+    bool lengthWord(int32_t& length, bool& none);
     // The next sentence's length, 0 to MaxSentenceLength; false once no sentence is left or the
     // rest of the cycle can no longer be counted (which a length outside that range makes it).
     bool nextLength(int32_t& length);
@@ -106,7 +122,8 @@ private:
     const int64_t triggeredAt_;
     int64_t heardAt_;
     int sentencesLeft_;
-    bool countLost_ = false; // a length word was taken that does not count the rest
+    bool countLost_ = false;  // a length word was taken that does not count the rest
+    bool lengthSilent_ = false; // ... of which no byte came
 };
 
 } // namespace Acquisition

@@ -482,6 +482,10 @@ void TMainFrm::RunCycle()
         else
             ReadSentences(reader);
         ReadReadings(reader);
+    } catch (const CycleUnreadable& e) {
+        // Nothing of the cycle can be told its own: no record gets readings of another cycle.
+        noteLostCycle(e.Silent ? "no answer" : "garbled sentence");
+        throw;
     } catch (const CycleGivenUp&) {
         noteLostCycle("no answer");
         throw;
@@ -557,16 +561,10 @@ void TMainFrm::TimeoutSignal(bool firstBeep)
     }
 }
 
-// Cycle step 6. After a sentence timeout the cycle keeps the previous readings, and what the
-// instrument still sends for it is taken off the line, so that the next trigger finds it in
-// step; otherwise the cycle's readings replace the previous ones once they have all come.
-void TMainFrm::ReadReadings(CycleReader& reader)
-{
-    if (!GpsDisconnectLbl->isHidden() || !SounderDisconnectLbl->isHidden())
-        reader.SkipRest();
-    else
-        reader.ReadReadings(Workspace);
-}
+// Cycle step 6. A sentence timeout keeps its labels, trip and depth, but the cycle's own
+// readings still come after it and replace the previous ones once they have all come; a cycle
+// whose readings cannot be told apart is lost (CycleUnreadable), never stored with old ones.
+void TMainFrm::ReadReadings(CycleReader& reader) { reader.ReadReadings(Workspace); }
 
 // Cycle steps 12 to 15 for a stored cycle.
 void TMainFrm::StoreCycle()

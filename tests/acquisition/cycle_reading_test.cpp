@@ -188,11 +188,10 @@ TEST(CycleReading, ACutCycleLeavesTheWorkspaceWhole)
         EXPECT_EQ(w[k], Before) << "place " << k;
 }
 
-// A sentence that does not come (its length word is 0) leaves the cycle with the previous
-// readings; the rest of the cycle (the sounder sentence, which a GPS timeout leaves unread, and
-// the readings that come once the long pulses are over) is received and dropped, so that the
-// next cycle's bytes are the next thing on the line.
-TEST(CycleReading, ATimedOutSentenceLeavesTheLinkInStep)
+// A sentence that does not come (its length word is 0) leaves the rest of the cycle countable:
+// the sentence a GPS timeout leaves unread is dropped, and the cycle's own readings, which come
+// once the long pulses are over, go to the workspace; the next cycle's bytes stay on the line.
+TEST(CycleReading, ATimedOutSentenceStillTakesItsOwnCyclesReadings)
 {
     const struct {
         const char* name;
@@ -224,19 +223,20 @@ TEST(CycleReading, ATimedOutSentenceLeavesTheLinkInStep)
             EXPECT_EQ(reader.ReadSentence(buffer.data()), 0);
             EXPECT_EQ(buffer[0], 0);
         }
-        reader.SkipRest();
+        reader.ReadReadings(w);
         EXPECT_GE(line.NowMs(), 6000);
         EXPECT_LT(line.NowMs(), 6100);
         EXPECT_EQ(line.Unread(), NextCycle);
-        for (size_t k = 0; k < w.size(); ++k)
-            EXPECT_EQ(w[k], Before) << "place " << k;
+        EXPECT_EQ(w[0], sent(1, 0));
+        EXPECT_EQ(w[42], sent(5, 0)) << "the second set's readings";
     }
 }
 
 // A length word that cannot be counted on (out of range, or not whole within 3.5 s a byte)
-// leaves the rest of the cycle unknown: everything is dropped until the instrument has been
-// quiet for the bound, so that the readings that come late do not meet the next trigger.
-TEST(CycleReading, AnUncountableLengthIsDrainedUntilTheLineIsQuiet)
+// leaves the rest of the cycle unknown: the cycle is lost, its workspace untouched, and
+// everything is dropped until the instrument has been quiet for the bound, so that the readings
+// that come late do not meet the next trigger.
+TEST(CycleReading, AnUncountableLengthLosesTheCycleAndIsDrainedUntilTheLineIsQuiet)
 {
     const struct {
         const char* name;
@@ -247,6 +247,7 @@ TEST(CycleReading, AnUncountableLengthIsDrainedUntilTheLineIsQuiet)
         {"negative length", le32(0xFFFFFFF0u) + sentence(Dbt), 0},
         {"noise before the length", Bytes{7, 7, 7} + sentence(Gga) + sentence(Dbt), 0},
         {"two bytes of a length", Bytes{10, 0}, 3500},
+        {"no length at all", Bytes{}, 3500},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -264,11 +265,12 @@ TEST(CycleReading, AnUncountableLengthIsDrainedUntilTheLineIsQuiet)
         EXPECT_LE(line.NowMs(), c.timedOutAt + 100);
         EXPECT_EQ(reader.ReadSentence(buffer.data()), 0) << "nothing more is taken for a sentence";
         line.Arrive(6000 + CycleQuietMs(shape) + 1000, NextCycle);
-        reader.SkipRest();
+        EXPECT_THROW(reader.ReadReadings(w), CycleUnreadable);
         EXPECT_GE(line.NowMs(), 6000 + CycleQuietMs(shape));
         EXPECT_EQ(line.Unread(), NextCycle);
         EXPECT_EQ(line.Clears, 1);
-        EXPECT_EQ(w[0], Before);
+        for (size_t k = 0; k < w.size(); ++k)
+            EXPECT_EQ(w[k], Before) << "place " << k;
     }
 }
 

@@ -71,6 +71,26 @@ protected:
         EXPECT_FLOAT_EQ(d.Vp, static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2));
         EXPECT_FLOAT_EQ(d.In, static_cast<float>((double(r.PlusI[0]) - r.MinusI[0]) / 2));
     }
+    // For each stored cycle, the instrument's cycle (counted from 0, below `cycles`) whose
+    // readings its first record holds; -1 when they are no cycle's.
+    std::vector<int> recordsFromCycles(const QString& base, int channels, int cycles, uint32_t instrumentChannels)
+    {
+        const QByteArray bin = fileBytes(base + ".bin");
+        std::vector<int> from;
+        for (qsizetype at = 1029; at + 304 * channels < bin.size(); at += 304 * channels) {
+            DipoleRecord d;
+            std::memcpy(&d, bin.constData() + at, sizeof d);
+            int cycle = -1;
+            for (int c = 0; c < cycles && cycle < 0; ++c) {
+                const TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, c);
+                if (d.Vp == static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2) &&
+                    d.In == static_cast<float>((double(r.PlusI[0]) - r.MinusI[0]) / 2))
+                    cycle = c;
+            }
+            from.push_back(cycle);
+        }
+        return from;
+    }
 };
 
 // The cable is pulled in the middle of a cycle (the instrument sent the sentences, then
@@ -97,10 +117,9 @@ TEST_F(ReliabilityTest, LineDroppedInACycleThenPowerOffOrClose)
         EXPECT_LT(clock.elapsed(), 10000);
         expectDisconnected(w, !closeWindow);
         EXPECT_EQ(instrument->Cycles(), 4);
-        // Cycle 3 lost its sentences with the line: it may be stored with the readings before.
-        const int stored = expectWholeFiles(base, 10);
-        EXPECT_GE(stored, 3);
-        EXPECT_LE(stored, 4);
+        // Cycle 3 lost its readings with the line: it is not stored.
+        EXPECT_EQ(expectWholeFiles(base, 10), 3);
+        EXPECT_EQ(recordsFromCycles(base, 10, 4, 10), (std::vector<int>{0, 1, 2}));
         if (closeWindow) {
             EXPECT_EQ(Remembered(), setupPath);
         }
@@ -187,13 +206,15 @@ TEST_F(ReliabilityTest, SpoiledCyclesAreGivenUpAndTheSurveyGoesOn)
         const char* name;
         std::vector<TFault> faults;
         bool gps, sounder;
-        bool lost; // the cycle's bytes stop coming: given up once the instrument stays quiet
+        // The cycle is not stored and is counted lost: its bytes stop coming (given up once the
+        // instrument stays quiet), or a flipped length word leaves its readings unknown.
+        bool lost;
         QByteArray inText = {}; // what the text file holds of the spoiled cycle
     } cases[] = {
         {"cut short", {{TFaultKind::CutShort, TPoint::Readings, 2, 1}}, true, true, true},
         {"wrong sentence length", {{TFaultKind::WrongLength, TPoint::Gps, 2, 1}}, true, false, true},
         {"stray bytes", {{TFaultKind::Noise, TPoint::Readings, 2, 1, -1, QByteArray("\x07;\n", 3)}}, false, false, false},
-        {"flipped bits", {{TFaultKind::FlipBits, TPoint::Readings, 2, 1}}, true, true, false},
+        {"flipped bits", {{TFaultKind::FlipBits, TPoint::Readings, 2, 1}}, true, true, true},
         {"garbled sentences",
          {{TFaultKind::Garbage, TPoint::Gps, 2, 1, -1, garbled(TTestInstrument::DefaultGpsSentence(2))},
           {TFaultKind::Garbage, TPoint::Sounder, 2, 1, -1, garbled(TTestInstrument::DefaultSounderSentence(2))}},
@@ -228,6 +249,102 @@ TEST_F(ReliabilityTest, SpoiledCyclesAreGivenUpAndTheSurveyGoesOn)
         EXPECT_TRUE(fileBytes(base + ".txt").contains(c.inText));
         expectLastRecordFromCycle(base, 10, cycles - 1, 10);
     }
+}
+
+// A record holds only what the instrument sent in its own cycle. The first cycle of a survey whose
+// GPS sentence does not come (its length 0) stores its own readings, not those the window held
+// from before (the last survey's, or the Tx-voltage check's at its test voltage); one whose length
+// word does not come at all cannot be told apart from the rest, and is lost, not stored.
+TEST_F(ReliabilityTest, TheFirstCycleStoresOnlyItsOwnReadings)
+{
+    const struct {
+        const char* name;
+        bool txCheck;      // a Tx-voltage check before the survey, else a whole survey before it
+        TFaultKind fault;  // on the survey's first GPS sentence
+        bool stored;       // the first cycle is stored
+    } cases[] = {
+        {"second survey, its first GPS sentence silent", false, TFaultKind::SilentGps, true},
+        {"second survey, its first length word missing", false, TFaultKind::Silence, false},
+        {"Tx-voltage check, then the first length word missing", true, TFaultKind::Silence, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        serve();
+        TMainFrm& w = start();
+        const QString base = dir.File(QString(c.name).replace(' ', '-').remove(','));
+        int first = 0; // the instrument's count of the survey's first cycle
+        const auto fault = [&] {
+            first = cycles();
+            instrument->AddFault({c.fault, TPoint::Gps, 0, 1, c.fault == TFaultKind::SilentGps ? first : -1});
+        };
+        QString line;
+        if (c.txCheck) {
+            run({{[this] { return waitingForStart(); }, [&] {
+                      dialogs.AnswerInput("12.5");
+                      w.TxVoltageCheckBtn->click();
+                      fault();
+                  }},
+                 startWith(base), {[&] { return cycles() >= first + 4; }, [&] {
+                     line = w.MainGB->text();
+                     w.Action4->trigger();
+                 }}});
+            powerOn();
+            ASSERT_GT(first, 0) << "the check measured";
+        } else {
+            run({startWith(dir.File("before")), stopAfter(3)});
+            powerOn();
+            fault();
+            run({startWith(base), {[&] { return cycles() >= first + 4; }, [&] {
+                     line = w.MainGB->text();
+                     w.Action4->trigger();
+                 }}});
+            w.NewSurveyBtn->click();
+        }
+        const int cycles = instrument->Cycles();
+        std::vector<int> expected;
+        for (int k = c.stored ? first : first + 1; k < cycles; ++k)
+            expected.push_back(k);
+        EXPECT_EQ(recordsFromCycles(base, 10, cycles, 10), expected);
+        EXPECT_EQ(expectWholeFiles(base, 10), static_cast<int>(expected.size()));
+        EXPECT_EQ(line.contains("1 cycle lost"), !c.stored) << line.toStdString();
+        w.PowerAction->trigger();
+    }
+}
+
+// The line falls silent with the link open, GPS and sounder on: each cycle's sentences time out
+// and nothing of it comes. Nothing is stored while the silence lasts (no copy of the last
+// readings), the lost cycles are said, and once the instrument answers again the survey goes on.
+TEST_F(ReliabilityTest, ASilentLineStoresNothingWhileItLasts)
+{
+    serve();
+    TMainFrm& w = start({}, 120000);
+    const QString base = dir.File("silent");
+    QElapsedTimer silent;
+    int storedBefore = -1, storedDuring = -1, silentFrom = 0;
+    QString line;
+    run({startWith(base),
+         {[this] { return cycles() >= 3; }, [&] {
+              silentFrom = cycles();
+              instrument->AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
+              silent.start();
+              storedBefore = static_cast<int>((fileBytes(base + ".bin").size() - 1030) / 3040);
+          }},
+         {[&] { return silent.isValid() && silent.elapsed() >= 30000; }, [&] {
+              storedDuring = static_cast<int>((fileBytes(base + ".bin").size() - 1030) / 3040);
+              line = w.MainGB->text();
+              instrument->ClearFaults();
+          }},
+         {[&] { return storedDuring >= 0 && cycles() >= silentFrom + 6; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    EXPECT_LE(storedDuring, storedBefore + 1) << "cycles stored while the line was silent";
+    EXPECT_TRUE(line.contains(" cycles lost: no answer")) << line.toStdString();
+    const int cycles = instrument->Cycles();
+    const std::vector<int> from = recordsFromCycles(base, 10, cycles, 10);
+    EXPECT_EQ(expectWholeFiles(base, 10), static_cast<int>(from.size()));
+    for (size_t k = 1; k < from.size(); ++k)
+        EXPECT_GT(from[k], from[k - 1]) << "record " << k << " holds no new cycle's readings";
+    EXPECT_GE(from.size(), 6u) << "the survey went on after the silence";
 }
 
 // The same over the USB port: the fake driver behind which the instrument answers.
@@ -270,17 +387,9 @@ TEST_F(UsbReliabilityTest, ACutCycleIsGivenUpNotStoredAsZeros)
     EXPECT_GE(stored, 3);
     EXPECT_LT(stored, cycles) << "the cut cycle was stored";
     // Every stored cycle holds what the instrument sent for one of its whole cycles.
-    const QByteArray bin = fileBytes(base + ".bin");
-    for (int k = 0; k < stored; ++k) {
-        DipoleRecord d;
-        std::memcpy(&d, bin.constData() + 1029 + 304 * 10 * k, sizeof d);
-        bool known = false;
-        for (int c = 0; c < cycles; ++c) {
-            const TCycleReadings r = TTestInstrument::DefaultReadings({}, 10, c);
-            known = known || (c != Cut && d.Vp == static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2) &&
-                              d.In == static_cast<float>((double(r.PlusI[0]) - r.MinusI[0]) / 2));
-        }
-        EXPECT_TRUE(known) << "stored cycle " << k << ": Vp " << d.Vp << ", In " << d.In;
+    for (const int from : recordsFromCycles(base, 10, cycles, 10)) {
+        EXPECT_GE(from, 0) << "a record holds no cycle's readings";
+        EXPECT_NE(from, Cut);
     }
     expectLastRecordFromCycle(base, 10, cycles - 1, 10);
 }

@@ -107,7 +107,7 @@ Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels,
              "V4+;V4-;V5+;V5-;V6+;V6-;V7+;V7-;V8+;V8-;V9+;V9-;V10+;V10-\r\n";
 
     float refLat = 0, refLon = 0, lastStored = 0, lastGoodDepth = 0;
-    std::array<float, 310> W{}; // a cycle whose sentence timed out keeps the previous readings
+    std::array<float, 310> W{};
     for (int cycle = 0; cycle < cycles; ++cycle) {
         if (faults.CutShort.count(cycle) > 0) {
             // Its sentences came and were handled: the depth it gave bridges a later zero depth.
@@ -115,33 +115,31 @@ Expected expectFiles(const TMainFrm& w, int cycles, uint32_t instrumentChannels,
                 lastGoodDepth = static_cast<float>(fields(TTestInstrument::DefaultSounderSentence(cycle))[3].toDouble());
             continue;
         }
-        // A GPS timeout skips the sounder's sentence too; either discards the cycle's readings.
+        // A GPS timeout skips the sounder's sentence too; the cycle's own readings still count.
         const bool gpsLost = gps && faults.SilentGps.count(cycle) > 0;
         const bool sounderLost = sounder && (gpsLost || faults.SilentSounder.count(cycle) > 0);
-        if (!gpsLost && !sounderLost) {
-            // Readings into the window's map, as the instrument sent them.
-            TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, cycle);
-            if (faults.NoCurrent.count(cycle) > 0)
-                r.PlusI[0] = r.MinusI[0] = r.PlusI[1] = r.MinusI[1] = 0;
-            for (int k = 0; k < 10; ++k) {
-                W[k] = r.PlusV[0][k];
-                W[11 + k] = r.MinusV[0][k];
-                if (ip) {
-                    W[84 + k] = r.PlusIp[0][k];
-                    W[94 + k] = r.MinusIp[0][k];
-                }
-                W[42 + k] = second ? r.PlusV[1][k] : 0;
-                W[53 + k] = second ? r.MinusV[1][k] : 0;
-                if (ip) {
-                    W[104 + k] = second ? r.PlusIp[1][k] : 0;
-                    W[114 + k] = second ? r.MinusIp[1][k] : 0;
-                }
+        // Readings into the window's map, as the instrument sent them.
+        TCycleReadings r = TTestInstrument::DefaultReadings({}, instrumentChannels, cycle);
+        if (faults.NoCurrent.count(cycle) > 0)
+            r.PlusI[0] = r.MinusI[0] = r.PlusI[1] = r.MinusI[1] = 0;
+        for (int k = 0; k < 10; ++k) {
+            W[k] = r.PlusV[0][k];
+            W[11 + k] = r.MinusV[0][k];
+            if (ip) {
+                W[84 + k] = r.PlusIp[0][k];
+                W[94 + k] = r.MinusIp[0][k];
             }
-            W[10] = r.PlusI[0];
-            W[21] = r.MinusI[0];
-            W[52] = second ? r.PlusI[1] : 0;
-            W[63] = second ? r.MinusI[1] : 0;
+            W[42 + k] = second ? r.PlusV[1][k] : 0;
+            W[53 + k] = second ? r.MinusV[1][k] : 0;
+            if (ip) {
+                W[104 + k] = second ? r.PlusIp[1][k] : 0;
+                W[114 + k] = second ? r.MinusIp[1][k] : 0;
+            }
         }
+        W[10] = r.PlusI[0];
+        W[21] = r.MinusI[0];
+        W[52] = second ? r.PlusI[1] : 0;
+        W[63] = second ? r.MinusI[1] : 0;
         // A cable set without current shows and stores no potentials; its IP values stay.
         if (!(std::fabs(double(W[10]) - W[21]) * 0.5 >= 0.001))
             std::fill(W.begin(), W.begin() + 22, 0.0f);
@@ -353,8 +351,8 @@ TEST_F(WholeSurveyTest, FilesHoldEveryStoredCycleByteForByte)
 }
 
 // A cycle without current stores zeros for its potentials (its IP values stay); a cycle whose
-// sounder or GPS sentence does not come says so, clears the link and stores the previous
-// readings, without the sentences and, without a GPS fix, with trip 0.
+// sounder or GPS sentence does not come says so and stores its own readings, without the
+// sentences and, without a GPS fix, with trip 0.
 TEST_F(WholeSurveyTest, SentenceTimeoutsAndCyclesWithoutCurrent)
 {
     CycleFaults faults;
@@ -465,9 +463,9 @@ TEST_F(WholeSurveyTest, SlowInstrumentLosesNoCycle)
 }
 
 // A cycle cut short after its first block is given up; the next cycle's GPS sentence does not
-// come, so it stores the readings the window holds: those of the last whole cycle, not the cut
-// cycle's first block with the cycle before's other blocks.
-TEST_F(WholeSurveyTest, CutCycleThenSilentSentenceStoresTheLastWholeCycle)
+// come, and it stores its own readings: not the cut cycle's first block with the cycle before's
+// other blocks.
+TEST_F(WholeSurveyTest, CutCycleThenSilentSentenceStoresItsOwnReadings)
 {
     CycleFaults faults;
     faults.CutShort = {2};
@@ -488,9 +486,8 @@ TEST_F(WholeSurveyTest, CutCycleThenSilentSentenceStoresTheLastWholeCycle)
 }
 
 // Pulses of seconds, paced as on the water (6 s a cycle): a GPS or sounder sentence that does
-// not come leaves its cycle with the previous readings, and the readings the instrument still
-// sends for that cycle are taken off the line before the next trigger, so that every later
-// cycle is stored with its own readings and position.
+// not come leaves its cycle's readings, which come once the pulses are over, to be read as in
+// any cycle, so that it and every later cycle is stored with its own readings and position.
 struct LongPulses {
     const char* name;
     int remoteTime;  // units of 10 ms
