@@ -62,20 +62,32 @@ int ReadingPlace(uint64_t i, uint64_t values, int first, int currentAt)
     return -1;
 }
 
-CycleReader::CycleReader(CycleByteSource& source, const CycleShape& shape)
-    : source_(source), shape_(shape), triggeredAt_(source.NowMs()), heardAt_(triggeredAt_),
-      sentencesLeft_((shape.Gps ? 1 : 0) + (shape.Sounder ? 1 : 0))
+bool StopPromptWaitOver(int64_t sinceStopMs, int64_t quietMs)
 {
+    return quietMs >= StopQuietMs || sinceStopMs >= StopPromptMs;
+}
+
+CycleReader::CycleReader(CycleByteSource& source, const CycleShape& shape, int64_t shownPaceMs)
+    : source_(source), shape_(shape), triggeredAt_(source.NowMs()), shownPaceMs_(shownPaceMs),
+      heardAt_(triggeredAt_), sentencesLeft_((shape.Gps ? 1 : 0) + (shape.Sounder ? 1 : 0))
+{
+}
+
+int64_t CycleReader::ExpectedCycleMs() const
+{
+    return shownPaceMs_ > 0 ? shownPaceMs_ : std::min(ModelledCycleMs(shape_), MaxModelledPaceMs);
+}
+
+bool CycleReader::stopWaitOver(int64_t now) const
+{
+    // A stop lets the cycle under way finish as the instrument paces it, but neither a cut line
+    // nor noise holds it longer.
+    return source_.StopRequested() && now - triggeredAt_ >= ExpectedCycleMs() + StopMarginMs;
 }
 
 bool CycleReader::quietTooLong(int64_t now) const
 {
-    const int64_t quiet = now - heardAt_;
-    if (quiet >= CycleQuietMs(shape_))
-        return true;
-    // A stop does not wait out a cut line, but lets a cycle whose pulses may still run finish.
-    return source_.StopRequested() && quiet >= StopQuietMs &&
-           now - triggeredAt_ >= ModelledCycleMs(shape_) + StopQuietMs;
+    return now - heardAt_ >= CycleQuietMs(shape_) || stopWaitOver(now);
 }
 
 void CycleReader::giveUp()
@@ -89,7 +101,7 @@ uint8_t CycleReader::byte()
     for (;;) {
         const int b = source_.Read(PollMs);
         const int64_t now = source_.NowMs();
-        if (b >= 0) {
+        if (b >= 0 && !stopWaitOver(now)) {
             heardAt_ = now;
             return static_cast<uint8_t>(b);
         }
@@ -182,6 +194,7 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
         std::fill(staged.begin() + 104, staged.begin() + 124, 0.0f);
     }
     std::copy(staged.begin(), staged.end(), workspace.begin());
+    wholeAt_ = heardAt_;
 }
 
 void CycleReader::drain()
@@ -194,9 +207,8 @@ void CycleReader::drain()
         const int64_t now = source_.NowMs();
         if (b >= 0)
             heardAt_ = now;
-        else if (quietTooLong(now))
-            return;
-        if (now - from >= 2 * CycleQuietMs(shape_))
+        const bool paceOver = shownPaceMs_ > 0 && now - triggeredAt_ >= shownPaceMs_ && now - heardAt_ >= DrainQuietMs;
+        if (paceOver || quietTooLong(now) || now - from >= 2 * CycleQuietMs(shape_))
             return;
     }
 }

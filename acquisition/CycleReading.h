@@ -39,9 +39,21 @@ int64_t ModelledCycleMs(const CycleShape& shape);
 // How long the instrument may stay quiet within a cycle before the cycle is given up: ample, as
 // giving up matters only when the line is truly cut (the instrument's own timing is not fixed).
 int64_t CycleQuietMs(const CycleShape& shape);
-// While a stop is asked for, a quiet this long ends a wait sooner, once the modelled cycle and
-// this time again have passed since the trigger.
+// While a stop is asked for, the instrument's prompt is awaited until it has been quiet this
+// long, and never longer than StopPromptMs whatever the line sends.
 inline constexpr int64_t StopQuietMs = 4000;
+inline constexpr int64_t StopPromptMs = 10000;
+// Whether the prompt wait of a stop is over, `sinceStopMs` after the stop was seen and `quietMs`
+// after the last byte.
+bool StopPromptWaitOver(int64_t sinceStopMs, int64_t quietMs);
+// A stop waits for the cycle under way this long beyond the time it is expected to last.
+inline constexpr int64_t StopMarginMs = 4000;
+// Until the survey has shown its pace, the model stands for it, bounded so that a stop never
+// waits much more than a minute whatever the parameters say.
+inline constexpr int64_t MaxModelledPaceMs = 56000;
+// After a length word that cannot be counted on, once the shown pace's cycle is over, the line
+// quiet this long has sent the cycle's last bytes.
+inline constexpr int64_t DrainQuietMs = 1500;
 // Each byte of a sentence's length word comes within this, or the sentence timed out.
 inline constexpr int SentenceByteMs = 3500;
 // The reading blocks' bytes of one cycle.
@@ -87,9 +99,14 @@ public:
 
 class CycleReader {
 public:
-    // Made right after the trigger: the cycle's time counts from here.
-    CycleReader(CycleByteSource& source, const CycleShape& shape);
+    // Made right after the trigger: the cycle's time counts from here. `shownPaceMs`: the
+    // survey's pace so far, 0 before its first whole cycle.
+    CycleReader(CycleByteSource& source, const CycleShape& shape, int64_t shownPaceMs = 0);
     const CycleShape& Shape() const { return shape_; }
+    // How long the cycle is expected to last: the shown pace, else the bounded model.
+    int64_t ExpectedCycleMs() const;
+    // After ReadReadings: the time from the trigger to the cycle's last reading byte.
+    int64_t WholeCycleMs() const { return wholeAt_ - triggeredAt_; }
 
     // The next sentence of the cycle into `buffer` (at least MaxSentenceLength + 1 bytes),
     // terminated after its length, which is returned; 0 when it timed out: its length word did
@@ -112,15 +129,21 @@ private:
     // The next sentence's length, 0 to MaxSentenceLength; false once no sentence is left or the
     // rest of the cycle can no longer be counted (which a length outside that range makes it).
     bool nextLength(int32_t& length);
-    // Drops everything until the instrument has been quiet for the cycle's bound.
+    // Drops everything until the cycle is surely over: with a shown pace, once that pace's
+    // cycle is over and the line has been quiet DrainQuietMs; before, once it has been quiet
+    // for the cycle's bound.
     void drain();
     bool quietTooLong(int64_t now) const;
+    // A stop was asked for and the cycle under way has had its expected time and the margin.
+    bool stopWaitOver(int64_t now) const;
     [[noreturn]] void giveUp();
 
     CycleByteSource& source_;
     const CycleShape shape_;
     const int64_t triggeredAt_;
+    const int64_t shownPaceMs_;
     int64_t heardAt_;
+    int64_t wholeAt_ = 0;
     int sentencesLeft_;
     bool countLost_ = false;  // a length word was taken that does not count the rest
     bool lengthSilent_ = false; // ... of which no byte came

@@ -272,6 +272,7 @@ public:
         SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
         int32_t LostCycles = 0; // cycles given up: the instrument stopped answering, or the link failed
         QString LostReason;     // why the last of them was lost
+        int64_t PaceMs = 0;     // the longest trigger to last reading of its whole cycles
     };
     TSurveyState Survey;
     // Why the last write of an acquisition file failed; empty once a write succeeded again.
@@ -303,9 +304,14 @@ private:
     // The link is being taken down (its Escape under way): Power and the close join it.
     bool takingDown_ = false;
     void RestoreConnectControls();
+    // Closes the link without its Escape and restores the connect controls.
+    void closeLink();
     // Takes down a link that failed by itself, restores the connect controls; returns what the
     // connection line says of it.
     QString TakeDownFailedLink(const std::exception& e);
+    // The instrument did not give the prompt that ends a survey: the link is closed, so that
+    // Power On finds it again, and the line says so.
+    void TakeDownSilentLink();
     void SetLinkLamps(bool on);
     int PowerTag() const;
     void SetPowerTag(int tag);
@@ -324,7 +330,8 @@ private:
     void WriteBackSetup();
     bool ProgramInstrument();
     void RunCycle();
-    bool WaitSurveyPrompt();
+    // `talking`: set when a stop ended the wait on a line that never fell quiet.
+    bool WaitSurveyPrompt(bool* talking = nullptr);
     void ReadSentences(CycleReader& reader);
     void ReadReadings(CycleReader& reader);
     void StoreCycle();

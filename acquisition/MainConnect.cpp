@@ -99,13 +99,24 @@ void TMainFrm::ConnectBtnClick(QObject*)
         MainGB->setText(failure);
 }
 
-QString TMainFrm::TakeDownFailedLink(const std::exception& e)
+void TMainFrm::closeLink()
 {
     ActivePort->Close();
     RestoreConnectControls();
     SetLinkLamps(false);
     SetPowerTag(0);
+}
+
+QString TMainFrm::TakeDownFailedLink(const std::exception& e)
+{
+    closeLink();
     return QString("The connection failed (%1)").arg(QString::fromStdString(e.what()));
+}
+
+void TMainFrm::TakeDownSilentLink()
+{
+    closeLink();
+    MainGB->setText(NoAnswerText);
 }
 
 QString TMainFrm::Connect()

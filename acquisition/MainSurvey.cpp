@@ -352,6 +352,7 @@ bool TMainFrm::ProgramInstrument()
     FileProblem.clear();
     Survey.LostCycles = 0;
     Survey.LostReason.clear();
+    Survey.PaceMs = 0;
     if (kept)
         ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
@@ -416,12 +417,14 @@ bool TMainFrm::ProgramInstrument()
     return true;
 }
 
-// The prompt ":>" as the link awaits it; false also when a stop request ended the wait after
-// the instrument stayed quiet. A closed link ends it as the link's own prompt wait does.
-bool TMainFrm::WaitSurveyPrompt()
+// The prompt ":>" as the link awaits it; false also when a stop request ended the wait (the
+// instrument stayed quiet, or sent everything but the prompt). A closed link ends it as the
+// link's own prompt wait does.
+bool TMainFrm::WaitSurveyPrompt(bool* talking)
 {
     static const QByteArray prompt = ":>";
-    QElapsedTimer quiet; // since the last byte, counted only while a stop is asked for
+    QElapsedTimer quiet;   // since the last byte, counted only while a stop is asked for
+    QElapsedTimer stopped; // since the stop request was seen
     QByteArray seen;
     for (;;) {
         LinkProcessMessages();
@@ -435,11 +438,18 @@ bool TMainFrm::WaitSurveyPrompt()
                 seen.remove(0, seen.size() - prompt.size());
             if (seen == prompt)
                 return true;
-        } else if (StopRequested == 1) {
-            if (!quiet.isValid())
+        }
+        if (StopRequested == 1) {
+            if (!stopped.isValid())
+                stopped.start();
+            if (b < 0 && !quiet.isValid())
                 quiet.start();
-            if (quiet.elapsed() >= StopQuietMs)
+            const int64_t quietMs = quiet.isValid() ? quiet.elapsed() : 0;
+            if (StopPromptWaitOver(stopped.elapsed(), quietMs)) {
+                if (talking)
+                    *talking = quietMs < StopQuietMs;
                 return false;
+            }
         }
     }
 }
@@ -475,7 +485,7 @@ void TMainFrm::RunCycle()
     shape.PulseTime = RemoteTime;
     shape.PulseDelay = RemoteDelay;
     SurveyByteSource source(StopRequested);
-    CycleReader reader(source, shape);
+    CycleReader reader(source, shape, Survey.PaceMs);
     try {
         if (mode == 0x55)
             track.Trip = static_cast<float>(Survey.CycleIndex);
@@ -564,7 +574,11 @@ void TMainFrm::TimeoutSignal(bool firstBeep)
 // Cycle step 6. A sentence timeout keeps its labels, trip and depth, but the cycle's own
 // readings still come after it and replace the previous ones once they have all come; a cycle
 // whose readings cannot be told apart is lost (CycleUnreadable), never stored with old ones.
-void TMainFrm::ReadReadings(CycleReader& reader) { reader.ReadReadings(Workspace); }
+void TMainFrm::ReadReadings(CycleReader& reader)
+{
+    reader.ReadReadings(Workspace);
+    Survey.PaceMs = std::max(Survey.PaceMs, reader.WholeCycleMs());
+}
 
 // Cycle steps 12 to 15 for a stored cycle.
 void TMainFrm::StoreCycle()
@@ -622,8 +636,15 @@ void TMainFrm::StopSequence()
         PauseBtn->setEnabled(false);
         NewGpsBtn->setEnabled(false);
         SetScreenCursor(TCursor::crHourGlass);
-        // An instrument that lost step may never answer: the survey ends all the same.
-        WaitSurveyPrompt();
+        // An instrument that lost step may never answer: the survey ends all the same. A line
+        // that keeps sending everything but the prompt is no link to go on with: it is taken
+        // down, so that Power On finds the instrument again.
+        bool talking = false;
+        if (!WaitSurveyPrompt(&talking) && talking && ActivePort->GetState() > 0) {
+            SetScreenCursor(TCursor::crDefault);
+            TakeDownSilentLink();
+            return;
+        }
         SetScreenCursor(TCursor::crDefault);
         ConnectGb->hide();
         EnableControls(VarnokParametersGB, false);

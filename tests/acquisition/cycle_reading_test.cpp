@@ -301,33 +301,104 @@ TEST(CycleReading, TheQuietBoundIsAmple)
     }
 }
 
-// While a stop is asked for, a quiet of a few seconds ends the wait, but not before the
-// modelled cycle (and those seconds again) has passed since the trigger: a cut line holds the
-// stop a few seconds, a healthy cycle of long pulses still comes whole.
-TEST(CycleReading, AStopEndsTheWaitAfterAFewSecondsOfQuiet)
+// While a stop is asked for, the cycle under way is awaited as long as the instrument's shown
+// pace says (before its first whole cycle: the model, bounded to under a minute) and a margin
+// more, whatever the line sends: a cycle whose readings come late but within its pace is read,
+// a cut line or noise ends the wait at that time.
+TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
 {
-    CycleShape shape;
-    shape.Gps = true;
-    ScriptedLine cut;
-    cut.Arrive(0, sentence(Gga));
-    cut.StopAt(1000);
-    std::array<char, 256> buffer{};
-    WorkspaceArray w = filled();
-    CycleReader reader(cut, shape);
-    EXPECT_GT(reader.ReadSentence(buffer.data()), 0);
-    EXPECT_THROW(reader.ReadReadings(w), CycleGivenUp);
-    EXPECT_GE(cut.NowMs(), StopQuietMs);
-    EXPECT_LE(cut.NowMs(), ModelledCycleMs(shape) + StopQuietMs + 100);
-    EXPECT_EQ(w[0], Before);
+    CycleShape fast; // 150 ms pulses, one cable set: 300 ms
+    fast.Gps = true;
+    CycleShape delayed = fast;
+    delayed.PulseDelay = 3000; // 30 s before each pulse in the model
+    const struct {
+        const char* name;
+        CycleShape shape;
+        int64_t pace;       // shown so far, 0: none yet
+        int64_t readingsAt; // -1: never
+        bool noise;         // a byte every 100 ms from the trigger on
+        int64_t endsAt;     // -1: the readings are taken
+    } cases[] = {
+        {"readings 5 s late, within the shown pace", fast, 5300, 5300, false, -1},
+        {"readings 5 s late, no pace shown yet", fast, 0, 5300, false, 300 + StopMarginMs},
+        {"cut line, pace shown", fast, 5300, -1, false, 5300 + StopMarginMs},
+        {"cut line, a long delay in the model, pace shown", delayed, 300, -1, false, 300 + StopMarginMs},
+        {"cut line, a long delay in the model, no pace", delayed, 0, -1, false, MaxModelledPaceMs + StopMarginMs},
+        {"noise on a cut line", fast, 300, -1, true, 300 + StopMarginMs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedLine line;
+        line.Arrive(0, sentence(Gga));
+        if (c.readingsAt >= 0)
+            line.Arrive(c.readingsAt, readings(c.shape));
+        if (c.noise)
+            for (int64_t t = 100; t < 120000; t += 100)
+                line.Arrive(t, {0x55});
+        line.StopAt(1000);
+        std::array<char, 256> buffer{};
+        WorkspaceArray w = filled();
+        CycleReader reader(line, c.shape, c.pace);
+        EXPECT_GT(reader.ReadSentence(buffer.data()), 0);
+        if (c.endsAt < 0) {
+            reader.ReadReadings(w);
+            EXPECT_EQ(w[0], sent(1, 0));
+            EXPECT_EQ(reader.WholeCycleMs(), c.readingsAt);
+        } else {
+            EXPECT_THROW(reader.ReadReadings(w), CycleGivenUp);
+            EXPECT_GE(line.NowMs(), c.endsAt);
+            EXPECT_LE(line.NowMs(), c.endsAt + 100);
+            EXPECT_EQ(w[0], Before);
+        }
+    }
+}
 
-    CycleShape longPulses = shape;
-    longPulses.PulseTime = 300;
-    ScriptedLine healthy;
-    healthy.Arrive(0, sentence(Gga));
-    healthy.Arrive(6000 + StopQuietMs / 2, readings(longPulses));
-    healthy.StopAt(1000);
-    CycleReader whole(healthy, longPulses);
-    EXPECT_GT(whole.ReadSentence(buffer.data()), 0);
-    whole.ReadReadings(w);
-    EXPECT_EQ(w[0], sent(1, 0));
+// After a length word that cannot be counted on, a survey that has shown its pace drains the
+// cycle only until that pace's cycle is over and the line has been quiet a moment, so that one
+// spoiled word costs about one cycle; noise still ends a drain at a stop's time.
+TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
+{
+    CycleShape shape; // 1500 ms pulses, one cable set: 3 s
+    shape.Gps = shape.Sounder = true;
+    shape.PulseTime = 150;
+    const struct {
+        const char* name;
+        int64_t pace;
+        bool noise;
+        int64_t stopAt; // -1: none
+        int64_t endsFrom, endsBy;
+    } cases[] = {
+        {"pace shown", 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"no pace yet", 0, false, -1, 3000 + CycleQuietMs(shape), 3000 + CycleQuietMs(shape) + 100},
+        {"noise, then Stop", 3000, true, 1000, 3000 + StopMarginMs, 3000 + StopMarginMs + 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedLine line;
+        line.Arrive(0, le32(200) + Bytes(20, '$'));
+        line.Arrive(3000, readings(shape));
+        if (c.noise)
+            for (int64_t t = 3050; t < 60000; t += 50)
+                line.Arrive(t, {0x55});
+        line.StopAt(c.stopAt);
+        std::array<char, 256> buffer{};
+        WorkspaceArray w = filled();
+        CycleReader reader(line, shape, c.pace);
+        EXPECT_EQ(reader.ReadSentence(buffer.data()), 0);
+        EXPECT_THROW(reader.ReadReadings(w), CycleUnreadable);
+        EXPECT_GE(line.NowMs(), c.endsFrom);
+        EXPECT_LE(line.NowMs(), c.endsBy);
+    }
+}
+
+// The prompt that ends a survey: a stop's wait for it ends after a few seconds of quiet, or at
+// its bound on a line that keeps sending something else.
+TEST(CycleReading, AStopsPromptWaitIsBounded)
+{
+    EXPECT_FALSE(StopPromptWaitOver(0, 0));
+    EXPECT_FALSE(StopPromptWaitOver(StopQuietMs - 1, StopQuietMs - 1));
+    EXPECT_TRUE(StopPromptWaitOver(StopQuietMs, StopQuietMs));
+    EXPECT_FALSE(StopPromptWaitOver(StopPromptMs - 1, 900)) << "a byte a second, before the bound";
+    EXPECT_TRUE(StopPromptWaitOver(StopPromptMs, 900)) << "a byte a second";
+    EXPECT_TRUE(StopPromptWaitOver(StopPromptMs, 0)) << "noise";
 }

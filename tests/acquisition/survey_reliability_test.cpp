@@ -321,11 +321,10 @@ TEST_F(ReliabilityTest, ASilentLineStoresNothingWhileItLasts)
     TMainFrm& w = start({}, 120000);
     const QString base = dir.File("silent");
     QElapsedTimer silent;
-    int storedBefore = -1, storedDuring = -1, silentFrom = 0;
+    int storedBefore = -1, storedDuring = -1, answeringFrom = 0;
     QString line;
     run({startWith(base),
          {[this] { return cycles() >= 3; }, [&] {
-              silentFrom = cycles();
               instrument->AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
               silent.start();
               storedBefore = static_cast<int>((fileBytes(base + ".bin").size() - 1030) / 3040);
@@ -334,8 +333,9 @@ TEST_F(ReliabilityTest, ASilentLineStoresNothingWhileItLasts)
               storedDuring = static_cast<int>((fileBytes(base + ".bin").size() - 1030) / 3040);
               line = w.MainGB->text();
               instrument->ClearFaults();
+              answeringFrom = cycles();
           }},
-         {[&] { return storedDuring >= 0 && cycles() >= silentFrom + 6; }, [&] { w.Action4->trigger(); }}});
+         {[&] { return storedDuring >= 0 && cycles() >= answeringFrom + 4; }, [&] { w.Action4->trigger(); }}});
     powerOn();
     EXPECT_LE(storedDuring, storedBefore + 1) << "cycles stored while the line was silent";
     EXPECT_TRUE(line.contains(" cycles lost: no answer")) << line.toStdString();
