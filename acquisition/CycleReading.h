@@ -42,7 +42,7 @@ int64_t CycleQuietMs(const CycleShape& shape);
 // While a stop is asked for, the instrument's prompt is awaited until it has been quiet this
 // long, and never longer than StopPromptMs whatever the line sends.
 inline constexpr int64_t StopQuietMs = 4000;
-inline constexpr int64_t StopPromptMs = 10000;
+inline constexpr int64_t StopPromptMs = 8000;
 // Whether the prompt wait of a stop is over, `sinceStopMs` after the stop was seen and `quietMs`
 // after the last byte.
 bool StopPromptWaitOver(int64_t sinceStopMs, int64_t quietMs);

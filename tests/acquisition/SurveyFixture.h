@@ -24,6 +24,7 @@ struct SurveySetup {
     int RelayboxEnabled = 0;
     int DelayTime = 0;
     int RemoteTime = 15; // pulse time, in units of 10 ms
+    int RemoteDelay = 12; // delay before each pulse, in units of 10 ms
     QString Relaybox; // further lines of the switch-unit section, each ending in CR LF
     bool Usb = false; // port 99: the USB port, whose driver the test installs
 };
@@ -54,6 +55,7 @@ protected:
                  .arg(s.Channels).arg(s.Ip ? 1 : 0).arg(s.Gps ? 1 : 0).arg(s.Sounder ? 1 : 0).arg(s.AddDistance ? 1 : 0);
         t += QString("MinDistance=%1\r\nDepthOffset=%2\r\nDelayTime=%3\r\nRemoteTime=%4\r\nRemoteTxVoltage=24\r\n")
                  .arg(s.MinDistance, s.DepthOffset).arg(s.DelayTime).arg(s.RemoteTime);
+        t += QString("RemoteDelay=%1\r\n").arg(s.RemoteDelay);
         for (int k = 2; k <= 11; ++k) // P12 to P21 continue the cable every 2 m
             t += QString("ComSpacing2%1=%2\r\n").arg(k).arg(2 * (k + 10) + 2);
         t += QString("[Relaybox]\r\nRelyaboxEnabled=%1\r\n").arg(s.RelayboxEnabled) + s.Relaybox;

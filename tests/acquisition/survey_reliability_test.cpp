@@ -14,7 +14,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -345,6 +347,114 @@ TEST_F(ReliabilityTest, ASilentLineStoresNothingWhileItLasts)
     for (size_t k = 1; k < from.size(); ++k)
         EXPECT_GT(from[k], from[k - 1]) << "record " << k << " holds no new cycle's readings";
     EXPECT_GE(from.size(), 6u) << "the survey went on after the silence";
+}
+
+// At 1500 ms pulses (3 s a cycle, paced as on the water) one GPS length word that cannot be
+// counted costs about one cycle, not the generous quiet bound: the next trigger comes once the
+// pace's cycle is over, and every later cycle is stored with its own readings.
+TEST_F(ReliabilityTest, OneSpoiledLengthWordCostsAboutOneCycle)
+{
+    constexpr int Spoiled = 2;
+    TInstrumentSetup setup;
+    setup.RealTime = true;
+    serve(setup);
+    instrument->AddFault({TFaultKind::Garbage, TPoint::Gps, Spoiled, 1, -1, QByteArray("\xC8\0\0\0", 4)});
+    SurveySetup s;
+    s.RemoteTime = 150;
+    TMainFrm& w = start(s, 90000);
+    const QString base = dir.File("spoiled-length");
+    QString line;
+    run({startWith(base), {[this] { return cycles() >= Spoiled + 4; }, [&] {
+                               line = w.MainGB->text();
+                               w.Action4->trigger();
+                           }}});
+    powerOn();
+    std::vector<std::chrono::steady_clock::time_point> triggers;
+    for (const Instrument::TInstrumentEvent& e : instrument->Events())
+        if (e.What == "trigger")
+            triggers.push_back(e.At);
+    ASSERT_GE(triggers.size(), size_t(Spoiled + 4));
+    const auto normal = triggers[Spoiled] - triggers[Spoiled - 1];
+    EXPECT_LE(triggers[Spoiled + 1] - triggers[Spoiled], 2 * normal + std::chrono::seconds(3))
+        << "the spoiled cycle took " << std::chrono::duration_cast<std::chrono::milliseconds>(triggers[Spoiled + 1] - triggers[Spoiled]).count()
+        << " ms, a normal one " << std::chrono::duration_cast<std::chrono::milliseconds>(normal).count();
+    EXPECT_TRUE(line.contains("1 cycle lost")) << line.toStdString();
+    const int cycles = instrument->Cycles();
+    std::vector<int> expected;
+    for (int k = 0; k < cycles; ++k)
+        if (k != Spoiled)
+            expected.push_back(k);
+    EXPECT_EQ(recordsFromCycles(base, 10, cycles, 10), expected);
+    EXPECT_EQ(expectWholeFiles(base, 10), cycles - 1);
+}
+
+// Stop ends the survey in time whatever the line sends: noise during the drain of a spoiled
+// cycle, a line cut with a delay parameter that would stretch our model of the cycle to a
+// minute, or a line that sends a byte a second in place of the prompt. That last one is no link
+// to go on with: the line says the instrument did not answer and Power On is ready.
+TEST_F(ReliabilityTest, StopEndsInTimeWhateverTheLineSends)
+{
+    enum class Line { NoiseInADrain, CutWithALongDelay, TrickleForThePrompt };
+    const struct {
+        const char* name;
+        Line line;
+        int withinMs;
+    } cases[] = {
+        {"noise every 50 ms during a drain", Line::NoiseInADrain, 20000},
+        {"RemoteDelay 3000, line cut", Line::CutWithALongDelay, 20000},
+        {"a byte a second in place of the prompt", Line::TrickleForThePrompt, 15000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        serve();
+        SurveySetup s;
+        if (c.line == Line::CutWithALongDelay)
+            s.RemoteDelay = 3000;
+        if (c.line == Line::NoiseInADrain) // the third cycle's GPS length is out of range
+            instrument->AddFault({TFaultKind::Garbage, TPoint::Gps, 2, 1, -1, QByteArray("\xC8\0\0\0", 4)});
+        TMainFrm& w = start(s, 120000);
+        QTimer noise;
+        QObject::connect(&noise, &QTimer::timeout, [this] { instrument->SendNow(QByteArray(1, '\x55')); });
+        QElapsedTimer clock;
+        const auto stop = [&] {
+            clock.start();
+            w.Action4->trigger();
+        };
+        std::vector<Step> steps{startWith(dir.File(QString(c.name).replace(' ', '-')))};
+        switch (c.line) {
+        case Line::NoiseInADrain:
+            steps.push_back({[this] { return cycles() >= 3; }, [&] { noise.start(50); }});
+            steps.push_back({[&] { return !w.GpsDisconnectLbl->isHidden(); }, stop});
+            break;
+        case Line::CutWithALongDelay:
+            steps.push_back({[this] { return cycles() >= 3; }, [&] {
+                                 instrument->AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
+                                 stop();
+                             }});
+            break;
+        case Line::TrickleForThePrompt:
+            steps.push_back({[this] { return cycles() >= 3; }, [&] {
+                                 instrument->SetLine(Instrument::TLine::Trickle);
+                                 stop();
+                             }});
+            break;
+        }
+        run(steps);
+        powerOn();
+        noise.stop();
+        ASSERT_TRUE(clock.isValid());
+        EXPECT_LT(clock.elapsed(), c.withinMs);
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        if (c.line == Line::TrickleForThePrompt) {
+            EXPECT_EQ(w.MainGB->text(), "The instrument did not answer");
+            EXPECT_LE(ActivePort->GetState(), 0);
+            EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
+            EXPECT_FALSE(w.ConnectGb->isHidden());
+        } else {
+            EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+        }
+    }
 }
 
 // The same over the USB port: the fake driver behind which the instrument answers.
