@@ -30,6 +30,7 @@ namespace Acquisition {
 inline constexpr int32_t BinHeaderTotalSize = 1029;
 inline constexpr int32_t DipoleRecordSize = 304;
 inline constexpr int32_t RecordsPerBinaryFile = 16000;  // roll over once a file holds this many
+inline constexpr int32_t MaxBinaryFileIndex = 99;        // the last roll-over name a survey may take
 inline constexpr int32_t BinFileMagic = int32_t(0x80000002u);
 inline constexpr uint8_t BinFileVersion = 9;
 
@@ -94,8 +95,13 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
 // everything was written: RecordsInFile grows, the one-shot mark is spent, and at 16000
 // records or more the state rolls over to the next file. On failure the file is left as it
 // was (a file made for the cycle is removed again) and nothing is counted or spent.
+// A file that cannot be continued (another file of that name, a folder in its place) while its
+// folder can be written is left as it is: the cycle goes into a new file, the first roll-over
+// name after it that no file has, which the state then names; goesOnIn then says why and which
+// file the survey goes on in, and the call succeeds.
 QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
-                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter);
+                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
+                           QString* goesOnIn = nullptr);
 
 // The header line of the text file, without its line end (59 names).
 extern const char* const TextHeaderLine;

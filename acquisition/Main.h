@@ -272,6 +272,7 @@ public:
         SurveyTrack Track; // distance, speed, storage rule and the cycle's sentences
         int32_t LostCycles = 0; // cycles given up: the instrument stopped answering, or the link failed
         QString LostReason;     // why the last of them was lost
+        QString GoesOnIn;       // the binary file that could not be continued, and the one the survey went on in
     };
     TSurveyState Survey;
     // Why the last write of an acquisition file failed; empty once a write succeeded again.

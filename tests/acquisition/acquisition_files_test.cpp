@@ -19,6 +19,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Acquisition;
 
@@ -389,16 +390,33 @@ TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
 // The acquisition folder went away and came back (a memory stick pulled and plugged in again):
 // a file that is missing or empty is made again with its header under the name it had, with
 // only the cycle now stored counted in it; a file of that name that this survey did not write
-// is left exactly as it is.
+// is left exactly as it is, the survey going on in a new file.
 namespace {
-// A refused append says so and leaves the file, the record count and the pending mark as they were.
-void expectRefusedAsItWas(const QString& error, const QByteArray& bytes, const QByteArray& before, int32_t records,
-                          int32_t recordsBefore, int32_t pending, int32_t pendingBefore)
+// A file that cannot be continued is left byte for byte as it was; the cycle, with the pending
+// mark, goes into a new file of the roll-over name `newIndex` that the state now names, and the
+// notice says which file could not be continued and which one the survey goes on in.
+void expectGoneOnInNewFile(const QString& error, const QString& notice, const QString& base, const QString& oldPath,
+                           const QByteArray& oldBefore, const BinaryFileState& state, int32_t newIndex, int channels,
+                           int32_t pending, float mark)
 {
-    EXPECT_NE(error, "");
-    EXPECT_EQ(bytes, before) << "not one byte of the file changes";
-    EXPECT_EQ(records, recordsBefore);
-    EXPECT_EQ(pending, pendingBefore);
+    EXPECT_EQ(error, "") << error.toStdString();
+    if (QFileInfo(oldPath).isFile())
+        EXPECT_EQ(readAll(oldPath), oldBefore) << "not one byte of the file changes";
+    else
+        EXPECT_TRUE(QFileInfo(oldPath).isDir());
+    const QString newPath = BinaryFileName(base, newIndex);
+    const QByteArray bytes = readAll(newPath);
+    ASSERT_EQ(bytes.size(), 1029 + channels * 304 + 1) << newPath.toStdString();
+    const auto header = BinFileHeaderBytes(HeaderText);
+    EXPECT_EQ(std::memcmp(bytes.constData(), header.data(), header.size()), 0) << "this survey's header";
+    EXPECT_EQ(at<float>(bytes, 1029 + 272), mark);
+    EXPECT_EQ(bytes.back(), 0);
+    EXPECT_EQ(state.FileIndex, newIndex);
+    EXPECT_EQ(state.RecordsInFile, channels);
+    EXPECT_EQ(state.HeaderSize, 1029);
+    EXPECT_EQ(pending, 0) << "the mark is spent with the cycle that took it";
+    EXPECT_TRUE(notice.contains(QFileInfo(oldPath).fileName())) << notice.toStdString();
+    EXPECT_TRUE(notice.endsWith("the survey goes on in " + QFileInfo(newPath).fileName())) << notice.toStdString();
 }
 } // namespace
 
@@ -436,12 +454,14 @@ TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
                 f.write(other);
         }
         int32_t pending = 500;
-        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001);
+        QString notice;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001, &notice);
         const QByteArray bytes = readAll(path);
         if (!c.stored) {
-            expectRefusedAsItWas(error, bytes, other, state.RecordsInFile, c.recordsBefore, pending, 500);
+            expectGoneOnInNewFile(error, notice, base, path, other, state, 1, 10, pending, 500);
             continue;
         }
+        EXPECT_EQ(notice, "");
         ASSERT_EQ(error, "");
         ASSERT_EQ(bytes.size(), 1029 + 10 * 304 + 1);
         const auto header = BinFileHeaderBytes(HeaderText);
@@ -464,7 +484,7 @@ TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
 // This survey's own file back with other than the records it was left with (a stick pulled
 // before its last writes reached it; a cycle written whose close failed): storing goes on at
 // its end, over nothing but the final zero byte, and counts what it holds. A file cut inside a
-// cycle, or with another header, is left as it is.
+// cycle, or with another header, is left as it is and the survey goes on in a new file.
 TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
 {
     const struct {
@@ -506,12 +526,14 @@ TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
         state.RecordsInFile = 40;
         state.HeaderSize = 1029;
         int32_t pending = 7;
-        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0);
+        QString notice;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0, &notice);
         const QByteArray bytes = readAll(path);
         if (!c.stored) {
-            expectRefusedAsItWas(error, bytes, disk, state.RecordsInFile, 40, pending, 7);
+            expectGoneOnInNewFile(error, notice, dir.File("survey"), path, disk, state, 1, 10, pending, 7);
             continue;
         }
+        EXPECT_EQ(notice, "");
         ASSERT_EQ(error, "");
         const qsizetype kept = 1029 + qsizetype(c.recordsOnDisk) * DipoleRecordSize;
         ASSERT_EQ(bytes.size(), kept + 10 * DipoleRecordSize + 1);
@@ -816,4 +838,126 @@ TEST(BinaryFile, ThisSurveysFullFileGoesOnInTheNextFile)
             EXPECT_FALSE(QFile::exists(base + "#1.bin"));
         }
     }
+}
+
+// A binary file that cannot be continued while its folder can be written: no cycle is lost.
+// The cycle and the ones after it go into the first roll-over name after the file's own that no
+// file has; nothing already on disk under any name is touched.
+TEST(BinaryFile, AFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOnInANewFile)
+{
+    enum class Disk { CutInsideARecord, OtherHeader, Folder, ReadOnly };
+    const struct {
+        const char* name;
+        Disk disk;
+        int32_t fileIndex;
+        std::vector<int32_t> taken;  // roll-over names that other files already have
+        int32_t newIndex;
+    } cases[] = {
+        {"cut inside a record by another program", Disk::CutInsideARecord, 0, {}, 1},
+        {"another survey's header", Disk::OtherHeader, 0, {}, 1},
+        {"a folder in its place", Disk::Folder, 0, {}, 1},
+        {"a file that may not be written", Disk::ReadOnly, 0, {}, 1},
+        {"the next names taken", Disk::CutInsideARecord, 0, {1, 2}, 3},
+        {"a roll-over file", Disk::Folder, 2, {4}, 3},
+        {"a roll-over file, the next name taken", Disk::OtherHeader, 2, {3}, 4},
+    };
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    const auto header = BinFileHeaderBytes(HeaderText);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.disk == Disk::ReadOnly && geteuid() == 0)
+            continue; // permissions do not hold for root
+        TempDir dir;
+        const QString base = dir.File("survey");
+        const QString path = BinaryFileName(base, c.fileIndex);
+        QByteArray disk(reinterpret_cast<const char*>(header.data()), qsizetype(header.size()));
+        for (int r = 0; r < 40; ++r)
+            disk += QByteArray(reinterpret_cast<const char*>(&records[size_t(r % 10)]), DipoleRecordSize);
+        disk += '\0';
+        if (c.disk == Disk::CutInsideARecord)
+            disk.chop(100);
+        if (c.disk == Disk::OtherHeader)
+            disk[300] = char(disk[300] ^ 1);
+        if (c.disk == Disk::Folder) {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(disk), disk.size());
+        }
+        if (c.disk == Disk::ReadOnly)
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        std::vector<QByteArray> others;
+        for (const int32_t index : c.taken) {
+            QFile f(BinaryFileName(base, index));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            others.push_back("another file " + QByteArray::number(index));
+            f.write(others.back());
+        }
+
+        BinaryFileState state;
+        state.FileIndex = c.fileIndex;
+        state.RecordsInFile = 40;
+        state.HeaderSize = 1029;
+        int32_t pending = 600;
+        QString notice;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001, &notice);
+        expectGoneOnInNewFile(error, notice, base, path, disk, state, c.newIndex, 10, pending, 600);
+        for (std::size_t k = 0; k < c.taken.size(); ++k)
+            EXPECT_EQ(readAll(BinaryFileName(base, c.taken[k])), others[k]) << "another file is never touched";
+
+        // The next cycles go on in the new file, the state's own name, with the mark counter.
+        const QString newPath = BinaryFileName(base, state.FileIndex);
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            notice.clear();
+            ASSERT_EQ(AppendCycleRecords(newPath, HeaderText, state, records, 10, pending, 1001, &notice), "");
+            EXPECT_EQ(notice, "");
+        }
+        const QByteArray bytes = readAll(newPath);
+        ASSERT_EQ(bytes.size(), 1029 + 30 * 304 + 1);
+        EXPECT_EQ(at<float>(bytes, 1029 + 10 * 304 + 272), 1001);
+        EXPECT_EQ(state.FileIndex, c.newIndex);
+        EXPECT_EQ(state.RecordsInFile, 30);
+        if (c.disk != Disk::Folder)
+            EXPECT_EQ(readAll(path), disk);
+    }
+}
+
+// Without a folder to write in, nothing is made, counted or spent: the cycle is lost and said.
+TEST(BinaryFile, NoNewFileWithoutAFolderToWriteIn)
+{
+    TempDir dir;
+    const QString folder = dir.File("stick");
+    ASSERT_TRUE(QDir().mkpath(folder + "/survey.bin"));
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    BinaryFileState state;
+    state.RecordsInFile = 40;
+    state.HeaderSize = 1029;
+    int32_t pending = 500;
+    QString notice;
+    if (geteuid() != 0) {
+        // The folder is there but may not be written: the file in the way cannot be replaced by a new one.
+        ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QString error =
+            AppendCycleRecords(folder + "/survey.bin", HeaderText, state, records, 10, pending, 0, &notice);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_TRUE(error.contains(folder + "/survey.bin")) << error.toStdString();
+        EXPECT_TRUE(error.contains(folder + "/survey#1.bin")) << error.toStdString();
+        EXPECT_EQ(notice, "");
+        EXPECT_EQ(state.FileIndex, 0);
+        EXPECT_EQ(state.RecordsInFile, 40);
+        EXPECT_EQ(pending, 500);
+        EXPECT_EQ(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"survey.bin"});
+    }
+    // The folder went away: no name is tried after the file's own.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    const QString error = AppendCycleRecords(folder + "/survey.bin", HeaderText, state, records, 10, pending, 0, &notice);
+    EXPECT_TRUE(error.contains(folder + "/survey.bin")) << error.toStdString();
+    EXPECT_EQ(notice, "");
+    EXPECT_EQ(state.FileIndex, 0);
+    EXPECT_EQ(state.RecordsInFile, 40);
+    EXPECT_EQ(pending, 500);
+    EXPECT_FALSE(QDir(folder).exists());
 }
