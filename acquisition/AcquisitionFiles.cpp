@@ -35,6 +35,8 @@ QString failure(const char* what, const QString& path, int error)
     return QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), path, systemError(error));
 }
 
+FileCloser closeFile = ::close;
+
 // A descriptor that is closed on every path; close() reports what the last close said.
 class Fd {
 public:
@@ -50,7 +52,7 @@ public:
     bool valid() const { return fd_ >= 0; }
     int close()
     {
-        const int r = ::close(fd_);
+        const int r = closeFile(fd_);
         fd_ = -1;
         return r == 0 ? 0 : errno;
     }
@@ -285,6 +287,17 @@ std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& head
 } // namespace
 
 namespace {
+// The file ends with these bytes at this position, read back through a descriptor of its own.
+bool holds(const QString& path, const std::vector<char>& bytes, off_t position)
+{
+    Fd fd(openPath(path, O_RDONLY));
+    off_t size = 0;
+    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size != position + off_t(bytes.size()))
+        return false;
+    std::vector<char> onDisk(bytes.size());
+    return ::pread(fd.get(), onDisk.data(), onDisk.size(), position) == ssize_t(onDisk.size()) && onDisk == bytes;
+}
+
 // What one attempt at storing a cycle in one file came to.
 enum class Outcome {
     Stored,
@@ -404,8 +417,13 @@ Attempt storeIn(const QString& path, const BinHeaderTextArray& headerText, Binar
             writeAll(fd.get(), oldTail.data(), oldTail.size(), position);
         return {Outcome::Failed, failure("Cannot write", path, error)};
     }
-    if (int closeError = fd.close())
-        return {Outcome::Failed, failure("Cannot write", path, closeError)};
+    if (int closeError = fd.close()) {
+        // A close may report an error after everything was written (a network share's deferred
+        // write error): the cycle is stored when the file holds it, and counts once; otherwise
+        // it failed and nothing is counted or spent.
+        if (!holds(path, buffer, position))
+            return {Outcome::Failed, failure("Cannot write", path, closeError)};
+    }
 
     state = next;
     state.RecordsInFile += channelCount;
@@ -579,6 +597,13 @@ QString AppendTextRows(const QString& path, const std::string& rows)
     if (int closeError = fd.close())
         return failure("Cannot write", path, closeError);
     return {};
+}
+
+FileCloser SetFileCloser(FileCloser closer)
+{
+    const FileCloser previous = closeFile;
+    closeFile = closer ? closer : ::close;
+    return previous;
 }
 
 } // namespace Acquisition

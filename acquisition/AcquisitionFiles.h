@@ -103,6 +103,12 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
                            DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
                            QString* goesOnIn = nullptr);
 
+// The close that ends every write of a file and tells whether the write went well; a test puts
+// one that fails as a network share's deferred write error does. Gives the one it replaces;
+// nullptr puts back the system's.
+using FileCloser = int (*)(int fd);
+FileCloser SetFileCloser(FileCloser closer);
+
 // The header line of the text file, without its line end (59 names).
 extern const char* const TextHeaderLine;
 

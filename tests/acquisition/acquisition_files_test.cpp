@@ -961,3 +961,105 @@ TEST(BinaryFile, NoNewFileWithoutAFolderToWriteIn)
     EXPECT_EQ(pending, 500);
     EXPECT_FALSE(QDir(folder).exists());
 }
+
+namespace {
+// Closes as a network share whose write error is deferred to the close: the next `failures`
+// closes of a binary file report EIO, after the write reached the file, or (lose) after the
+// file lost it again.
+struct FailingClose {
+    static inline int failures = 0;
+    static inline bool lose = false;
+    static inline off_t loseTo = 0;
+    static int close(int fd)
+    {
+        char link[4096] = {};
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
+        if (failures <= 0 || n <= 0 || !QByteArray(link, int(n)).endsWith(".bin"))
+            return ::close(fd);
+        --failures;
+        if (lose) { // the file goes back to what it held before the write, final zero byte included
+            [[maybe_unused]] const int cut = ::ftruncate(fd, loseTo - 1);
+            [[maybe_unused]] const ssize_t zero = ::pwrite(fd, "", 1, loseTo - 1);
+        }
+        ::close(fd);
+        errno = EIO;
+        return -1;
+    }
+};
+struct FailingCloseScope {
+    FailingCloseScope(int failures, bool lose, off_t loseTo = 0)
+    {
+        FailingClose::failures = failures;
+        FailingClose::lose = lose;
+        FailingClose::loseTo = loseTo;
+        SetFileCloser(&FailingClose::close);
+    }
+    ~FailingCloseScope() { SetFileCloser(nullptr); }
+};
+} // namespace
+
+// A close that reports an error after the cycle was written whole: the cycle is stored and
+// counted once, its one-shot mark spent with it; only a cycle that the file does not hold
+// when read back failed, and then nothing is counted or spent.
+TEST(BinaryFile, AFailedCloseAfterACompleteWrite)
+{
+    const struct {
+        const char* name;
+        bool fileThere;  // this survey's file with 20 records, else missing (made for the cycle)
+        bool lost;       // the write did not reach the file
+    } cases[] = {
+        {"into this survey's file", true, false},
+        {"into a file made for the cycle", false, false},
+        {"the write lost before the close", true, true},
+    };
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const QString path = BinaryFileName(dir.File("survey"), 0);
+        BinaryFileState state;
+        int32_t pending = 0;
+        if (c.fileThere) {
+            ASSERT_EQ(CreateBinaryFile(path, HeaderText, state), "");
+            for (int k = 0; k < 2; ++k)
+                ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0), "");
+        } else {
+            state.RecordsInFile = 20;
+            state.HeaderSize = 1029;
+        }
+        const QByteArray before = readAll(path);
+        pending = 500;
+        QString error;
+        {
+            FailingCloseScope failing(1, c.lost, before.size());
+            error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001);
+            EXPECT_EQ(FailingClose::failures, 0) << "the close failed";
+        }
+        if (c.lost) {
+            EXPECT_TRUE(error.startsWith("Cannot write " + path)) << error.toStdString();
+            EXPECT_EQ(readAll(path), before);
+            EXPECT_EQ(state.RecordsInFile, 20);
+            EXPECT_EQ(pending, 500) << "the mark waits for a cycle that is stored";
+            continue;
+        }
+        EXPECT_EQ(error, "") << error.toStdString();
+        const int32_t held = c.fileThere ? 30 : 10;
+        EXPECT_EQ(state.RecordsInFile, held);
+        EXPECT_EQ(pending, 0);
+
+        // The next cycle goes on behind it with the mark counter: the one-shot mark is stored once.
+        ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001), "");
+        const QByteArray bytes = readAll(path);
+        ASSERT_EQ(bytes.size(), 1029 + (held + 10) * 304 + 1);
+        std::vector<float> marks;
+        for (int k = 0; k < (held + 10) / 10; ++k)
+            marks.push_back(at<float>(bytes, 1029 + k * 10 * 304 + 272));
+        std::vector<float> expected(marks.size(), 0.0f);
+        expected[expected.size() - 2] = 500;
+        expected.back() = 1001;
+        EXPECT_EQ(marks, expected);
+        EXPECT_EQ(state.RecordsInFile, held + 10);
+    }
+}

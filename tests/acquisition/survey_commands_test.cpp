@@ -14,6 +14,7 @@
 #include <QTest>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 using Acquisition::TMainFrm;
 using Instrument::TFault;
@@ -380,6 +381,57 @@ TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)
     float second = -1;
     std::memcpy(&second, bin.constData() + 1029 + 304 + 272, 4);
     EXPECT_EQ(second, 0.0f);
+}
+
+namespace {
+// The next close of a binary file reports EIO after the write reached the file, as a network
+// share's deferred write error does.
+int closeOnceWithDeferredError(int fd)
+{
+    static int failures = 1;
+    char link[4096] = {};
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
+    if (failures <= 0 || n <= 0 || !QByteArray(link, int(n)).endsWith(".bin"))
+        return ::close(fd);
+    --failures;
+    ::close(fd);
+    errno = EIO;
+    return -1;
+}
+} // namespace
+
+// The close of the cycle that takes F5 reports an error after the cycle was written: the mark
+// is stored once, with that cycle, which gets its text row, and nothing says "Cannot write".
+TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString file = dir.File("deferred");
+    int pressedAt = 0;
+    QString line;
+    bool problem = false;
+    run({startWith(file),
+         {[this] { return cycles() >= 2; }, [&] {
+              Acquisition::SetFileCloser(&closeOnceWithDeferredError);
+              w.Mark5->trigger();
+              pressedAt = cycles();
+          }},
+         {[&] {
+              problem = problem || w.MainGB->text().contains("Cannot write");
+              return pressedAt > 0 && cycles() >= pressedAt + 4;
+          },
+          [&] {
+              line = w.MainGB->text();
+              w.Action4->trigger();
+          }}});
+    powerOn();
+    Acquisition::SetFileCloser(nullptr);
+    EXPECT_FALSE(problem);
+    EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds");
+    const std::vector<float> m = marks(fileBytes(file + ".bin"), 10);
+    EXPECT_EQ(std::count(m.begin(), m.end(), 500.0f), 1);
+    EXPECT_EQ(fileBytes(file + ".txt").count('\n'), 1 + qsizetype(m.size())) << "a row for every stored cycle";
 }
 
 // Each mark key, pressed once the previous mark was stored, goes into the first record of the
