@@ -14,7 +14,9 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <climits>
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -235,6 +237,39 @@ QString BinaryFileName(const QString& baseName, int32_t fileIndex)
     if (fileIndex == 0)
         return baseName + QStringLiteral(".bin");
     return baseName + QLatin1Char('#') + QString::number(fileIndex) + QStringLiteral(".bin");
+}
+
+QString BaseNameProblem(const QString& baseName)
+{
+    // The longest name a survey may take is that of its last roll-over file; the text and the
+    // first binary file are shorter.
+    const QString longest = BinaryFileName(baseName, MaxBinaryFileIndex);
+    const QFileInfo info(longest);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    long nameMax = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    if (nameMax <= 0) {
+        struct statvfs fs {};
+        nameMax = ::statvfs(folder.constData(), &fs) == 0 && fs.f_namemax > 0 ? long(fs.f_namemax) : NAME_MAX;
+    }
+    long pathMax = ::pathconf(folder.constData(), _PC_PATH_MAX);
+    if (pathMax <= 0)
+        pathMax = PATH_MAX;
+    const qsizetype nameBytes = QFile::encodeName(info.fileName()).size();
+    if (nameBytes > nameMax)
+        return QStringLiteral("The acquisition file name is too long: with the number of its last binary file "
+                              "(\"%1\") it has %2 bytes, and the folder's file system takes names of at most %3 "
+                              "bytes. Choose a shorter name.")
+            .arg(info.fileName())
+            .arg(nameBytes)
+            .arg(nameMax);
+    const qsizetype pathBytes = QFile::encodeName(longest).size();
+    if (pathBytes >= pathMax)
+        return QStringLiteral("The acquisition file path is too long: with the number of its last binary file it "
+                              "has %1 bytes, and the system takes paths of less than %2 bytes. Choose a shorter "
+                              "name or folder.")
+            .arg(pathBytes)
+            .arg(pathMax);
+    return {};
 }
 
 QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state)

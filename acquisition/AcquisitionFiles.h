@@ -82,6 +82,10 @@ struct BinaryFileState {
 // base + ".bin" for index 0, else base + "#" + index + ".bin".
 QString BinaryFileName(const QString& baseName, int32_t fileIndex);
 
+// Why the base name cannot be a survey's, empty when it can: every name the survey may take,
+// up to its last roll-over file, must fit the folder's file system.
+QString BaseNameProblem(const QString& baseName);
+
 // Creates (or replaces) the binary file with its header and sets HeaderSize; on failure
 // HeaderSize is 0 and the next cycle tries again.
 QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText,

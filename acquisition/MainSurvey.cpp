@@ -241,6 +241,14 @@ TMainFrm::TAcceptance TMainFrm::Accept()
         RemoteTime = PulseTimeUnits(TimeEdt->text(), RemoteTime);
         TimeEdt->setText(QString::number(10 * int(RemoteTime)));
         ChannelCount = StrToIntDef(ChannelEdt->text().trimmed(), 10);
+        // Refused before anything is written: a name whose later binary files cannot be made
+        // would lose every cycle after the first file's end.
+        const QString nameProblem = BaseNameProblem(WithoutExtension(AcquisitionFileName));
+        if (!nameProblem.isEmpty()) {
+            Dialogs().ShowMessage(nameProblem);
+            AcquisitionMode = 0;
+            return TAcceptance::Refused;
+        }
         try {
             AcceptWindowValues();
             if (QFileInfo(AcquisitionFileName).exists()) {

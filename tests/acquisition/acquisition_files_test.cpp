@@ -1063,3 +1063,44 @@ TEST(BinaryFile, AFailedCloseAfterACompleteWrite)
         EXPECT_EQ(state.RecordsInFile, held + 10);
     }
 }
+
+// A base name is a survey's only when every name it may take, up to its last roll-over file
+// (#99), fits the folder's file system; a refusal says why. What is accepted can be made.
+TEST(BinaryFile, ABaseNameMustLeaveRoomForEveryRollOverName)
+{
+    TempDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.File("x")));
+    const long nameMax = ::pathconf(QFile::encodeName(dir.Path()).constData(), _PC_NAME_MAX);
+    ASSERT_GT(nameMax, 8);
+    const QString e = QString::fromUtf8("\xc3\xa9"); // two bytes in the file name
+    QString deep;
+    while (deep.size() < 4100)
+        deep += "x/../";
+    const struct {
+        const char* name;
+        QString base;
+        bool accepted;
+    } cases[] = {
+        {"short", dir.File("survey"), true},
+        {"#99.bin just fits", dir.File(QString(nameMax - 7, 'a')), true},
+        {"one byte more", dir.File(QString(nameMax - 6, 'a')), false},
+        {"the .txt and .bin fit, #1.bin does not", dir.File(QString(nameMax - 4, 'a')), false},
+        {"bytes, not characters", dir.File(QString((nameMax - 5) / 2, QLatin1Char('a')).replace("a", e)), false},
+        {"the path too long", dir.File(deep + "survey"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString problem = BaseNameProblem(c.base);
+        if (!c.accepted) {
+            EXPECT_TRUE(problem.contains("too long")) << problem.toStdString();
+            continue;
+        }
+        EXPECT_EQ(problem, "");
+        BinaryFileState state;
+        state.FileIndex = MaxBinaryFileIndex;
+        const QString last = BinaryFileName(c.base, MaxBinaryFileIndex);
+        EXPECT_EQ(CreateBinaryFile(last, HeaderText, state), "");
+        EXPECT_EQ(WriteTextHeader(c.base + ".txt"), "");
+    }
+    EXPECT_TRUE(BaseNameProblem(dir.File(QString(nameMax - 6, 'a'))).contains(QString::number(nameMax)));
+}

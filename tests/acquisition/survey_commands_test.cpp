@@ -5,6 +5,7 @@
 #include "acquisition/Main.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QFileInfo>
@@ -237,6 +238,37 @@ TEST_F(SurveyTest, AcceptanceRulesAndTheirMessages)
     EXPECT_TRUE(fileBytes(setupPath).contains("RemoteTxVoltage=12.5\r\n"));
     EXPECT_EQ(instrument->Program().PulseTime, 25);
     EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
+}
+
+// A base name whose later roll-over files could not be made is refused at Start, saying why,
+// before any file is written; Start with a shorter name then runs the survey.
+TEST_F(SurveyTest, ANameTooLongForTheRollOverFilesIsRefusedAtStart)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString tooLong = dir.File(QString(250, 'a'));
+    const QString shorter = dir.File("short");
+    int startsGiven = 0;
+    run({{[this] { return waitingForStart(); }, [&] {
+              ++startsGiven;
+              dialogs.AnswerSave(tooLong + ".txt");
+              frm->Action2->trigger();
+          }},
+         {[&] { return frm->AcquisitionMode == 0 && dialogs.Messages().size() >= 2; }, [&] {
+              EXPECT_TRUE(dialogs.Messages().last().contains("too long")) << dialogs.Messages().last().toStdString();
+              EXPECT_TRUE(dialogs.Messages().last().contains("#99.bin")) << dialogs.Messages().last().toStdString();
+              EXPECT_EQ(QDir(dir.Path()).entryList({"aaaa*"}), QStringList()) << "nothing written";
+              EXPECT_TRUE(instrument->EventNames().filter("program").isEmpty());
+              ++startsGiven;
+              dialogs.AnswerSave(shorter);
+              frm->Action2->trigger();
+          }},
+         stopAfter(2)});
+    powerOn();
+    EXPECT_EQ(startsGiven, 2);
+    EXPECT_EQ(w.AcquisitionFileName, shorter + ".txt");
+    EXPECT_GT(fileBytes(shorter + ".bin").size(), 1029);
+    EXPECT_EQ(QDir(dir.Path()).entryList({"aaaa*"}), QStringList());
 }
 
 // Numbers that no 32-bit float holds are refused at Start like a text that is no number, also
