@@ -15,6 +15,7 @@
 #include <cstring>
 #include <optional>
 #include <climits>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <sys/stat.h>
@@ -632,6 +633,11 @@ QString AppendTextRows(const QString& path, const std::string& rows)
     if (int closeError = fd.close())
         return failure("Cannot write", path, closeError);
     return {};
+}
+
+void FileSizeLimitFailsWrites()
+{
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 FileCloser SetFileCloser(FileCloser closer)

@@ -107,6 +107,11 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
                            DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
                            QString* goesOnIn = nullptr);
 
+// For the whole process: a write beyond a file-size limit fails (EFBIG) as on a full disk,
+// which the survey reports and survives, instead of the signal ending the program inside a
+// cycle. The program calls it first thing.
+void FileSizeLimitFailsWrites();
+
 // The close that ends every write of a file and tells whether the write went well; a test puts
 // one that fails as a network share's deferred write error does. Gives the one it replaces;
 // nullptr puts back the system's.

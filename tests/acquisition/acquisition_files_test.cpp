@@ -104,12 +104,14 @@ CycleRecordContext knownContext(bool sounder, bool ip)
 }
 
 // Runs the body in a child process whose files may not grow beyond `limit` bytes (a full
-// disk, as near as a test can get to it) and gives its exit code.
+// disk, as near as a test can get to it), set up as the program sets itself up for it, and
+// gives its exit code; -1 when it did not end by itself (the file-size signal ended it).
 int withFileSizeLimit(off_t limit, const std::function<int()>& body)
 {
     const pid_t pid = fork();
     if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
+        signal(SIGXFSZ, SIG_DFL);
+        FileSizeLimitFailsWrites();
         const rlimit rl{rlim_t(limit), rlim_t(limit)};
         if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
             _exit(100);
@@ -120,6 +122,8 @@ int withFileSizeLimit(off_t limit, const std::function<int()>& body)
         return -1;
     return WEXITSTATUS(status);
 }
+
+QString systemErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 const BinHeaderTextArray HeaderText =
     BinHeaderTextFor(QDateTime(QDate(2026, 12, 10), QTime(13, 5, 7)), QLocale(QLocale::French, QLocale::France));
@@ -385,6 +389,43 @@ TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
     ASSERT_EQ(after.size(), 1029 + 40 * 304 + 1);
     EXPECT_EQ(at<float>(after, 1029 + 20 * 304 + 272), 500);
     EXPECT_EQ(after.left(before.size() - 1), before.left(before.size() - 1));
+}
+
+// Under a file-size limit (40000 bytes) a survey's store fails as on a full disk: the program
+// is not ended, the binary file keeps whole cycles only, the text file whole rows, and every
+// write beyond the limit says why.
+TEST(BinaryFile, AFileSizeLimitFailsTheWriteAsAFullDisk)
+{
+    TempDir dir;
+    const QString base = dir.File("limited");
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    const std::string rows = TextRows(records, 10, knownWorkspace(), TextRowContext{});
+    const int result = withFileSizeLimit(40000, [&] {
+        BinaryFileState state;
+        int32_t pending = 0;
+        if (CreateBinaryFile(base + ".bin", HeaderText, state) != "" || WriteTextHeader(base + ".txt") != "")
+            return 1;
+        int stored = 0;
+        for (int cycle = 0; cycle < 20; ++cycle) {
+            const QString error = AppendCycleRecords(base + ".bin", HeaderText, state, records, 10, pending, 0);
+            if (error.isEmpty()) {
+                if (stored != cycle || AppendTextRows(base + ".txt", rows) != "")
+                    return 2;
+                ++stored;
+            } else if (!error.contains(systemErrorText(EFBIG)) || state.RecordsInFile != 10 * stored) {
+                return 3;
+            }
+        }
+        return stored == 12 ? 0 : 4;
+    });
+    EXPECT_EQ(result, 0) << "-1: the program was ended by the limit";
+    const QByteArray bin = readAll(base + ".bin");
+    EXPECT_EQ(bin.size(), 1029 + 12 * 10 * 304 + 1) << "whole cycles only";
+    EXPECT_EQ(bin.back(), 0);
+    const QByteArray text = readAll(base + ".txt");
+    EXPECT_EQ(text.count('\n'), 13);
+    EXPECT_TRUE(text.endsWith("\r\n"));
 }
 
 // The acquisition folder went away and came back (a memory stick pulled and plugged in again):
