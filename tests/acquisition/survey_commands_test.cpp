@@ -418,9 +418,10 @@ TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)
 namespace {
 // The next close of a binary file reports EIO after the write reached the file, as a network
 // share's deferred write error does.
-int closeOnceWithDeferredError(int fd)
+int closeFailures = 0;
+int closeWithDeferredError(int fd)
 {
-    static int failures = 1;
+    int& failures = closeFailures;
     char link[4096] = {};
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
@@ -445,7 +446,8 @@ TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
     bool problem = false;
     run({startWith(file),
          {[this] { return cycles() >= 2; }, [&] {
-              Acquisition::SetFileCloser(&closeOnceWithDeferredError);
+              closeFailures = 1;
+              Acquisition::SetFileCloser(&closeWithDeferredError);
               w.Mark5->trigger();
               pressedAt = cycles();
           }},
@@ -459,6 +461,7 @@ TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
           }}});
     powerOn();
     Acquisition::SetFileCloser(nullptr);
+    EXPECT_EQ(closeFailures, 0) << "the close failed";
     EXPECT_FALSE(problem);
     EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds");
     const std::vector<float> m = marks(fileBytes(file + ".bin"), 10);
