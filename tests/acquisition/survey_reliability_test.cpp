@@ -526,6 +526,26 @@ TEST_F(ReliabilityTest, ABinaryFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOn
     }
 }
 
+// A folder already has the binary file's name at Start: the file cannot be made, but no cycle
+// is lost: from the first cycle on they go into survey#1.bin, each with its text row.
+TEST_F(ReliabilityTest, AFolderInPlaceOfTheFirstBinaryFileLosesNoCycle)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString base = dir.File("taken");
+    ASSERT_TRUE(QDir().mkpath(base + ".bin"));
+    QString line;
+    run({startWith(base), stopAfter(4, line)});
+    powerOn();
+    EXPECT_TRUE(line.contains("the survey goes on in taken#1.bin")) << line.toStdString();
+    EXPECT_TRUE(QFileInfo(base + ".bin").isDir());
+    const QByteArray next = fileBytes(base + "#1.bin");
+    EXPECT_EQ(next.size(), 1029 + cycles() * 10 * 304 + 1) << "every cycle stored";
+    EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + cycles());
+    EXPECT_FALSE(QFile::exists(base + "#2.bin"));
+    EXPECT_EQ(w.Survey.Files.FileIndex, 1);
+}
+
 // The disk fills (a file-size limit): the cycles that do not fit are lost whole, what was stored
 // stays as it was, and storing goes on once there is room again.
 TEST_F(ReliabilityTest, FullDiskKeepsWhatWasStored)
