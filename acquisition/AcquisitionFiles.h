@@ -13,6 +13,7 @@
 // operation returns an error text, empty on success; a failure never damages what the file
 // already holds and never counts what was not written. The window calls:
 //   entry of the survey handler    BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime())
+//   Start given                    err = BaseNameProblem(AcquisitionBaseName)  (refused if not empty)
 //   Start accepted                 err = WriteTextHeader(AcquisitionFileName)
 //   programming                    Files = BinaryFileState{}; MarkCounter = PendingMark = 0
 //   cycle head                     name = BinaryFileName(AcquisitionBaseName, Files.FileIndex)
@@ -21,8 +22,8 @@
 //                                  FillCycleRecords(DipoleRecords, ChannelCount, Workspace,
 //                                                   GeometricFactors, context)
 //   stored cycle (step 14)         err = AppendCycleRecords(name, BinHeaderText, Files,
-//                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter)
-//                                      (rolls over)
+//                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter,
+//                                      &goesOnIn) (rolls over, or goes on in a new file)
 //   stored cycle (step 15)         err = AppendTextRows(AcquisitionFileName,
 //                                      TextRows(DipoleRecords, ChannelCount, Workspace, row))
 namespace Acquisition {
