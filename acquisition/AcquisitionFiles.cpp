@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QTime>
 
 #include <algorithm>
@@ -13,7 +14,10 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <climits>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -34,6 +38,8 @@ QString failure(const char* what, const QString& path, int error)
     return QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), path, systemError(error));
 }
 
+FileCloser closeFile = ::close;
+
 // A descriptor that is closed on every path; close() reports what the last close said.
 class Fd {
 public:
@@ -49,7 +55,7 @@ public:
     bool valid() const { return fd_ >= 0; }
     int close()
     {
-        const int r = ::close(fd_);
+        const int r = closeFile(fd_);
         fd_ = -1;
         return r == 0 ? 0 : errno;
     }
@@ -234,6 +240,39 @@ QString BinaryFileName(const QString& baseName, int32_t fileIndex)
     return baseName + QLatin1Char('#') + QString::number(fileIndex) + QStringLiteral(".bin");
 }
 
+QString BaseNameProblem(const QString& baseName)
+{
+    // The longest name a survey may take is that of its last roll-over file; the text and the
+    // first binary file are shorter.
+    const QString longest = BinaryFileName(baseName, MaxBinaryFileIndex);
+    const QFileInfo info(longest);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    long nameMax = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    if (nameMax <= 0) {
+        struct statvfs fs {};
+        nameMax = ::statvfs(folder.constData(), &fs) == 0 && fs.f_namemax > 0 ? long(fs.f_namemax) : NAME_MAX;
+    }
+    long pathMax = ::pathconf(folder.constData(), _PC_PATH_MAX);
+    if (pathMax <= 0)
+        pathMax = PATH_MAX;
+    const qsizetype nameBytes = QFile::encodeName(info.fileName()).size();
+    if (nameBytes > nameMax)
+        return QStringLiteral("The acquisition file name is too long: with the number of its last binary file "
+                              "(\"%1\") it has %2 bytes, and the folder's file system takes names of at most %3 "
+                              "bytes. Choose a shorter name.")
+            .arg(info.fileName())
+            .arg(nameBytes)
+            .arg(nameMax);
+    const qsizetype pathBytes = QFile::encodeName(longest).size();
+    if (pathBytes >= pathMax)
+        return QStringLiteral("The acquisition file path is too long: with the number of its last binary file it "
+                              "has %1 bytes, and the system takes paths of less than %2 bytes. Choose a shorter "
+                              "name or folder.")
+            .arg(pathBytes)
+            .arg(pathMax);
+    return {};
+}
+
 QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state)
 {
     state.HeaderSize = 0;
@@ -283,19 +322,65 @@ std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& head
 }
 } // namespace
 
-QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
-                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter)
+namespace {
+// The file ends with these bytes at this position, read back through a descriptor of its own.
+bool holds(const QString& path, const std::vector<char>& bytes, off_t position)
 {
-    if (channelCount < 1 || channelCount > int(records.size()))
-        return QStringLiteral("No records to store in %1").arg(path);
+    Fd fd(openPath(path, O_RDONLY));
+    off_t size = 0;
+    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size != position + off_t(bytes.size()))
+        return false;
+    std::vector<char> onDisk(bytes.size());
+    return ::pread(fd.get(), onDisk.data(), onDisk.size(), position) == ssize_t(onDisk.size()) && onDisk == bytes;
+}
 
+// What one attempt at storing a cycle in one file came to.
+enum class Outcome {
+    Stored,
+    Failed,          // nothing stored; the file can take the cycle another time (full disk, folder away)
+    CannotContinue,  // the file is there but is not one this survey can go on in
+    Exists,          // a new file was asked for and one of that name is there
+};
+struct Attempt {
+    Outcome outcome;
+    QString text;  // the failure; for a file that cannot be continued, why not
+    QString file{};  // the file that cannot be continued
+};
+
+// Whatever the open's error, the folder is still there when its own entry can be looked at:
+// the file is what cannot be continued (a folder or a read-only file in its place).
+bool folderOf(const QString& path)
+{
+    struct stat st {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Attempt storeIn(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
+                DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
+                bool mustBeNew)
+{
     bool created = false;
-    Fd fd(openToExtend(path, O_RDWR, created));
-    if (!fd.valid())
-        return failure("Cannot open", path, errno);
+    int opened;
+    if (mustBeNew) {
+        opened = openPath(path, O_RDWR | O_CREAT | O_EXCL);
+        created = opened >= 0;
+        if (opened < 0 && errno == EEXIST)
+            return {Outcome::Exists, {}};
+    } else {
+        opened = openToExtend(path, O_RDWR, created);
+    }
+    Fd fd(opened);
+    if (!fd.valid()) {
+        const int error = errno;
+        const bool fileInTheWay = !mustBeNew && error != ENOENT && error != ENOSPC && folderOf(path);
+        if (fileInTheWay)
+            return {Outcome::CannotContinue, systemError(error), path};
+        return {Outcome::Failed, failure("Cannot open", path, error)};
+    }
     off_t oldSize = 0;
     if (int error = sizeOf(fd.get(), oldSize))
-        return failure("Cannot write", path, error);
+        return {Outcome::Failed, failure("Cannot write", path, error)};
 
     // A file that holds nothing (made just now, or back empty) starts again with its header and
     // counts none of the records stored before; it keeps its name, so a roll-over file stays
@@ -305,8 +390,6 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     if (fresh) {
         next.RecordsInFile = 0;
         next.HeaderSize = BinHeaderTotalSize;
-    } else if (state.HeaderSize <= 0) {
-        return QStringLiteral("Cannot write %1: the file was not created").arg(path);
     }
     off_t position = 0;
     if (!fresh) {
@@ -317,24 +400,26 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
         // Anything else is another file of that name, left as it is.
         const std::optional<int32_t> held = cyclesOfThisSurvey(fd.get(), headerText, oldSize, channelCount);
         if (!held)
-            return QStringLiteral("Cannot write %1: the file holds other records than this survey stored in it")
-                .arg(path);
+            return {Outcome::CannotContinue,
+                    QStringLiteral("the file holds other records than this survey stored in it"), path};
         if (*held >= RecordsPerBinaryFile) {
             // This survey's file, full: the cycle goes into the next file of the roll-over.
             const QString suffix = BinaryFileName(QString(), state.FileIndex);
             if (!path.endsWith(suffix))
-                return QStringLiteral("Cannot write %1: the file is full").arg(path);
+                return {Outcome::Failed, QStringLiteral("Cannot write %1: the file is full").arg(path)};
             fd.close();
             BinaryFileState rolled = state;
             rolled.RecordsInFile = 0;
             rolled.HeaderSize = 0;
             rolled.FileIndex += 1;
             const QString nextPath = BinaryFileName(path.chopped(suffix.size()), rolled.FileIndex);
-            const QString error =
-                AppendCycleRecords(nextPath, headerText, rolled, records, channelCount, pendingMark, markCounter);
-            if (error.isEmpty())
+            const Attempt attempt =
+                storeIn(nextPath, headerText, rolled, records, channelCount, pendingMark, markCounter, false);
+            if (attempt.outcome == Outcome::Stored)
                 state = rolled;
-            return error;
+            else if (attempt.outcome == Outcome::CannotContinue)
+                state.FileIndex = rolled.FileIndex; // a new file is looked for after that one
+            return attempt;
         }
         next.RecordsInFile = *held;
         next.HeaderSize = BinHeaderTotalSize;
@@ -359,17 +444,22 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     std::vector<char> oldTail(std::size_t(oldSize - position));
     errno = 0;
     if (!oldTail.empty() && ::pread(fd.get(), oldTail.data(), oldTail.size(), position) != ssize_t(oldTail.size()))
-        return failure("Cannot read", path, errno ? errno : EIO);
+        return {Outcome::Failed, failure("Cannot read", path, errno ? errno : EIO)};
 
     int error = writeAll(fd.get(), buffer.data(), buffer.size(), position);
     if (error) {
         putBack(fd.get(), path, created, oldSize);
         if (!created && !oldTail.empty())
             writeAll(fd.get(), oldTail.data(), oldTail.size(), position);
-        return failure("Cannot write", path, error);
+        return {Outcome::Failed, failure("Cannot write", path, error)};
     }
-    if (int closeError = fd.close())
-        return failure("Cannot write", path, closeError);
+    if (int closeError = fd.close()) {
+        // A close may report an error after everything was written (a network share's deferred
+        // write error): the cycle is stored when the file holds it, and counts once; otherwise
+        // it failed and nothing is counted or spent.
+        if (!holds(path, buffer, position))
+            return {Outcome::Failed, failure("Cannot write", path, closeError)};
+    }
 
     state = next;
     state.RecordsInFile += channelCount;
@@ -378,7 +468,50 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
         state.RecordsInFile = 0;
         state.FileIndex += 1;
     }
-    return {};
+    return {Outcome::Stored, {}};
+}
+} // namespace
+
+QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
+                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
+                           QString* goesOnIn)
+{
+    if (channelCount < 1 || channelCount > int(records.size()))
+        return QStringLiteral("No records to store in %1").arg(path);
+
+    BinaryFileState tried = state;
+    const Attempt attempt =
+        storeIn(path, headerText, tried, records, channelCount, pendingMark, markCounter, false);
+    if (attempt.outcome != Outcome::CannotContinue) {
+        if (attempt.outcome == Outcome::Stored)
+            state = tried;
+        return attempt.text;
+    }
+
+    // The file cannot be continued, but its folder is there: the survey goes on in the first
+    // roll-over name after it that no file has, and the file is left as it is.
+    const QString refused = QStringLiteral("Cannot write %1: %2").arg(attempt.file, attempt.text);
+    const QString suffix = BinaryFileName(QString(), state.FileIndex);
+    if (!path.endsWith(suffix))
+        return refused;
+    const QString base = path.chopped(suffix.size());
+    for (int32_t index = tried.FileIndex + 1; index <= MaxBinaryFileIndex; ++index) {
+        BinaryFileState fresh;
+        fresh.FileIndex = index;
+        const QString newPath = BinaryFileName(base, index);
+        const Attempt next =
+            storeIn(newPath, headerText, fresh, records, channelCount, pendingMark, markCounter, true);
+        if (next.outcome == Outcome::Exists)
+            continue;
+        if (next.outcome != Outcome::Stored)
+            return refused + QStringLiteral("; ") + next.text;
+        state = fresh;
+        if (goesOnIn)
+            *goesOnIn = QStringLiteral("%1 cannot be continued (%2): the survey goes on in %3")
+                            .arg(QFileInfo(attempt.file).fileName(), attempt.text, QFileInfo(newPath).fileName());
+        return {};
+    }
+    return refused + QStringLiteral("; every roll-over name is taken");
 }
 
 const char* const TextHeaderLine =
@@ -500,6 +633,18 @@ QString AppendTextRows(const QString& path, const std::string& rows)
     if (int closeError = fd.close())
         return failure("Cannot write", path, closeError);
     return {};
+}
+
+void FileSizeLimitFailsWrites()
+{
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+FileCloser SetFileCloser(FileCloser closer)
+{
+    const FileCloser previous = closeFile;
+    closeFile = closer ? closer : ::close;
+    return previous;
 }
 
 } // namespace Acquisition

@@ -13,6 +13,7 @@
 // operation returns an error text, empty on success; a failure never damages what the file
 // already holds and never counts what was not written. The window calls:
 //   entry of the survey handler    BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime())
+//   Start given                    err = BaseNameProblem(AcquisitionBaseName)  (refused if not empty)
 //   Start accepted                 err = WriteTextHeader(AcquisitionFileName)
 //   programming                    Files = BinaryFileState{}; MarkCounter = PendingMark = 0
 //   cycle head                     name = BinaryFileName(AcquisitionBaseName, Files.FileIndex)
@@ -21,8 +22,8 @@
 //                                  FillCycleRecords(DipoleRecords, ChannelCount, Workspace,
 //                                                   GeometricFactors, context)
 //   stored cycle (step 14)         err = AppendCycleRecords(name, BinHeaderText, Files,
-//                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter)
-//                                      (rolls over)
+//                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter,
+//                                      &goesOnIn) (rolls over, or goes on in a new file)
 //   stored cycle (step 15)         err = AppendTextRows(AcquisitionFileName,
 //                                      TextRows(DipoleRecords, ChannelCount, Workspace, row))
 namespace Acquisition {
@@ -30,6 +31,7 @@ namespace Acquisition {
 inline constexpr int32_t BinHeaderTotalSize = 1029;
 inline constexpr int32_t DipoleRecordSize = 304;
 inline constexpr int32_t RecordsPerBinaryFile = 16000;  // roll over once a file holds this many
+inline constexpr int32_t MaxBinaryFileIndex = 99;        // the last roll-over name a survey may take
 inline constexpr int32_t BinFileMagic = int32_t(0x80000002u);
 inline constexpr uint8_t BinFileVersion = 9;
 
@@ -81,6 +83,10 @@ struct BinaryFileState {
 // base + ".bin" for index 0, else base + "#" + index + ".bin".
 QString BinaryFileName(const QString& baseName, int32_t fileIndex);
 
+// Why the base name cannot be a survey's, empty when it can: every name the survey may take,
+// up to its last roll-over file, must fit the folder's file system.
+QString BaseNameProblem(const QString& baseName);
+
 // Creates (or replaces) the binary file with its header and sets HeaderSize; on failure
 // HeaderSize is 0 and the next cycle tries again.
 QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText,
@@ -94,8 +100,24 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
 // everything was written: RecordsInFile grows, the one-shot mark is spent, and at 16000
 // records or more the state rolls over to the next file. On failure the file is left as it
 // was (a file made for the cycle is removed again) and nothing is counted or spent.
+// A file that cannot be continued (another file of that name, a folder in its place) while its
+// folder can be written is left as it is: the cycle goes into a new file, the first roll-over
+// name after it that no file has, which the state then names; goesOnIn then says why and which
+// file the survey goes on in, and the call succeeds.
 QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
-                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter);
+                           DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
+                           QString* goesOnIn = nullptr);
+
+// For the whole process: a write beyond a file-size limit fails (EFBIG) as on a full disk,
+// which the survey reports and survives, instead of the signal ending the program inside a
+// cycle. The program calls it first thing.
+void FileSizeLimitFailsWrites();
+
+// The close that ends every write of a file and tells whether the write went well; a test puts
+// one that fails as a network share's deferred write error does. Gives the one it replaces;
+// nullptr puts back the system's.
+using FileCloser = int (*)(int fd);
+FileCloser SetFileCloser(FileCloser closer);
 
 // The header line of the text file, without its line end (59 names).
 extern const char* const TextHeaderLine;

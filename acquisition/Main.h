@@ -273,6 +273,7 @@ public:
         int32_t LostCycles = 0; // cycles given up: the instrument stopped answering, or the link failed
         QString LostReason;     // why the last of them was lost
         int64_t PaceMs = 0;     // the longest trigger to last reading of its whole cycles
+        QString GoesOnIn;       // the binary file that could not be continued, and the one the survey went on in
     };
     TSurveyState Survey;
     // Why the last write of an acquisition file failed; empty once a write succeeded again.

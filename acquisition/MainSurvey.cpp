@@ -241,6 +241,14 @@ TMainFrm::TAcceptance TMainFrm::Accept()
         RemoteTime = PulseTimeUnits(TimeEdt->text(), RemoteTime);
         TimeEdt->setText(QString::number(10 * int(RemoteTime)));
         ChannelCount = StrToIntDef(ChannelEdt->text().trimmed(), 10);
+        // Refused before anything is written: a name whose later binary files cannot be made
+        // would lose every cycle after the first file's end.
+        const QString nameProblem = BaseNameProblem(WithoutExtension(AcquisitionFileName));
+        if (!nameProblem.isEmpty()) {
+            Dialogs().ShowMessage(nameProblem);
+            AcquisitionMode = 0;
+            return TAcceptance::Refused;
+        }
         try {
             AcceptWindowValues();
             if (QFileInfo(AcquisitionFileName).exists()) {
@@ -353,6 +361,7 @@ bool TMainFrm::ProgramInstrument()
     Survey.LostCycles = 0;
     Survey.LostReason.clear();
     Survey.PaceMs = 0;
+    Survey.GoesOnIn.clear();
     if (kept)
         ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
@@ -505,8 +514,8 @@ void TMainFrm::RunCycle()
         const QString problem = CreateBinaryFile(Survey.BinFileName, BinHeaderText, Survey.Files);
         SetFileProblem(problem);
         TApplication::ProcessMessages();
-        if (!problem.isEmpty())
-            return; // tried again next cycle
+        // Tried again next cycle; meanwhile the cycle goes on: its append makes the file, or
+        // goes on in a new one when something that is not this survey's file is in its place.
     }
 
     const bool addDistance = AddDistanceChk->isChecked();
@@ -603,8 +612,13 @@ void TMainFrm::StoreCycle()
     GraphUpdateEnd();
     TApplication::ProcessMessages();
 
-    const QString appendProblem =
-        AppendCycleRecords(Survey.BinFileName, BinHeaderText, Survey.Files, DipoleRecords, ChannelCount, PendingMark, MarkCounter);
+    QString goesOnIn;
+    const QString appendProblem = AppendCycleRecords(Survey.BinFileName, BinHeaderText, Survey.Files, DipoleRecords,
+                                                     ChannelCount, PendingMark, MarkCounter, &goesOnIn);
+    if (!goesOnIn.isEmpty()) {
+        Survey.GoesOnIn = goesOnIn;
+        ShowSurveyLine();
+    }
     if (!appendProblem.isEmpty()) {
         SetFileProblem(appendProblem);
         return; // the cycle is lost in both files; a one-shot mark stays pending
@@ -627,7 +641,8 @@ void TMainFrm::StopSequence()
 {
     // The connection line keeps the cycles lost, with their reason, and the last file message
     // until the next survey starts, so that the user reads them after Stop.
-    keptSurveyLine_ = !FileProblem.isEmpty() || Survey.LostCycles > 0 ? MainGB->text() : QString();
+    keptSurveyLine_ = !FileProblem.isEmpty() || !Survey.GoesOnIn.isEmpty() || Survey.LostCycles > 0 ? MainGB->text()
+                                                                                                       : QString();
     try {
         ActivePort->PutCom(0);
         SounderLblx->hide();
@@ -684,6 +699,8 @@ void TMainFrm::ShowSurveyLine()
     if (ActivePort && ActivePort->GetState() <= 0)
         return; // the link went down: its line is not ours to write
     QString text = surveyCaption_;
+    if (!Survey.GoesOnIn.isEmpty())
+        text += "  -  " + Survey.GoesOnIn;
     if (!FileProblem.isEmpty())
         text += "  -  " + FileProblem;
     if (Survey.LostCycles > 0)

@@ -1,3 +1,4 @@
+#include "acquisition/AcquisitionFiles.h"
 #include "acquisition/Main.h"
 #include "acquisition/MainCommands.h"
 #include "platform/Application.h"
@@ -6,13 +7,12 @@
 
 #include <QApplication>
 #include <QScreen>
-#include <csignal>
 
 int main(int argc, char** argv)
 {
     // A file-size limit then fails the write like a full disk, which the survey reports and
     // survives, instead of ending the program inside a cycle.
-    std::signal(SIGXFSZ, SIG_IGN);
+    Acquisition::FileSizeLimitFailsWrites();
     QApplication app(argc, argv);
     try {
         Application->Title = "Quorel";

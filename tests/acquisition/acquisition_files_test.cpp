@@ -19,6 +19,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace Acquisition;
 
@@ -103,12 +104,14 @@ CycleRecordContext knownContext(bool sounder, bool ip)
 }
 
 // Runs the body in a child process whose files may not grow beyond `limit` bytes (a full
-// disk, as near as a test can get to it) and gives its exit code.
+// disk, as near as a test can get to it), set up as the program sets itself up for it, and
+// gives its exit code; -1 when it did not end by itself (the file-size signal ended it).
 int withFileSizeLimit(off_t limit, const std::function<int()>& body)
 {
     const pid_t pid = fork();
     if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
+        signal(SIGXFSZ, SIG_DFL);
+        FileSizeLimitFailsWrites();
         const rlimit rl{rlim_t(limit), rlim_t(limit)};
         if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
             _exit(100);
@@ -119,6 +122,8 @@ int withFileSizeLimit(off_t limit, const std::function<int()>& body)
         return -1;
     return WEXITSTATUS(status);
 }
+
+QString systemErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 const BinHeaderTextArray HeaderText =
     BinHeaderTextFor(QDateTime(QDate(2026, 12, 10), QTime(13, 5, 7)), QLocale(QLocale::French, QLocale::France));
@@ -386,19 +391,73 @@ TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
     EXPECT_EQ(after.left(before.size() - 1), before.left(before.size() - 1));
 }
 
+// Under a file-size limit (40000 bytes) a survey's store fails as on a full disk: the program
+// is not ended, the binary file keeps whole cycles only, the text file whole rows, and every
+// write beyond the limit says why.
+TEST(BinaryFile, AFileSizeLimitFailsTheWriteAsAFullDisk)
+{
+    TempDir dir;
+    const QString base = dir.File("limited");
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    const std::string rows = TextRows(records, 10, knownWorkspace(), TextRowContext{});
+    const int result = withFileSizeLimit(40000, [&] {
+        BinaryFileState state;
+        int32_t pending = 0;
+        if (CreateBinaryFile(base + ".bin", HeaderText, state) != "" || WriteTextHeader(base + ".txt") != "")
+            return 1;
+        int stored = 0;
+        for (int cycle = 0; cycle < 20; ++cycle) {
+            const QString error = AppendCycleRecords(base + ".bin", HeaderText, state, records, 10, pending, 0);
+            if (error.isEmpty()) {
+                if (stored != cycle || AppendTextRows(base + ".txt", rows) != "")
+                    return 2;
+                ++stored;
+            } else if (!error.contains(systemErrorText(EFBIG)) || state.RecordsInFile != 10 * stored) {
+                return 3;
+            }
+        }
+        return stored == 12 ? 0 : 4;
+    });
+    EXPECT_EQ(result, 0) << "-1: the program was ended by the limit";
+    const QByteArray bin = readAll(base + ".bin");
+    EXPECT_EQ(bin.size(), 1029 + 12 * 10 * 304 + 1) << "whole cycles only";
+    EXPECT_EQ(bin.back(), 0);
+    const QByteArray text = readAll(base + ".txt");
+    EXPECT_EQ(text.count('\n'), 13);
+    EXPECT_TRUE(text.endsWith("\r\n"));
+}
+
 // The acquisition folder went away and came back (a memory stick pulled and plugged in again):
 // a file that is missing or empty is made again with its header under the name it had, with
 // only the cycle now stored counted in it; a file of that name that this survey did not write
-// is left exactly as it is.
+// is left exactly as it is, the survey going on in a new file.
 namespace {
-// A refused append says so and leaves the file, the record count and the pending mark as they were.
-void expectRefusedAsItWas(const QString& error, const QByteArray& bytes, const QByteArray& before, int32_t records,
-                          int32_t recordsBefore, int32_t pending, int32_t pendingBefore)
+// A file that cannot be continued is left byte for byte as it was; the cycle, with the pending
+// mark, goes into a new file of the roll-over name `newIndex` that the state now names, and the
+// notice says which file could not be continued and which one the survey goes on in.
+void expectGoneOnInNewFile(const QString& error, const QString& notice, const QString& base, const QString& oldPath,
+                           const QByteArray& oldBefore, const BinaryFileState& state, int32_t newIndex, int channels,
+                           int32_t pending, float mark)
 {
-    EXPECT_NE(error, "");
-    EXPECT_EQ(bytes, before) << "not one byte of the file changes";
-    EXPECT_EQ(records, recordsBefore);
-    EXPECT_EQ(pending, pendingBefore);
+    EXPECT_EQ(error, "") << error.toStdString();
+    if (QFileInfo(oldPath).isFile())
+        EXPECT_EQ(readAll(oldPath), oldBefore) << "not one byte of the file changes";
+    else
+        EXPECT_TRUE(QFileInfo(oldPath).isDir());
+    const QString newPath = BinaryFileName(base, newIndex);
+    const QByteArray bytes = readAll(newPath);
+    ASSERT_EQ(bytes.size(), 1029 + channels * 304 + 1) << newPath.toStdString();
+    const auto header = BinFileHeaderBytes(HeaderText);
+    EXPECT_EQ(std::memcmp(bytes.constData(), header.data(), header.size()), 0) << "this survey's header";
+    EXPECT_EQ(at<float>(bytes, 1029 + 272), mark);
+    EXPECT_EQ(bytes.back(), 0);
+    EXPECT_EQ(state.FileIndex, newIndex);
+    EXPECT_EQ(state.RecordsInFile, channels);
+    EXPECT_EQ(state.HeaderSize, 1029);
+    EXPECT_EQ(pending, 0) << "the mark is spent with the cycle that took it";
+    EXPECT_TRUE(notice.contains(QFileInfo(oldPath).fileName())) << notice.toStdString();
+    EXPECT_TRUE(notice.endsWith("the survey goes on in " + QFileInfo(newPath).fileName())) << notice.toStdString();
 }
 } // namespace
 
@@ -436,12 +495,14 @@ TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
                 f.write(other);
         }
         int32_t pending = 500;
-        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001);
+        QString notice;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001, &notice);
         const QByteArray bytes = readAll(path);
         if (!c.stored) {
-            expectRefusedAsItWas(error, bytes, other, state.RecordsInFile, c.recordsBefore, pending, 500);
+            expectGoneOnInNewFile(error, notice, base, path, other, state, 1, 10, pending, 500);
             continue;
         }
+        EXPECT_EQ(notice, "");
         ASSERT_EQ(error, "");
         ASSERT_EQ(bytes.size(), 1029 + 10 * 304 + 1);
         const auto header = BinFileHeaderBytes(HeaderText);
@@ -464,7 +525,7 @@ TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
 // This survey's own file back with other than the records it was left with (a stick pulled
 // before its last writes reached it; a cycle written whose close failed): storing goes on at
 // its end, over nothing but the final zero byte, and counts what it holds. A file cut inside a
-// cycle, or with another header, is left as it is.
+// cycle, or with another header, is left as it is and the survey goes on in a new file.
 TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
 {
     const struct {
@@ -506,12 +567,14 @@ TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
         state.RecordsInFile = 40;
         state.HeaderSize = 1029;
         int32_t pending = 7;
-        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0);
+        QString notice;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0, &notice);
         const QByteArray bytes = readAll(path);
         if (!c.stored) {
-            expectRefusedAsItWas(error, bytes, disk, state.RecordsInFile, 40, pending, 7);
+            expectGoneOnInNewFile(error, notice, dir.File("survey"), path, disk, state, 1, 10, pending, 7);
             continue;
         }
+        EXPECT_EQ(notice, "");
         ASSERT_EQ(error, "");
         const qsizetype kept = 1029 + qsizetype(c.recordsOnDisk) * DipoleRecordSize;
         ASSERT_EQ(bytes.size(), kept + 10 * DipoleRecordSize + 1);
@@ -816,4 +879,269 @@ TEST(BinaryFile, ThisSurveysFullFileGoesOnInTheNextFile)
             EXPECT_FALSE(QFile::exists(base + "#1.bin"));
         }
     }
+}
+
+// A binary file that cannot be continued while its folder can be written: no cycle is lost.
+// The cycle and the ones after it go into the first roll-over name after the file's own that no
+// file has; nothing already on disk under any name is touched.
+TEST(BinaryFile, AFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOnInANewFile)
+{
+    enum class Disk { CutInsideARecord, OtherHeader, Folder, ReadOnly };
+    const struct {
+        const char* name;
+        Disk disk;
+        int32_t fileIndex;
+        std::vector<int32_t> taken;  // roll-over names that other files already have
+        int32_t newIndex;
+    } cases[] = {
+        {"cut inside a record by another program", Disk::CutInsideARecord, 0, {}, 1},
+        {"another survey's header", Disk::OtherHeader, 0, {}, 1},
+        {"a folder in its place", Disk::Folder, 0, {}, 1},
+        {"a file that may not be written", Disk::ReadOnly, 0, {}, 1},
+        {"the next names taken", Disk::CutInsideARecord, 0, {1, 2}, 3},
+        {"a roll-over file", Disk::Folder, 2, {4}, 3},
+        {"a roll-over file, the next name taken", Disk::OtherHeader, 2, {3}, 4},
+    };
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    const auto header = BinFileHeaderBytes(HeaderText);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.disk == Disk::ReadOnly && geteuid() == 0)
+            continue; // permissions do not hold for root
+        TempDir dir;
+        const QString base = dir.File("survey");
+        const QString path = BinaryFileName(base, c.fileIndex);
+        QByteArray disk(reinterpret_cast<const char*>(header.data()), qsizetype(header.size()));
+        for (int r = 0; r < 40; ++r)
+            disk += QByteArray(reinterpret_cast<const char*>(&records[size_t(r % 10)]), DipoleRecordSize);
+        disk += '\0';
+        if (c.disk == Disk::CutInsideARecord)
+            disk.chop(100);
+        if (c.disk == Disk::OtherHeader)
+            disk[300] = char(disk[300] ^ 1);
+        if (c.disk == Disk::Folder) {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(disk), disk.size());
+        }
+        if (c.disk == Disk::ReadOnly)
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        std::vector<QByteArray> others;
+        for (const int32_t index : c.taken) {
+            QFile f(BinaryFileName(base, index));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            others.push_back("another file " + QByteArray::number(index));
+            f.write(others.back());
+        }
+
+        BinaryFileState state;
+        state.FileIndex = c.fileIndex;
+        state.RecordsInFile = 40;
+        state.HeaderSize = 1029;
+        int32_t pending = 600;
+        QString notice;
+        const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001, &notice);
+        expectGoneOnInNewFile(error, notice, base, path, disk, state, c.newIndex, 10, pending, 600);
+        for (std::size_t k = 0; k < c.taken.size(); ++k)
+            EXPECT_EQ(readAll(BinaryFileName(base, c.taken[k])), others[k]) << "another file is never touched";
+
+        // The next cycles go on in the new file, the state's own name, with the mark counter.
+        const QString newPath = BinaryFileName(base, state.FileIndex);
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            notice.clear();
+            ASSERT_EQ(AppendCycleRecords(newPath, HeaderText, state, records, 10, pending, 1001, &notice), "");
+            EXPECT_EQ(notice, "");
+        }
+        const QByteArray bytes = readAll(newPath);
+        ASSERT_EQ(bytes.size(), 1029 + 30 * 304 + 1);
+        EXPECT_EQ(at<float>(bytes, 1029 + 10 * 304 + 272), 1001);
+        EXPECT_EQ(state.FileIndex, c.newIndex);
+        EXPECT_EQ(state.RecordsInFile, 30);
+        if (c.disk != Disk::Folder)
+            EXPECT_EQ(readAll(path), disk);
+    }
+}
+
+// Without a folder to write in, nothing is made, counted or spent: the cycle is lost and said.
+TEST(BinaryFile, NoNewFileWithoutAFolderToWriteIn)
+{
+    TempDir dir;
+    const QString folder = dir.File("stick");
+    ASSERT_TRUE(QDir().mkpath(folder + "/survey.bin"));
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    BinaryFileState state;
+    state.RecordsInFile = 40;
+    state.HeaderSize = 1029;
+    int32_t pending = 500;
+    QString notice;
+    if (geteuid() != 0) {
+        // The folder is there but may not be written: the file in the way cannot be replaced by a new one.
+        ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QString error =
+            AppendCycleRecords(folder + "/survey.bin", HeaderText, state, records, 10, pending, 0, &notice);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_TRUE(error.contains(folder + "/survey.bin")) << error.toStdString();
+        EXPECT_TRUE(error.contains(folder + "/survey#1.bin")) << error.toStdString();
+        EXPECT_EQ(notice, "");
+        EXPECT_EQ(state.FileIndex, 0);
+        EXPECT_EQ(state.RecordsInFile, 40);
+        EXPECT_EQ(pending, 500);
+        EXPECT_EQ(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"survey.bin"});
+    }
+    // The folder went away: no name is tried after the file's own.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    const QString error = AppendCycleRecords(folder + "/survey.bin", HeaderText, state, records, 10, pending, 0, &notice);
+    EXPECT_TRUE(error.contains(folder + "/survey.bin")) << error.toStdString();
+    EXPECT_EQ(notice, "");
+    EXPECT_EQ(state.FileIndex, 0);
+    EXPECT_EQ(state.RecordsInFile, 40);
+    EXPECT_EQ(pending, 500);
+    EXPECT_FALSE(QDir(folder).exists());
+}
+
+namespace {
+// Closes as a network share whose write error is deferred to the close: the next `failures`
+// closes of a binary file report EIO, after the write reached the file, or (lose) after the
+// file lost it again.
+struct FailingClose {
+    static inline int failures = 0;
+    static inline bool lose = false;
+    static inline off_t loseTo = 0;
+    static int close(int fd)
+    {
+        char link[4096] = {};
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
+        if (failures <= 0 || n <= 0 || !QByteArray(link, int(n)).endsWith(".bin"))
+            return ::close(fd);
+        --failures;
+        if (lose) { // the file goes back to what it held before the write, final zero byte included
+            [[maybe_unused]] const int cut = ::ftruncate(fd, loseTo - 1);
+            [[maybe_unused]] const ssize_t zero = ::pwrite(fd, "", 1, loseTo - 1);
+        }
+        ::close(fd);
+        errno = EIO;
+        return -1;
+    }
+};
+struct FailingCloseScope {
+    FailingCloseScope(int failures, bool lose, off_t loseTo = 0)
+    {
+        FailingClose::failures = failures;
+        FailingClose::lose = lose;
+        FailingClose::loseTo = loseTo;
+        SetFileCloser(&FailingClose::close);
+    }
+    ~FailingCloseScope() { SetFileCloser(nullptr); }
+};
+} // namespace
+
+// A close that reports an error after the cycle was written whole: the cycle is stored and
+// counted once, its one-shot mark spent with it; only a cycle that the file does not hold
+// when read back failed, and then nothing is counted or spent.
+TEST(BinaryFile, AFailedCloseAfterACompleteWrite)
+{
+    const struct {
+        const char* name;
+        bool fileThere;  // this survey's file with 20 records, else missing (made for the cycle)
+        bool lost;       // the write did not reach the file
+    } cases[] = {
+        {"into this survey's file", true, false},
+        {"into a file made for the cycle", false, false},
+        {"the write lost before the close", true, true},
+    };
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const QString path = BinaryFileName(dir.File("survey"), 0);
+        BinaryFileState state;
+        int32_t pending = 0;
+        if (c.fileThere) {
+            ASSERT_EQ(CreateBinaryFile(path, HeaderText, state), "");
+            for (int k = 0; k < 2; ++k)
+                ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 0), "");
+        } else {
+            state.RecordsInFile = 20;
+            state.HeaderSize = 1029;
+        }
+        const QByteArray before = readAll(path);
+        pending = 500;
+        QString error;
+        {
+            FailingCloseScope failing(1, c.lost, before.size());
+            error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001);
+            EXPECT_EQ(FailingClose::failures, 0) << "the close failed";
+        }
+        if (c.lost) {
+            EXPECT_TRUE(error.startsWith("Cannot write " + path)) << error.toStdString();
+            EXPECT_EQ(readAll(path), before);
+            EXPECT_EQ(state.RecordsInFile, 20);
+            EXPECT_EQ(pending, 500) << "the mark waits for a cycle that is stored";
+            continue;
+        }
+        EXPECT_EQ(error, "") << error.toStdString();
+        const int32_t held = c.fileThere ? 30 : 10;
+        EXPECT_EQ(state.RecordsInFile, held);
+        EXPECT_EQ(pending, 0);
+
+        // The next cycle goes on behind it with the mark counter: the one-shot mark is stored once.
+        ASSERT_EQ(AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001), "");
+        const QByteArray bytes = readAll(path);
+        ASSERT_EQ(bytes.size(), 1029 + (held + 10) * 304 + 1);
+        std::vector<float> marks;
+        for (int k = 0; k < (held + 10) / 10; ++k)
+            marks.push_back(at<float>(bytes, 1029 + k * 10 * 304 + 272));
+        std::vector<float> expected(marks.size(), 0.0f);
+        expected[expected.size() - 2] = 500;
+        expected.back() = 1001;
+        EXPECT_EQ(marks, expected);
+        EXPECT_EQ(state.RecordsInFile, held + 10);
+    }
+}
+
+// A base name is a survey's only when every name it may take, up to its last roll-over file
+// (#99), fits the folder's file system; a refusal says why. What is accepted can be made.
+TEST(BinaryFile, ABaseNameMustLeaveRoomForEveryRollOverName)
+{
+    TempDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.File("x")));
+    const long nameMax = ::pathconf(QFile::encodeName(dir.Path()).constData(), _PC_NAME_MAX);
+    ASSERT_GT(nameMax, 8);
+    const QString e = QString::fromUtf8("\xc3\xa9"); // two bytes in the file name
+    QString deep;
+    while (deep.size() < 4100)
+        deep += "x/../";
+    const struct {
+        const char* name;
+        QString base;
+        bool accepted;
+    } cases[] = {
+        {"short", dir.File("survey"), true},
+        {"#99.bin just fits", dir.File(QString(nameMax - 7, 'a')), true},
+        {"one byte more", dir.File(QString(nameMax - 6, 'a')), false},
+        {"the .txt and .bin fit, #1.bin does not", dir.File(QString(nameMax - 4, 'a')), false},
+        {"bytes, not characters", dir.File(QString((nameMax - 5) / 2, QLatin1Char('a')).replace("a", e)), false},
+        {"the path too long", dir.File(deep + "survey"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString problem = BaseNameProblem(c.base);
+        if (!c.accepted) {
+            EXPECT_TRUE(problem.contains("too long")) << problem.toStdString();
+            continue;
+        }
+        EXPECT_EQ(problem, "");
+        BinaryFileState state;
+        state.FileIndex = MaxBinaryFileIndex;
+        const QString last = BinaryFileName(c.base, MaxBinaryFileIndex);
+        EXPECT_EQ(CreateBinaryFile(last, HeaderText, state), "");
+        EXPECT_EQ(WriteTextHeader(c.base + ".txt"), "");
+    }
+    EXPECT_TRUE(BaseNameProblem(dir.File(QString(nameMax - 6, 'a'))).contains(QString::number(nameMax)));
 }

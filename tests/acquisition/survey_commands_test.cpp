@@ -5,6 +5,7 @@
 #include "acquisition/Main.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 using Acquisition::TMainFrm;
 using Instrument::TFault;
@@ -238,6 +240,37 @@ TEST_F(SurveyTest, AcceptanceRulesAndTheirMessages)
     EXPECT_FLOAT_EQ(instrument->Program().TxVoltage, 12.5f);
 }
 
+// A base name whose later roll-over files could not be made is refused at Start, saying why,
+// before any file is written; Start with a shorter name then runs the survey.
+TEST_F(SurveyTest, ANameTooLongForTheRollOverFilesIsRefusedAtStart)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString tooLong = dir.File(QString(250, 'a'));
+    const QString shorter = dir.File("short");
+    int startsGiven = 0;
+    run({{[this] { return waitingForStart(); }, [&] {
+              ++startsGiven;
+              dialogs.AnswerSave(tooLong + ".txt");
+              frm->Action2->trigger();
+          }},
+         {[&] { return frm->AcquisitionMode == 0 && dialogs.Messages().size() >= 2; }, [&] {
+              EXPECT_TRUE(dialogs.Messages().last().contains("too long")) << dialogs.Messages().last().toStdString();
+              EXPECT_TRUE(dialogs.Messages().last().contains("#99.bin")) << dialogs.Messages().last().toStdString();
+              EXPECT_EQ(QDir(dir.Path()).entryList({"aaaa*"}), QStringList()) << "nothing written";
+              EXPECT_TRUE(instrument->EventNames().filter("program").isEmpty());
+              ++startsGiven;
+              dialogs.AnswerSave(shorter);
+              frm->Action2->trigger();
+          }},
+         stopAfter(2)});
+    powerOn();
+    EXPECT_EQ(startsGiven, 2);
+    EXPECT_EQ(w.AcquisitionFileName, shorter + ".txt");
+    EXPECT_GT(fileBytes(shorter + ".bin").size(), 1029);
+    EXPECT_EQ(QDir(dir.Path()).entryList({"aaaa*"}), QStringList());
+}
+
 // Numbers that no 32-bit float holds are refused at Start like a text that is no number, also
 // one just beyond the largest float, which a cast would quietly round to it.
 TEST_F(SurveyTest, ValuesBeyondAFloatAreRefusedAtStart)
@@ -380,6 +413,60 @@ TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)
     float second = -1;
     std::memcpy(&second, bin.constData() + 1029 + 304 + 272, 4);
     EXPECT_EQ(second, 0.0f);
+}
+
+namespace {
+// The next close of a binary file reports EIO after the write reached the file, as a network
+// share's deferred write error does.
+int closeFailures = 0;
+int closeWithDeferredError(int fd)
+{
+    int& failures = closeFailures;
+    char link[4096] = {};
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
+    if (failures <= 0 || n <= 0 || !QByteArray(link, int(n)).endsWith(".bin"))
+        return ::close(fd);
+    --failures;
+    ::close(fd);
+    errno = EIO;
+    return -1;
+}
+} // namespace
+
+// The close of the cycle that takes F5 reports an error after the cycle was written: the mark
+// is stored once, with that cycle, which gets its text row, and nothing says "Cannot write".
+TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString file = dir.File("deferred");
+    int pressedAt = 0;
+    QString line;
+    bool problem = false;
+    run({startWith(file),
+         {[this] { return cycles() >= 2; }, [&] {
+              closeFailures = 1;
+              Acquisition::SetFileCloser(&closeWithDeferredError);
+              w.Mark5->trigger();
+              pressedAt = cycles();
+          }},
+         {[&] {
+              problem = problem || w.MainGB->text().contains("Cannot write");
+              return pressedAt > 0 && cycles() >= pressedAt + 4;
+          },
+          [&] {
+              line = w.MainGB->text();
+              w.Action4->trigger();
+          }}});
+    powerOn();
+    Acquisition::SetFileCloser(nullptr);
+    EXPECT_EQ(closeFailures, 0) << "the close failed";
+    EXPECT_FALSE(problem);
+    EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds");
+    const std::vector<float> m = marks(fileBytes(file + ".bin"), 10);
+    EXPECT_EQ(std::count(m.begin(), m.end(), 500.0f), 1);
+    EXPECT_EQ(fileBytes(file + ".txt").count('\n'), 1 + qsizetype(m.size())) << "a row for every stored cycle";
 }
 
 // Each mark key, pressed once the previous mark was stored, goes into the first record of the

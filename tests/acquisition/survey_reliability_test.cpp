@@ -679,6 +679,92 @@ TEST_F(ReliabilityTest, RemovedFolderThatComesBackIsStoredInAgain)
               QString::number(TTestInstrument::DefaultReadings({}, 10, firstCycle).PlusV[0][0], 'f', 4).toStdString());
 }
 
+// Another program cuts the binary file inside a record, or puts a folder in its place, after the
+// fourth cycle: no later cycle is lost. They go into survey#1.bin, with this survey's header and
+// their text rows; the file that could not be continued stays as it was left; the connection
+// line says which file the survey goes on in, and still says it after Stop.
+TEST_F(ReliabilityTest, ABinaryFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOnInANewFile)
+{
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "a folder in its place" : "cut inside a record");
+        DropWindow();
+        serve();
+        TMainFrm& w = start();
+        const QString base = dir.File(folder ? "folder" : "cut");
+        QByteArray left;
+        int storedBefore = 0, brokenAt = 0;
+        QString line;
+        run({startWith(base),
+             {[this] { return cycles() >= 4; }, [&] {
+                  const QByteArray bin = fileBytes(base + ".bin");
+                  storedBefore = int((bin.size() - 1030) / (10 * 304));
+                  ASSERT_TRUE(QFile::remove(base + ".bin"));
+                  if (folder) {
+                      ASSERT_TRUE(QDir().mkpath(base + ".bin"));
+                  } else {
+                      left = bin.left(bin.size() - 100);
+                      QFile f(base + ".bin");
+                      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                      f.write(left);
+                  }
+                  brokenAt = cycles();
+              }},
+             {[&] { return brokenAt > 0 && cycles() >= brokenAt + 5; }, [&] {
+                  line = w.MainGB->text();
+                  w.Action4->trigger();
+              }}});
+        powerOn();
+        ASSERT_GT(storedBefore, 0);
+        EXPECT_TRUE(line.contains("the survey goes on in " + QFileInfo(base).fileName() + "#1.bin")) << line.toStdString();
+        EXPECT_TRUE(line.contains(QFileInfo(base).fileName() + ".bin cannot be continued")) << line.toStdString();
+        EXPECT_TRUE(w.MainGB->text().contains("the survey goes on in")) << "kept after Stop";
+        if (folder)
+            EXPECT_TRUE(QFileInfo(base + ".bin").isDir());
+        else
+            EXPECT_EQ(fileBytes(base + ".bin"), left) << "the cut file stays as it was left";
+
+        const QByteArray next = fileBytes(base + "#1.bin");
+        const auto header = Acquisition::BinFileHeaderBytes(w.BinHeaderText);
+        ASSERT_GT(next.size(), 1029);
+        EXPECT_EQ(next.left(1029), QByteArray(reinterpret_cast<const char*>(header.data()), 1029));
+        EXPECT_EQ((next.size() - 1030) % (10 * 304), 0);
+        EXPECT_EQ(next.back(), '\0');
+        const int storedAfter = int((next.size() - 1030) / (10 * 304));
+        EXPECT_GE(storedAfter, 4);
+        EXPECT_FALSE(QFile::exists(base + "#2.bin"));
+
+        // Every cycle is in both files: the text file has a row for each, and the last record is
+        // the last cycle's.
+        const QList<QByteArray> lines = fileBytes(base + ".txt").split('\n');
+        EXPECT_EQ(lines.size(), 1 + storedBefore + storedAfter + 1);
+        EXPECT_EQ(storedBefore + storedAfter, cycles()) << "no cycle lost";
+        DipoleRecord d;
+        std::memcpy(&d, next.constData() + next.size() - 1 - 10 * 304, sizeof d);
+        const TCycleReadings r = TTestInstrument::DefaultReadings({}, 10, cycles() - 1);
+        EXPECT_FLOAT_EQ(d.Vp, static_cast<float>((double(r.PlusV[0][0]) - r.MinusV[0][0]) / 2));
+    }
+}
+
+// A folder already has the binary file's name at Start: the file cannot be made, but no cycle
+// is lost: from the first cycle on they go into survey#1.bin, each with its text row.
+TEST_F(ReliabilityTest, AFolderInPlaceOfTheFirstBinaryFileLosesNoCycle)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString base = dir.File("taken");
+    ASSERT_TRUE(QDir().mkpath(base + ".bin"));
+    QString line;
+    run({startWith(base), stopAfter(4, line)});
+    powerOn();
+    EXPECT_TRUE(line.contains("the survey goes on in taken#1.bin")) << line.toStdString();
+    EXPECT_TRUE(QFileInfo(base + ".bin").isDir());
+    const QByteArray next = fileBytes(base + "#1.bin");
+    EXPECT_EQ(next.size(), 1029 + cycles() * 10 * 304 + 1) << "every cycle stored";
+    EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + cycles());
+    EXPECT_FALSE(QFile::exists(base + "#2.bin"));
+    EXPECT_EQ(w.Survey.Files.FileIndex, 1);
+}
+
 // The disk fills (a file-size limit): the cycles that do not fit are lost whole, what was stored
 // stays as it was, and storing goes on once there is room again.
 TEST_F(ReliabilityTest, FullDiskKeepsWhatWasStored)
