@@ -596,12 +596,86 @@ std::string TextRows(const DipoleRecordArray& records, int channelCount, const W
     return text;
 }
 
-QString WriteTextHeader(const QString& path)
+namespace {
+
+uint64_t hashOn(uint64_t hash, const char* data, size_t size)
 {
+    for (size_t i = 0; i < size; ++i) {
+        hash ^= uint8_t(data[i]);
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+constexpr uint64_t HashStart = 0xcbf29ce484222325ull;
+
+std::string headerLine() { return std::string(TextHeaderLine) + "\r\n"; }
+
+// How much of the file, `size` bytes long, is what this survey wrote: -1 when it holds
+// anything else. The last piece is read back alone while the file is as it was left; a file
+// found shorter is read from its start up to the last piece end it still holds whole.
+struct TextFound {
+    bool Ours = false;
+    size_t EndsKept = 0;        // piece ends that the file still holds
+    uint64_t Hash = HashStart;  // of the whole file, when ours
+    bool EndsWithLine = true;   // its last byte ends a line (or it is empty)
+    std::string Tail;           // what follows the last whole piece
+};
+
+TextFound findText(int fd, off_t size, const TextFileState& state)
+{
+    TextFound found;
+    const auto& ends = state.Ends;
+    if (size == 0) {
+        found.Ours = true;
+        return found;
+    }
+    if (ends.empty() || size > ends.back().Offset)
+        return found;
+    size_t kept = ends.size();
+    while (kept > 0 && ends[kept - 1].Offset > size)
+        --kept;
+    // Read from the end before the last one kept (or the start) up to the file's end.
+    const size_t from = kept == ends.size() && kept >= 2 ? kept - 1 : 0;
+    const off_t start = from == 0 ? 0 : ends[from - 1].Offset;
+    std::string bytes(size_t(size - start), '\0');
+    if (::pread(fd, bytes.data(), bytes.size(), start) != ssize_t(bytes.size()))
+        return found;
+    uint64_t hash = from == 0 ? HashStart : ends[from - 1].Hash;
+    off_t at = start;
+    for (size_t k = from; k < kept; ++k) {
+        const size_t n = size_t(ends[k].Offset - at);
+        hash = hashOn(hash, bytes.data() + (at - start), n);
+        at = ends[k].Offset;
+        if (hash != ends[k].Hash)
+            return found;
+    }
+    // What follows the last whole piece is the start of the next one, which must be the
+    // start of what this survey wrote there where that is known: the header, or the last
+    // piece. A file that holds rows of this survey is its file whatever is cut.
+    const std::string tail = bytes.substr(size_t(at - start));
+    const auto startOf = [&tail](const std::string& piece) { return piece.compare(0, tail.size(), tail) == 0 && tail.size() <= piece.size(); };
+    const bool known = tail.empty() || (kept == 0 && startOf(headerLine())) ||
+                       (kept + 1 == ends.size() && startOf(state.LastPiece)) || kept >= 2;
+    if (!known)
+        return found;
+    hash = hashOn(hash, tail.data(), tail.size());
+    found.Tail = tail;
+    found.Ours = true;
+    found.EndsKept = kept;
+    found.Hash = hash;
+    found.EndsWithLine = bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0;
+    return found;
+}
+
+} // namespace
+
+QString WriteTextHeader(const QString& path, TextFileState& state)
+{
+    state = TextFileState{};
     Fd fd(openPath(path, O_WRONLY | O_CREAT | O_TRUNC));
     if (!fd.valid())
         return failure("Cannot create", path, errno);
-    const std::string line = std::string(TextHeaderLine) + "\r\n";
+    const std::string line = headerLine();
     int error = writeAll(fd.get(), line.data(), line.size());
     if (error) {
         // No half header: an empty file gets the whole line with the first row.
@@ -610,28 +684,58 @@ QString WriteTextHeader(const QString& path)
     const int closeError = fd.close();
     if (!error)
         error = closeError;
-    return error ? failure("Cannot write", path, error) : QString();
+    if (error)
+        return failure("Cannot write", path, error);
+    state.Ends.push_back({off_t(line.size()), hashOn(HashStart, line.data(), line.size())});
+    state.LastPiece = line;
+    return {};
 }
 
-QString AppendTextRows(const QString& path, const std::string& rows)
+QString AppendTextRows(const QString& path, const std::string& rows, TextFileState& state)
 {
     bool created = false;
-    Fd fd(openToExtend(path, O_WRONLY | O_APPEND, created));
+    Fd fd(openToExtend(path, O_RDWR | O_APPEND, created));
     if (!fd.valid())
         return failure("Cannot open", path, errno);
     off_t oldSize = 0;
     if (int error = sizeOf(fd.get(), oldSize))
         return failure("Cannot write", path, error);
+    const TextFound found = findText(fd.get(), oldSize, state);
+    if (!found.Ours)
+        return QStringLiteral("Cannot write %1: the file holds other rows than this survey wrote in it").arg(path);
     // A file without a line yet (made again after its folder came back, or left empty by a
-    // header that could not be written) begins with the header line.
-    const std::string text = oldSize == 0 ? std::string(TextHeaderLine) + "\r\n" + rows : rows;
+    // header that could not be written) begins with the header line; a file cut inside a
+    // line gets its line ended first, so that no row is glued to what is left.
+    std::string text;
+    if (oldSize == 0)
+        text = headerLine();
+    else if (!found.EndsWithLine)
+        text = "\r\n";
+    const size_t lead = text.size();
+    text += rows;
     if (int error = writeAll(fd.get(), text.data(), text.size())) {
         // No half row: the file goes back to what it held.
         putBack(fd.get(), path, created, oldSize);
         return failure("Cannot write", path, error);
     }
-    if (int closeError = fd.close())
-        return failure("Cannot write", path, closeError);
+    if (int closeError = fd.close()) {
+        // A close may report an error after everything was written (a network share's
+        // deferred write error): the rows are there when the file holds them.
+        if (!holds(path, std::vector<char>(text.begin(), text.end()), oldSize))
+            return failure("Cannot write", path, closeError);
+    }
+    std::vector<TextFileState::End>& ends = state.Ends;
+    ends.resize(oldSize == 0 ? 0 : found.EndsKept);
+    uint64_t hash = found.Hash;
+    if (oldSize == 0) {
+        hash = hashOn(HashStart, text.data(), lead);
+        ends.push_back({int64_t(lead), hash});
+        state.LastPiece = rows;
+    } else {
+        hash = hashOn(hash, text.data(), lead);
+        state.LastPiece = found.Tail + text;
+    }
+    ends.push_back({int64_t(oldSize) + int64_t(text.size()), hashOn(hash, rows.data(), rows.size())});
     return {};
 }
 

@@ -8,13 +8,14 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The binary and text acquisition files of a survey, kept apart from the window. Every file
 // operation returns an error text, empty on success; a failure never damages what the file
 // already holds and never counts what was not written. The window calls:
 //   entry of the survey handler    BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime())
 //   Start given                    err = BaseNameProblem(AcquisitionBaseName)  (refused if not empty)
-//   Start accepted                 err = WriteTextHeader(AcquisitionFileName)
+//   Start accepted                 err = WriteTextHeader(AcquisitionFileName, Text)
 //   programming                    Files = BinaryFileState{}; MarkCounter = PendingMark = 0
 //   cycle head                     name = BinaryFileName(AcquisitionBaseName, Files.FileIndex)
 //   RecordsInFile 0 (step 7)       err = CreateBinaryFile(name, BinHeaderText, Files)
@@ -25,7 +26,7 @@
 //                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter,
 //                                      &goesOnIn) (rolls over, or goes on in a new file)
 //   stored cycle (step 15)         err = AppendTextRows(AcquisitionFileName,
-//                                      TextRows(DipoleRecords, ChannelCount, Workspace, row))
+//                                      TextRows(DipoleRecords, ChannelCount, Workspace, row), Text)
 namespace Acquisition {
 
 inline constexpr int32_t BinHeaderTotalSize = 1029;
@@ -144,12 +145,27 @@ std::string SounderField(const std::string& sentence);
 std::string TextRows(const DipoleRecordArray& records, int channelCount, const WorkspaceArray& w,
                      const TextRowContext& ctx);
 
+// What this survey wrote in its text file, so that it writes in no other file of that name:
+// where each piece it wrote (the header line, each cycle's rows) ends, with a hash of the
+// file's bytes up to there.
+struct TextFileState {
+    struct End {
+        int64_t Offset;
+        uint64_t Hash;
+    };
+    std::vector<End> Ends;
+    std::string LastPiece; // the bytes of the last piece, to tell a cut inside it
+};
+
 // Creates or empties the text file and writes its header line; a line that cannot be written
-// whole leaves the file empty.
-QString WriteTextHeader(const QString& path);
+// whole leaves the file empty. The state then holds that line alone.
+QString WriteTextHeader(const QString& path, TextFileState& state);
 
 // Appends the rows whole, or leaves the file as it was. A file that is missing or empty gets
-// the header line first; a file that holds lines is only ever extended.
-QString AppendTextRows(const QString& path, const std::string& rows);
+// the header line first. A file is written to only while it holds what this survey wrote in
+// it, or the start of that (cut by another program, or by a write that failed): its next row
+// then starts on a line of its own. Any other file under the name is left untouched and
+// refused.
+QString AppendTextRows(const QString& path, const std::string& rows, TextFileState& state);
 
 } // namespace Acquisition

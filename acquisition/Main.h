@@ -263,6 +263,7 @@ public:
     struct TSurveyState {
         int32_t CycleIndex = -1;
         BinaryFileState Files; // RecordsInFile, HeaderSize, FileIndex
+        TextFileState Text;    // what the survey wrote in its text file
         int32_t GraphPoints = 100;
         float RhoMax = -9999999.0f, RhoMin = 9999999.0f, RhoUnitFactor = 1;
         std::array<float, 20> GraphValues{};    // per channel: the stored cycle's section value

@@ -365,7 +365,7 @@ bool TMainFrm::ProgramInstrument()
     if (kept)
         ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
-    SetFileProblem(WriteTextHeader(AcquisitionFileName));
+    SetFileProblem(WriteTextHeader(AcquisitionFileName, Survey.Text));
 
     const bool range15 = Range15Rb->isChecked();
     const bool ip = IpDataChk->isChecked();
@@ -634,7 +634,7 @@ void TMainFrm::StoreCycle()
     row.GpsLongitude = track.GpsLongitude;
     row.GpsSentence = track.GpsSentence;
     row.SounderSentence = track.SounderSentence;
-    SetFileProblem(AppendTextRows(AcquisitionFileName, TextRows(DipoleRecords, ChannelCount, Workspace, row)));
+    SetFileProblem(AppendTextRows(AcquisitionFileName, TextRows(DipoleRecords, ChannelCount, Workspace, row), Survey.Text));
 }
 
 void TMainFrm::StopSequence()

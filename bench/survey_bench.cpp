@@ -74,7 +74,8 @@ void BM_StoreCycle(benchmark::State& state)
     const QString base = dir.filePath("survey");
     const QString text = base + ".txt";
     const BinHeaderTextArray header = BinHeaderTextFor(QDateTime::currentDateTime());
-    if (!WriteTextHeader(text).isEmpty()) {
+    TextFileState written;
+    if (!WriteTextHeader(text, written).isEmpty()) {
         state.SkipWithError("cannot write the text file");
         return;
     }
@@ -89,7 +90,7 @@ void BM_StoreCycle(benchmark::State& state)
         }
         FillCycleRecords(cycle.records, Channels, cycle.w, cycle.k, cycle.record);
         if (!AppendCycleRecords(name, header, files, cycle.records, Channels, pending, 1001).isEmpty() ||
-            !AppendTextRows(text, TextRows(cycle.records, Channels, cycle.w, cycle.row)).isEmpty()) {
+            !AppendTextRows(text, TextRows(cycle.records, Channels, cycle.w, cycle.row), written).isEmpty()) {
             state.SkipWithError("cannot store the cycle");
             break;
         }

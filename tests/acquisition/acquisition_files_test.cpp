@@ -349,8 +349,9 @@ TEST(BinaryFile, FailuresAreReportedAndCountNothing)
     EXPECT_EQ(state.RecordsInFile, 0);
     EXPECT_EQ(pending, 500);
 
-    EXPECT_NE(WriteTextHeader(blocker + "/survey.txt"), "");
-    EXPECT_NE(AppendTextRows(blocker + "/survey.txt", "row\r\n"), "");
+    TextFileState text;
+    EXPECT_NE(WriteTextHeader(blocker + "/survey.txt", text), "");
+    EXPECT_NE(AppendTextRows(blocker + "/survey.txt", "row\r\n", text), "");
 }
 
 TEST(BinaryFile, FullDiskLeavesStoredCyclesIntact)
@@ -403,14 +404,15 @@ TEST(BinaryFile, AFileSizeLimitFailsTheWriteAsAFullDisk)
     const std::string rows = TextRows(records, 10, knownWorkspace(), TextRowContext{});
     const int result = withFileSizeLimit(40000, [&] {
         BinaryFileState state;
+        TextFileState text;
         int32_t pending = 0;
-        if (CreateBinaryFile(base + ".bin", HeaderText, state) != "" || WriteTextHeader(base + ".txt") != "")
+        if (CreateBinaryFile(base + ".bin", HeaderText, state) != "" || WriteTextHeader(base + ".txt", text) != "")
             return 1;
         int stored = 0;
         for (int cycle = 0; cycle < 20; ++cycle) {
             const QString error = AppendCycleRecords(base + ".bin", HeaderText, state, records, 10, pending, 0);
             if (error.isEmpty()) {
-                if (stored != cycle || AppendTextRows(base + ".txt", rows) != "")
+                if (stored != cycle || AppendTextRows(base + ".txt", rows, text) != "")
                     return 2;
                 ++stored;
             } else if (!error.contains(systemErrorText(EFBIG)) || state.RecordsInFile != 10 * stored) {
@@ -616,47 +618,77 @@ TEST(BinaryFile, AFileMadeAgainIsWholeOrNone)
     EXPECT_EQ(readAll(path).size(), 1029 + 10 * 304 + 1);
 }
 
-// The text file made again, or left empty by a header that did not fit, begins with the header
-// line; a file that holds lines is only extended, whatever they are.
-TEST(TextFile, AFileWithoutLinesBeginsWithTheHeader)
+// The text file as this survey finds it at its next cycle, after its header and a first row: a
+// file made again or emptied begins with the header line; this survey's file cut by another
+// program (inside a row, at a row's CR LF, inside the header) gets its line ended first, so
+// that no row is glued to what is left; any other file under the name is left untouched and
+// refused. The survey then goes on as in any file of its own.
+TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
 {
     const std::string header = std::string(TextHeaderLine) + "\r\n";
+    const std::string row1 = "0.00;1.50;123.4;\r\n", row2 = "1.00;2.00;;;\r\n", row3 = "2.00;2.50;;;\r\n";
+    const std::string ours = header + row1;
     const struct {
         const char* name;
-        bool exists;
-        QByteArray before;
-        std::string expectedLead;
+        bool remove;
+        std::string found;     // the file as found, unless removed
+        std::string expected;  // after the next cycle's rows; empty: refused, left as found
     } cases[] = {
-        {"missing", false, {}, header},
-        {"empty", true, {}, header},
-        {"with its header", true, QByteArray::fromStdString(header), header},
-        {"with other lines", true, "old survey\r\n", "old survey\r\n"},
+        {"as this survey left it", false, ours, ours + row2},
+        {"missing", true, {}, header + row2},
+        {"emptied", false, {}, header + row2},
+        {"cut to its header", false, header, header + row2},
+        {"cut inside a row", false, ours.substr(0, ours.size() - 4), ours.substr(0, ours.size() - 4) + "\r\n" + row2},
+        {"its last row without CR LF", false, ours.substr(0, ours.size() - 2), ours.substr(0, ours.size() - 2) + "\r\n" + row2},
+        {"its last row without LF", false, ours.substr(0, ours.size() - 1), ours.substr(0, ours.size() - 1) + "\r\n" + row2},
+        {"its header cut short", false, header.substr(0, 12), header.substr(0, 12) + "\r\n" + row2},
+        {"another survey's, shorter", false, header + "9;\r\n", {}},
+        {"another survey's, of the same size", false, header + "0.00;1.50;999.9;\r\n", {}},
+        {"another survey's, longer", false, ours + row1, {}},
+        {"this survey's with a row of another program", false, ours + "x\r\n", {}},
+        {"another file, shorter than a header", false, "Date;Time\r\n", {}},
     };
-    const std::string rows = "1;2;\r\n";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const QString path = dir.File("survey.txt");
-        if (c.exists) {
+        TextFileState state;
+        ASSERT_EQ(WriteTextHeader(path, state), "");
+        ASSERT_EQ(AppendTextRows(path, row1, state), "");
+        ASSERT_EQ(readAll(path).toStdString(), ours);
+        if (c.remove) {
+            ASSERT_TRUE(QFile::remove(path));
+        } else {
             QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.before);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(c.found.data(), qint64(c.found.size()));
         }
-        ASSERT_EQ(AppendTextRows(path, rows), "");
-        ASSERT_EQ(AppendTextRows(path, rows), "");
-        EXPECT_EQ(readAll(path).toStdString(), c.expectedLead + rows + rows);
+        const QString problem = AppendTextRows(path, row2, state);
+        if (c.expected.empty()) {
+            EXPECT_EQ(problem, "Cannot write " + path + ": the file holds other rows than this survey wrote in it");
+            EXPECT_EQ(readAll(path).toStdString(), c.found);
+            EXPECT_NE(AppendTextRows(path, row3, state), "") << "refused at every cycle";
+            EXPECT_EQ(readAll(path).toStdString(), c.found);
+        } else {
+            EXPECT_EQ(problem, "");
+            EXPECT_EQ(readAll(path).toStdString(), c.expected);
+            EXPECT_EQ(AppendTextRows(path, row3, state), "");
+            EXPECT_EQ(readAll(path).toStdString(), c.expected + row3);
+        }
     }
 
     // A header that does not fit leaves no part of itself; the first row then brings it.
     TempDir dir;
     const QString path = dir.File("survey.txt");
-    EXPECT_EQ(withFileSizeLimit(100, [&] { return WriteTextHeader(path).isEmpty() ? 1 : 0; }), 0);
+    TextFileState state;
+    EXPECT_EQ(withFileSizeLimit(100, [&] { return WriteTextHeader(path, state).isEmpty() ? 1 : 0; }), 0);
     EXPECT_EQ(readAll(path), QByteArray());
-    ASSERT_EQ(AppendTextRows(path, rows), "");
-    EXPECT_EQ(readAll(path).toStdString(), header + rows);
+    ASSERT_EQ(AppendTextRows(path, row1, state), "");
+    EXPECT_EQ(readAll(path).toStdString(), header + row1);
     // Rows that do not fit in a file made for them leave no file.
     const QString made = dir.File("made.txt");
-    EXPECT_EQ(withFileSizeLimit(100, [&] { return AppendTextRows(made, rows).isEmpty() ? 1 : 0; }), 0);
+    TextFileState madeState;
+    EXPECT_EQ(withFileSizeLimit(100, [&] { return AppendTextRows(made, row1, madeState).isEmpty() ? 1 : 0; }), 0);
     EXPECT_FALSE(QFile::exists(made));
 }
 
@@ -813,7 +845,8 @@ TEST(TextFile, HeaderThenRows)
     TempDir dir;
     const QString path = dir.File("survey.txt");
     { QFile old(path); ASSERT_TRUE(old.open(QIODevice::WriteOnly)); old.write("old survey\r\n"); }
-    ASSERT_EQ(WriteTextHeader(path), "");
+    TextFileState text;
+    ASSERT_EQ(WriteTextHeader(path, text), "");
     const std::string header = std::string(TextHeaderLine) + "\r\n";
     EXPECT_EQ(readAll(path).toStdString(), header);
     EXPECT_EQ(fieldsOf(TextHeaderLine), 58); // 59 names, none after the last
@@ -821,13 +854,13 @@ TEST(TextFile, HeaderThenRows)
 
     TextFixture f;
     const std::string rows = TextRows(f.records, 12, f.w, f.ctx);
-    ASSERT_EQ(AppendTextRows(path, rows), "");
-    ASSERT_EQ(AppendTextRows(path, rows), "");
+    ASSERT_EQ(AppendTextRows(path, rows, text), "");
+    ASSERT_EQ(AppendTextRows(path, rows, text), "");
     EXPECT_EQ(readAll(path).toStdString(), header + rows + rows);
 
     // No room for the rows: the file keeps what it held.
     const QByteArray before = readAll(path);
-    const int result = withFileSizeLimit(before.size() + 10, [&] { return AppendTextRows(path, rows).isEmpty() ? 1 : 0; });
+    const int result = withFileSizeLimit(before.size() + 10, [&] { return AppendTextRows(path, rows, text).isEmpty() ? 1 : 0; });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(readAll(path), before);
 }
@@ -1141,7 +1174,8 @@ TEST(BinaryFile, ABaseNameMustLeaveRoomForEveryRollOverName)
         state.FileIndex = MaxBinaryFileIndex;
         const QString last = BinaryFileName(c.base, MaxBinaryFileIndex);
         EXPECT_EQ(CreateBinaryFile(last, HeaderText, state), "");
-        EXPECT_EQ(WriteTextHeader(c.base + ".txt"), "");
+        TextFileState text;
+        EXPECT_EQ(WriteTextHeader(c.base + ".txt", text), "");
     }
     EXPECT_TRUE(BaseNameProblem(dir.File(QString(nameMax - 6, 'a'))).contains(QString::number(nameMax)));
 }
