@@ -174,15 +174,23 @@ QStringList MinimizeMessage(const QString& text, const QFontMetrics& metrics, in
     QStringList parts = shown.split(PartSeparator);
     for (qsizetype k = 0; k + 1 < parts.size() && !fits(shown); ++k) {
         const QString part = parts[k];
-        qsizetype keep = part.size();
-        do {
-            --keep;
+        auto cutTo = [&](qsizetype keep) {
             QString cut = part.left(keep);
             while (cut.endsWith(' '))
                 cut.chop(1);
             parts[k] = cut + Ellipsis;
-            shown = parts.join(PartSeparator);
-        } while (keep > 0 && !fits(shown));
+            return parts.join(PartSeparator);
+        };
+        // The longest start that fits, found by halving: the line is laid out for each try.
+        qsizetype low = 0, high = part.size() - 1;
+        while (low < high) {
+            const qsizetype mid = (low + high + 1) / 2;
+            if (fits(cutTo(mid)))
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        shown = cutTo(low);
     }
     if (fits(shown))
         return wrapLines(shown, metrics, maxWidth);
