@@ -88,7 +88,8 @@ std::vector<Control> buildTable()
         C("RsOnImg", "SelectGB", K::Image, {335, 31, 16, 16})
             .over("RsOffImg").flags(Hidden | Transparent).glyph(greenLamp, 16),
         C("Animate1", "SelectGB", K::Animation, {372, 4, 44, 24}).flags(Hidden),
-        C("MainGB", "SelectGB", K::Label, {420, 8, 420, 16}, "MainGB").flags(NavyText | Centred),
+        // Two lines high, so that a failure with its device or file and its reason reads whole.
+        C("MainGB", "SelectGB", K::StatusLine, {420, 4, 420, 28}, "MainGB").flags(NavyText | Centred),
         C("FilenameLbl", "SelectGB", K::Label, {372, 35, 58, 14}, "Filename :"),
         C("FilenameEdt", "SelectGB", K::Label, {432, 33, 409, 18}, "").flags(NavyText | Centred),
         C("SimulationBtn", "SelectGB", K::BitBtn, {846, 4, 140, 26}, "Simulation On/Off")
@@ -272,6 +273,7 @@ QWidget* makeControl(Kind kind, QWidget* parent)
     case Kind::Animation: return new TAnimate(parent);
     case Kind::TrackBar: return new QSlider(Qt::Horizontal, parent);
     case Kind::Graph: return new PESGraph(parent);
+    case Kind::StatusLine: return new TStatusLine(parent);
     }
     return nullptr;
 }

@@ -30,6 +30,7 @@ enum class Kind {
     Animation,    // TAnimate
     TrackBar,     // QSlider
     Graph,        // PESGraph
+    StatusLine,   // TStatusLine: a QLabel that shortens what it cannot hold
 };
 
 enum Flag : unsigned {

@@ -1,14 +1,50 @@
 #include "Controls.h"
+#include "MinimizeName.h"
 
 #include <QBitmap>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QToolTip>
+#include <algorithm>
+#include <climits>
 
 void ShowBoxText(QLineEdit* box, const QString& text)
 {
     box->setText(text);
     box->setCursorPosition(0);
+}
+
+TStatusLine::TStatusLine(QWidget* parent) : QLabel(parent) {}
+
+QStringList TStatusLine::ShownLines() const
+{
+    const QRect area = contentsRect();
+    const int lines = std::max(1, area.height() / fontMetrics().lineSpacing());
+    return MinimizeMessage(text(), fontMetrics(), area.width(), lines);
+}
+
+void TStatusLine::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, contentsRect(), int(alignment() & ~Qt::TextWordWrap), palette(), isEnabled(),
+                          ShownLines().join('\n'), foregroundRole());
+}
+
+bool TStatusLine::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QLabel::event(event);
+    // Only a shortened message has more to show.
+    const QStringList whole = MinimizeMessage(text(), fontMetrics(), contentsRect().width(), INT_MAX);
+    if (ShownLines() != whole)
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 TImage::TImage(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }

@@ -39,6 +39,20 @@ public:
     TStaticText(const QString& text, QWidget* parent);
 };
 
+// A status line of fixed size: a message too long for it is shortened (MinimizeMessage) to
+// what its lines hold, and the whole message shows when the pointer rests on it. text() is
+// always the whole message.
+class TStatusLine : public QLabel {
+    Q_OBJECT
+public:
+    explicit TStatusLine(QWidget* parent = nullptr);
+    // The lines as painted: as many as the height holds.
+    QStringList ShownLines() const;
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+};
+
 // A small animation that loops over its frames while active, up to StopFrame.
 class TAnimate : public QWidget {
     Q_OBJECT

@@ -82,6 +82,7 @@ bool isKind(QWidget* w, L::Kind kind)
     case L::Kind::Animation: return qobject_cast<TAnimate*>(w);
     case L::Kind::TrackBar: return qobject_cast<QSlider*>(w);
     case L::Kind::Graph: return qobject_cast<PESGraph*>(w);
+    case L::Kind::StatusLine: return qobject_cast<TStatusLine*>(w);
     }
     return false;
 }

@@ -115,4 +115,89 @@ TEST(MinimizeName, DropsFoldersOneAtATimeThenTheRoot)
     EXPECT_EQ(MinimizeName("Setup.ini", fm, 1), "Setup.ini");
 }
 
+// Fits a message to `lines` rows of `width` pixels and checks what every fitting must hold.
+QStringList fitted(const QString& text, const QFontMetrics& fm, int width, int lines)
+{
+    const QStringList rows = MinimizeMessage(text, fm, width, lines);
+    EXPECT_GE(rows.size(), 1);
+    EXPECT_LE(rows.size(), lines);
+    for (const QString& row : rows)
+        EXPECT_LE(fm.horizontalAdvance(row), width) << row.toStdString();
+    return rows;
+}
+
+TEST(MinimizeMessage, AMessageThatFitsIsLaidOutWholeBetweenWords)
+{
+    TestApp();
+    const QFontMetrics fm(QFont("DejaVu Sans", 8));
+    const QString text = "Serial link < COM 1 > could not be opened (/dev/ttyUSB0): No such file or directory";
+    EXPECT_EQ(fitted(text, fm, fm.horizontalAdvance(text), 1), QStringList{text});
+    const QStringList rows = fitted(text, fm, fm.horizontalAdvance(text) * 2 / 3, 2);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.join(' '), text) << "broken between words, nothing left out";
+    // A word wider than a row is broken where the row ends.
+    const QString word = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    EXPECT_EQ(fitted(word, fm, fm.horizontalAdvance(word) / 2 + 4, 3).join(""), word);
+}
+
+// The folders of a path go first, one at a time as MinimizeName gives them up, wherever the
+// path stands: before the reason, in brackets, or in one part of a longer line.
+TEST(MinimizeMessage, GivesUpTheFoldersOfItsPathsFirst)
+{
+    TestApp();
+    const QFontMetrics fm(QFont("DejaVu Sans", 8));
+    const QString path = "/media/user/SURVEY STICK/2026-12-11 levé nord/ligne 03.bin";
+    const QStringList forms = {path, "/.../user/SURVEY STICK/2026-12-11 levé nord/ligne 03.bin",
+                               "/.../SURVEY STICK/2026-12-11 levé nord/ligne 03.bin",
+                               "/.../2026-12-11 levé nord/ligne 03.bin", "/.../ligne 03.bin", ".../ligne 03.bin",
+                               "ligne 03.bin"};
+    const struct {
+        QString before, after;
+    } places[] = {
+        {"Cannot write ", ": No space left on device"},
+        {"Cannot write ", ": the file is full"},
+        {"Serial link < COM 1 > could not be opened (", "): No such file or directory"},
+        {"No records to store in ", ""},
+        {"Connected to VARNOK 10 at 38400 Bds  -  Cannot open ", ": Input/output error  -  2 cycles lost: no answer"},
+    };
+    for (const auto& p : places) {
+        for (const QString& form : forms) {
+            const QString shown = p.before + form + p.after;
+            SCOPED_TRACE(shown.toStdString());
+            EXPECT_EQ(fitted(p.before + path + p.after, fm, fm.horizontalAdvance(shown), 1), QStringList{shown});
+        }
+    }
+    // A slash inside a word is no path: the reason stays as the system said it.
+    const QString reason = "2 cycles lost: Input/output error";
+    EXPECT_EQ(fitted(reason, fm, fm.horizontalAdvance(reason) - 1, 1),
+              QStringList{fm.elidedText(reason, Qt::ElideMiddle, fm.horizontalAdvance(reason) - 1)});
+}
+
+// Then the leading parts of a line made of parts give up their ends, and last the middle of
+// what the last row cannot hold: the start and the reason stay.
+TEST(MinimizeMessage, ThenTheLeadingPartsThenTheMiddleOfTheLastRow)
+{
+    TestApp();
+    const QFontMetrics fm(QFont("DejaVu Sans", 8));
+    const QString caption = "Connected to VARNOK 10 v2.1 at 115200 Bds";
+    const QString news = "Cannot write ligne 03.bin: No space left on device  -  12 cycles lost: no answer";
+    const QString line = caption + "  -  " + news;
+    const int width = fm.horizontalAdvance("Connected to VA\u2026  -  " + news);
+    const QStringList rows = fitted(line, fm, width, 1);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_TRUE(rows[0].endsWith("\u2026  -  " + news)) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].startsWith("Connected to VA")) << rows[0].toStdString();
+    // Narrower: every leading part gives up its end, down to its ellipsis; the last part,
+    // the newest, stays whole.
+    const QString last = "\u2026  -  \u2026  -  12 cycles lost: no answer";
+    EXPECT_EQ(fitted(line, fm, fm.horizontalAdvance(last), 1), QStringList{last});
+    // On two rows the first row is whole; the second holds the rest with its middle left out.
+    const QString text = "Cannot write /media/user/SURVEY STICK/a rather long name for one survey line file.bin: No space left on device";
+    const QStringList two = fitted(text, fm, 150, 2);
+    ASSERT_EQ(two.size(), 2);
+    EXPECT_TRUE(two[0].startsWith("Cannot write")) << two[0].toStdString();
+    EXPECT_TRUE(two[1].endsWith("on device")) << two[1].toStdString();
+    EXPECT_TRUE(two[1].contains("\u2026")) << two[1].toStdString();
+}
+
 } // namespace
