@@ -345,7 +345,9 @@ struct Attempt {
     Outcome outcome;
     QString text;  // the failure; for a file that cannot be continued, why not
     QString file{};  // the file that cannot be continued
+    QString notice{}; // stored, but the file was made again or back with fewer cycles
 };
+QString cyclesText(int32_t n) { return QStringLiteral("%1 cycle%2").arg(n).arg(n == 1 ? "" : "s"); }
 
 // Whatever the open's error, the folder is still there when its own entry can be looked at:
 // the file is what cannot be continued (a folder or a read-only file in its place).
@@ -387,9 +389,15 @@ Attempt storeIn(const QString& path, const BinHeaderTextArray& headerText, Binar
     // the file of its number. A file that holds something must be the one this survey wrote.
     const bool fresh = oldSize == 0;
     BinaryFileState next = state;
+    QString notice;
     if (fresh) {
         next.RecordsInFile = 0;
         next.HeaderSize = BinHeaderTotalSize;
+        const int32_t gone = state.RecordsInFile / channelCount;
+        next.CyclesHeld -= gone;
+        if (state.HeaderSize > 0 || gone > 0)
+            notice = QStringLiteral("%1 was made again").arg(QFileInfo(path).fileName()) +
+                     (gone > 0 ? QStringLiteral(", without %1 stored in it").arg(cyclesText(gone)) : QString());
     }
     off_t position = 0;
     if (!fresh) {
@@ -420,6 +428,12 @@ Attempt storeIn(const QString& path, const BinHeaderTextArray& headerText, Binar
             else if (attempt.outcome == Outcome::CannotContinue)
                 state.FileIndex = rolled.FileIndex; // a new file is looked for after that one
             return attempt;
+        }
+        if (*held < state.RecordsInFile) {
+            const int32_t gone = (state.RecordsInFile - *held) / channelCount;
+            next.CyclesHeld -= gone;
+            notice = QStringLiteral("%1 was back without %2 stored in it")
+                         .arg(QFileInfo(path).fileName(), cyclesText(gone));
         }
         next.RecordsInFile = *held;
         next.HeaderSize = BinHeaderTotalSize;
@@ -463,18 +477,19 @@ Attempt storeIn(const QString& path, const BinHeaderTextArray& headerText, Binar
 
     state = next;
     state.RecordsInFile += channelCount;
+    state.CyclesHeld += 1;
     pendingMark = 0;
     if (state.RecordsInFile >= RecordsPerBinaryFile) {
         state.RecordsInFile = 0;
         state.FileIndex += 1;
     }
-    return {Outcome::Stored, {}};
+    return {Outcome::Stored, {}, {}, notice};
 }
 } // namespace
 
 QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
                            DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
-                           QString* goesOnIn)
+                           QString* notice)
 {
     if (channelCount < 1 || channelCount > int(records.size()))
         return QStringLiteral("No records to store in %1").arg(path);
@@ -483,8 +498,11 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     const Attempt attempt =
         storeIn(path, headerText, tried, records, channelCount, pendingMark, markCounter, false);
     if (attempt.outcome != Outcome::CannotContinue) {
-        if (attempt.outcome == Outcome::Stored)
+        if (attempt.outcome == Outcome::Stored) {
             state = tried;
+            if (notice && !attempt.notice.isEmpty())
+                *notice = attempt.notice;
+        }
         return attempt.text;
     }
 
@@ -498,6 +516,7 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     for (int32_t index = tried.FileIndex + 1; index <= MaxBinaryFileIndex; ++index) {
         BinaryFileState fresh;
         fresh.FileIndex = index;
+        fresh.CyclesHeld = state.CyclesHeld;
         const QString newPath = BinaryFileName(base, index);
         const Attempt next =
             storeIn(newPath, headerText, fresh, records, channelCount, pendingMark, markCounter, true);
@@ -506,8 +525,8 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
         if (next.outcome != Outcome::Stored)
             return refused + QStringLiteral("; ") + next.text;
         state = fresh;
-        if (goesOnIn)
-            *goesOnIn = QStringLiteral("%1 cannot be continued (%2): the survey goes on in %3")
+        if (notice)
+            *notice = QStringLiteral("%1 cannot be continued (%2): the survey goes on in %3")
                             .arg(QFileInfo(attempt.file).fileName(), attempt.text, QFileInfo(newPath).fileName());
         return {};
     }
@@ -686,12 +705,12 @@ QString WriteTextHeader(const QString& path, TextFileState& state)
         error = closeError;
     if (error)
         return failure("Cannot write", path, error);
-    state.Ends.push_back({off_t(line.size()), hashOn(HashStart, line.data(), line.size())});
+    state.Ends.push_back({off_t(line.size()), hashOn(HashStart, line.data(), line.size()), 0});
     state.LastPiece = line;
     return {};
 }
 
-QString AppendTextRows(const QString& path, const std::string& rows, TextFileState& state)
+QString AppendTextRows(const QString& path, const std::string& rows, TextFileState& state, QString* notice)
 {
     bool created = false;
     Fd fd(openToExtend(path, O_RDWR | O_APPEND, created));
@@ -725,18 +744,37 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
             return failure("Cannot write", path, closeError);
     }
     std::vector<TextFileState::End>& ends = state.Ends;
+    const int32_t wrote = state.CyclesHeld();
     ends.resize(oldSize == 0 ? 0 : found.EndsKept);
+    const int32_t gone = wrote - state.CyclesHeld();
+    if (notice && gone > 0)
+        *notice = QString::fromLatin1(oldSize == 0 ? "%1 was made again, without %2 written in it" : "%1 was back without %2 written in it")
+                      .arg(QFileInfo(path).fileName(), cyclesText(gone));
     uint64_t hash = found.Hash;
     if (oldSize == 0) {
         hash = hashOn(HashStart, text.data(), lead);
-        ends.push_back({int64_t(lead), hash});
+        ends.push_back({int64_t(lead), hash, 0});
         state.LastPiece = rows;
     } else {
         hash = hashOn(hash, text.data(), lead);
         state.LastPiece = found.Tail + text;
     }
-    ends.push_back({int64_t(oldSize) + int64_t(text.size()), hashOn(hash, rows.data(), rows.size())});
+    ends.push_back({int64_t(oldSize) + int64_t(text.size()), hashOn(hash, rows.data(), rows.size()), state.CyclesHeld() + 1});
     return {};
+}
+
+QString MissingCyclesText(const QString& binName, int32_t binHeld, const QString& textName, int32_t textHeld,
+                          int32_t cycles, bool stopped)
+{
+    QStringList parts;
+    for (const auto& [name, held] : {std::pair{binName, binHeld}, std::pair{textName, textHeld}})
+        if (held < cycles)
+            parts << QStringLiteral("%1 lacks %2").arg(QFileInfo(name).fileName(), cyclesText(cycles - held));
+    if (stopped && binHeld != textHeld)
+        parts << QStringLiteral("the files differ: %1 holds %2, %3 %4")
+                     .arg(QFileInfo(binName).fileName(), cyclesText(binHeld), QFileInfo(textName).fileName(),
+                          cyclesText(textHeld));
+    return parts.join(QStringLiteral(", "));
 }
 
 void FileSizeLimitFailsWrites()

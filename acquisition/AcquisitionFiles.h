@@ -24,7 +24,7 @@
 //                                                   GeometricFactors, context)
 //   stored cycle (step 14)         err = AppendCycleRecords(name, BinHeaderText, Files,
 //                                      DipoleRecords, ChannelCount, PendingMark, MarkCounter,
-//                                      &goesOnIn) (rolls over, or goes on in a new file)
+//                                      &notice) (rolls over, or goes on in a new file)
 //   stored cycle (step 15)         err = AppendTextRows(AcquisitionFileName,
 //                                      TextRows(DipoleRecords, ChannelCount, Workspace, row), Text)
 namespace Acquisition {
@@ -79,6 +79,7 @@ struct BinaryFileState {
     int32_t RecordsInFile = 0;  // records in the current file
     int32_t HeaderSize = 0;     // its size right after the header (1029); 0 while not created
     int32_t FileIndex = 0;      // 0 for the first file, then 1, 2...
+    int32_t CyclesHeld = 0;     // this survey's cycles that its binary files hold
 };
 
 // base + ".bin" for index 0, else base + "#" + index + ".bin".
@@ -103,11 +104,13 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
 // was (a file made for the cycle is removed again) and nothing is counted or spent.
 // A file that cannot be continued (another file of that name, a folder in its place) while its
 // folder can be written is left as it is: the cycle goes into a new file, the first roll-over
-// name after it that no file has, which the state then names; goesOnIn then says why and which
-// file the survey goes on in, and the call succeeds.
+// name after it that no file has, which the state then names; `notice` then says why and which
+// file the survey goes on in, and the call succeeds. `notice` also says when the file was made
+// again, or was back with fewer cycles than this survey stored in it: CyclesHeld then counts
+// only what the files hold.
 QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state,
                            DipoleRecordArray& records, int channelCount, int32_t& pendingMark, int32_t markCounter,
-                           QString* goesOnIn = nullptr);
+                           QString* notice = nullptr);
 
 // For the whole process: a write beyond a file-size limit fails (EFBIG) as on a full disk,
 // which the survey reports and survives, instead of the signal ending the program inside a
@@ -152,9 +155,11 @@ struct TextFileState {
     struct End {
         int64_t Offset;
         uint64_t Hash;
+        int32_t Cycles; // whole cycles' rows up to there
     };
     std::vector<End> Ends;
     std::string LastPiece; // the bytes of the last piece, to tell a cut inside it
+    int32_t CyclesHeld() const { return Ends.empty() ? 0 : Ends.back().Cycles; }
 };
 
 // Creates or empties the text file and writes its header line; a line that cannot be written
@@ -165,7 +170,14 @@ QString WriteTextHeader(const QString& path, TextFileState& state);
 // the header line first. A file is written to only while it holds what this survey wrote in
 // it, or the start of that (cut by another program, or by a write that failed): its next row
 // then starts on a line of its own. Any other file under the name is left untouched and
-// refused.
-QString AppendTextRows(const QString& path, const std::string& rows, TextFileState& state);
+// refused. `notice` says when the file was made again, or was found with fewer of this
+// survey's rows than it wrote.
+QString AppendTextRows(const QString& path, const std::string& rows, TextFileState& state, QString* notice = nullptr);
+
+// What the connection line says of files that did not get every cycle of the survey
+// (`cycles`: the cycles the survey stored or tried to), and at Stop of files that hold
+// different numbers of cycles; empty when there is nothing to say.
+QString MissingCyclesText(const QString& binName, int32_t binHeld, const QString& textName, int32_t textHeld,
+                          int32_t cycles, bool stopped);
 
 } // namespace Acquisition

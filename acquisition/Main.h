@@ -274,7 +274,8 @@ public:
         int32_t LostCycles = 0; // cycles given up: the instrument stopped answering, or the link failed
         QString LostReason;     // why the last of them was lost
         int64_t PaceMs = 0;     // the longest trigger to last reading of its whole cycles
-        QString GoesOnIn;       // the binary file that could not be continued, and the one the survey went on in
+        QString FileNotice;     // the last file made again, back shorter, or gone on from
+        int32_t CyclesToStore = 0; // cycles the survey stored, or tried to
     };
     TSurveyState Survey;
     // Why the last write of an acquisition file failed; empty once a write succeeded again.
@@ -305,6 +306,8 @@ private:
     bool connecting_ = false;
     // The link is being taken down (its Escape under way): Power and the close join it.
     bool takingDown_ = false;
+    // The survey's line is being written at Stop: it then says when the files disagree.
+    bool surveyStopping_ = false;
     void RestoreConnectControls();
     // Closes the link without its Escape and restores the connect controls.
     void closeLink();

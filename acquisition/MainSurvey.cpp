@@ -361,7 +361,8 @@ bool TMainFrm::ProgramInstrument()
     Survey.LostCycles = 0;
     Survey.LostReason.clear();
     Survey.PaceMs = 0;
-    Survey.GoesOnIn.clear();
+    Survey.FileNotice.clear();
+    Survey.CyclesToStore = 0;
     if (kept)
         ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
@@ -612,16 +613,16 @@ void TMainFrm::StoreCycle()
     GraphUpdateEnd();
     TApplication::ProcessMessages();
 
-    QString goesOnIn;
+    ++Survey.CyclesToStore;
+    QString notice;
     const QString appendProblem = AppendCycleRecords(Survey.BinFileName, BinHeaderText, Survey.Files, DipoleRecords,
-                                                     ChannelCount, PendingMark, MarkCounter, &goesOnIn);
-    if (!goesOnIn.isEmpty()) {
-        Survey.GoesOnIn = goesOnIn;
-        ShowSurveyLine();
-    }
+                                                     ChannelCount, PendingMark, MarkCounter, &notice);
+    if (!notice.isEmpty())
+        Survey.FileNotice = notice;
     if (!appendProblem.isEmpty()) {
         SetFileProblem(appendProblem);
-        return; // the cycle is lost in both files; a one-shot mark stays pending
+        ShowSurveyLine(); // the cycle is lost in both files; a one-shot mark stays pending
+        return;
     }
     MarkImg->hide();
     TApplication::ProcessMessages();
@@ -634,15 +635,21 @@ void TMainFrm::StoreCycle()
     row.GpsLongitude = track.GpsLongitude;
     row.GpsSentence = track.GpsSentence;
     row.SounderSentence = track.SounderSentence;
-    SetFileProblem(AppendTextRows(AcquisitionFileName, TextRows(DipoleRecords, ChannelCount, Workspace, row), Survey.Text));
+    notice.clear();
+    SetFileProblem(AppendTextRows(AcquisitionFileName, TextRows(DipoleRecords, ChannelCount, Workspace, row), Survey.Text, &notice));
+    if (!notice.isEmpty())
+        Survey.FileNotice = notice;
+    ShowSurveyLine();
 }
 
 void TMainFrm::StopSequence()
 {
     // The connection line keeps the cycles lost, with their reason, and the last file message
     // until the next survey starts, so that the user reads them after Stop.
-    keptSurveyLine_ = !FileProblem.isEmpty() || !Survey.GoesOnIn.isEmpty() || Survey.LostCycles > 0 ? MainGB->text()
-                                                                                                       : QString();
+    surveyStopping_ = true;
+    ShowSurveyLine();
+    surveyStopping_ = false;
+    keptSurveyLine_ = MainGB->text() != surveyCaption_ ? MainGB->text() : QString();
     try {
         ActivePort->PutCom(0);
         SounderLblx->hide();
@@ -699,10 +706,14 @@ void TMainFrm::ShowSurveyLine()
     if (ActivePort && ActivePort->GetState() <= 0)
         return; // the link went down: its line is not ours to write
     QString text = surveyCaption_;
-    if (!Survey.GoesOnIn.isEmpty())
-        text += "  -  " + Survey.GoesOnIn;
+    if (!Survey.FileNotice.isEmpty())
+        text += "  -  " + Survey.FileNotice;
     if (!FileProblem.isEmpty())
         text += "  -  " + FileProblem;
+    const QString missing = MissingCyclesText(BinaryFileName(AcquisitionBaseName, 0), Survey.Files.CyclesHeld, AcquisitionFileName,
+                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, surveyStopping_);
+    if (!missing.isEmpty())
+        text += "  -  " + missing;
     if (Survey.LostCycles > 0)
         // Short, so that it reads whole in the centred line beside the instrument's name.
         text += QString("  -  %1 cycle%2 lost: %3")

@@ -504,7 +504,12 @@ TEST(BinaryFile, AFileThatWentAwayIsMadeAgainAndNoOtherIsTouched)
             expectGoneOnInNewFile(error, notice, base, path, other, state, 1, 10, pending, 500);
             continue;
         }
-        EXPECT_EQ(notice, "");
+        // Said, with the cycles of this survey the file made again no longer holds.
+        const QString name = QFileInfo(path).fileName();
+        EXPECT_EQ(notice, c.recordsBefore == 0 ? name + " was made again"
+                                                : QString("%1 was made again, without %2 cycles stored in it")
+                                                      .arg(name).arg(c.recordsBefore / 10));
+        EXPECT_EQ(state.CyclesHeld, 1 - c.recordsBefore / 10);
         ASSERT_EQ(error, "");
         ASSERT_EQ(bytes.size(), 1029 + 10 * 304 + 1);
         const auto header = BinFileHeaderBytes(HeaderText);
@@ -576,7 +581,10 @@ TEST(BinaryFile, ThisSurveysFileBackWithOtherRecordsGoesOnAtItsEnd)
             expectGoneOnInNewFile(error, notice, dir.File("survey"), path, disk, state, 1, 10, pending, 7);
             continue;
         }
-        EXPECT_EQ(notice, "");
+        const int gone = (40 - c.recordsOnDisk) / 10;
+        EXPECT_EQ(notice, gone > 0 ? QString("survey.bin was back without %1 cycle%2 stored in it").arg(gone).arg(gone == 1 ? "" : "s")
+                                   : QString());
+        EXPECT_EQ(state.CyclesHeld, 1 - std::max(gone, 0));
         ASSERT_EQ(error, "");
         const qsizetype kept = 1029 + qsizetype(c.recordsOnDisk) * DipoleRecordSize;
         ASSERT_EQ(bytes.size(), kept + 10 * DipoleRecordSize + 1);
@@ -633,15 +641,20 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
         bool remove;
         std::string found;     // the file as found, unless removed
         std::string expected;  // after the next cycle's rows; empty: refused, left as found
+        QString notice = {};   // what the survey is told besides
     } cases[] = {
         {"as this survey left it", false, ours, ours + row2},
-        {"missing", true, {}, header + row2},
-        {"emptied", false, {}, header + row2},
-        {"cut to its header", false, header, header + row2},
-        {"cut inside a row", false, ours.substr(0, ours.size() - 4), ours.substr(0, ours.size() - 4) + "\r\n" + row2},
-        {"its last row without CR LF", false, ours.substr(0, ours.size() - 2), ours.substr(0, ours.size() - 2) + "\r\n" + row2},
-        {"its last row without LF", false, ours.substr(0, ours.size() - 1), ours.substr(0, ours.size() - 1) + "\r\n" + row2},
-        {"its header cut short", false, header.substr(0, 12), header.substr(0, 12) + "\r\n" + row2},
+        {"missing", true, {}, header + row2, "survey.txt was made again, without 1 cycle written in it"},
+        {"emptied", false, {}, header + row2, "survey.txt was made again, without 1 cycle written in it"},
+        {"cut to its header", false, header, header + row2, "survey.txt was back without 1 cycle written in it"},
+        {"cut inside a row", false, ours.substr(0, ours.size() - 4), ours.substr(0, ours.size() - 4) + "\r\n" + row2,
+         "survey.txt was back without 1 cycle written in it"},
+        {"its last row without CR LF", false, ours.substr(0, ours.size() - 2), ours.substr(0, ours.size() - 2) + "\r\n" + row2,
+         "survey.txt was back without 1 cycle written in it"},
+        {"its last row without LF", false, ours.substr(0, ours.size() - 1), ours.substr(0, ours.size() - 1) + "\r\n" + row2,
+         "survey.txt was back without 1 cycle written in it"},
+        {"its header cut short", false, header.substr(0, 12), header.substr(0, 12) + "\r\n" + row2,
+         "survey.txt was back without 1 cycle written in it"},
         {"another survey's, shorter", false, header + "9;\r\n", {}},
         {"another survey's, of the same size", false, header + "0.00;1.50;999.9;\r\n", {}},
         {"another survey's, longer", false, ours + row1, {}},
@@ -663,7 +676,9 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write(c.found.data(), qint64(c.found.size()));
         }
-        const QString problem = AppendTextRows(path, row2, state);
+        QString notice;
+        const QString problem = AppendTextRows(path, row2, state, &notice);
+        EXPECT_EQ(notice, c.notice) << notice.toStdString();
         if (c.expected.empty()) {
             EXPECT_EQ(problem, "Cannot write " + path + ": the file holds other rows than this survey wrote in it");
             EXPECT_EQ(readAll(path).toStdString(), c.found);
@@ -674,6 +689,7 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
             EXPECT_EQ(readAll(path).toStdString(), c.expected);
             EXPECT_EQ(AppendTextRows(path, row3, state), "");
             EXPECT_EQ(readAll(path).toStdString(), c.expected + row3);
+            EXPECT_EQ(state.CyclesHeld(), c.notice.isEmpty() ? 3 : 2) << "the rows of this survey the file holds";
         }
     }
 
@@ -838,6 +854,27 @@ TEST(TextFile, PointWhateverTheLocale)
     std::locale::global(oldCpp);
     QLocale::setDefault(oldQt);
     EXPECT_EQ(rows.substr(0, 20), "12.50;3.25;100.5000;");
+}
+
+// What the connection line says of the cycles each file did not get, and at Stop of files that
+// disagree.
+TEST(TextFile, CyclesTheFilesDidNotGetAreSaid)
+{
+    const struct {
+        int32_t bin, text, cycles;
+        bool stopped;
+        const char* said;
+    } cases[] = {
+        {7, 7, 7, false, ""},
+        {7, 7, 7, true, ""},
+        {7, 5, 7, false, "s.txt lacks 2 cycles"},
+        {6, 4, 7, false, "s.bin lacks 1 cycle, s.txt lacks 3 cycles"},
+        {6, 6, 7, true, "s.bin lacks 1 cycle, s.txt lacks 1 cycle"},
+        {22, 14, 22, true, "s.txt lacks 8 cycles, the files differ: s.bin holds 22 cycles, s.txt 14 cycles"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MissingCyclesText("/stick/s.bin", c.bin, "/stick/s.txt", c.text, c.cycles, c.stopped), c.said)
+            << c.bin << " " << c.text << " " << c.cycles;
 }
 
 TEST(TextFile, HeaderThenRows)

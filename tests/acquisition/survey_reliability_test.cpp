@@ -620,10 +620,47 @@ TEST_F(ReliabilityTest, UnwritableFolderIsShownAndTriedAgainEachCycle)
           }},
          {[&] { return fixedAt > 0 && cycles() >= fixedAt + 3; }, [&] { w.Action4->trigger(); }}});
     powerOn();
-    EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+    // After Stop the line still counts the cycles each file did not get; both lack the same.
+    EXPECT_EQ(w.MainGB->text(), QString("Connected to VARNOK 10 at 38400 Bds  -  survey.bin lacks %1 cycles, survey.txt lacks %1 cycles")
+                                    .arg(w.Survey.CyclesToStore - w.Survey.Files.CyclesHeld));
+    EXPECT_GE(w.Survey.CyclesToStore - w.Survey.Files.CyclesHeld, 2);
     EXPECT_TRUE(w.FileProblem.isEmpty());
-    EXPECT_GE(expectWholeFiles(base, 10), 2);
+    EXPECT_EQ(expectWholeFiles(base, 10), w.Survey.Files.CyclesHeld);
     EXPECT_EQ(dialogs.Messages().size(), 1) << dialogs.Messages().join(" | ").toStdString(); // the connect prompt only
+}
+
+// The text file is replaced by a folder for some cycles (another program, a user on the stick):
+// those cycles reach the binary file only. The line counts the rows the text file lacks, and at
+// Stop says that the two files hold different numbers of cycles, which stays after Stop.
+TEST_F(ReliabilityTest, FilesThatDisagreeAreSaidAtStop)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString base = dir.File("disagree");
+    int backAt = 0;
+    QString during;
+    run({startWith(base),
+         {[this] { return cycles() >= 3; }, [&] {
+              ASSERT_TRUE(QFile::rename(base + ".txt", base + ".kept"));
+              ASSERT_TRUE(QDir().mkpath(base + ".txt"));
+          }},
+         {[this] { return cycles() >= 6; }, [&] {
+              during = w.MainGB->text();
+              ASSERT_TRUE(QDir(base + ".txt").removeRecursively());
+              ASSERT_TRUE(QFile::rename(base + ".kept", base + ".txt"));
+              backAt = cycles();
+          }},
+         {[&] { return backAt > 0 && cycles() >= backAt + 3; }, [&] { w.Action4->trigger(); }}});
+    powerOn();
+    const int bin = w.Survey.Files.CyclesHeld, text = w.Survey.Text.CyclesHeld();
+    EXPECT_EQ(bin, w.Survey.CyclesToStore);
+    EXPECT_LE(text, bin - 2);
+    EXPECT_TRUE(during.contains("disagree.txt lacks ")) << during.toStdString();
+    EXPECT_EQ(w.MainGB->text(), QString("Connected to VARNOK 10 at 38400 Bds  -  disagree.txt lacks %1 cycles, the files differ: "
+                                        "disagree.bin holds %2 cycles, disagree.txt %3 cycles")
+                                    .arg(bin - text).arg(bin).arg(text))
+        << w.MainGB->text().toStdString();
+    EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
 }
 
 // The acquisition folder goes away after the third cycle (a memory stick pulled) and comes back
@@ -649,7 +686,14 @@ TEST_F(ReliabilityTest, RemovedFolderThatComesBackIsStoredInAgain)
     powerOn();
     EXPECT_TRUE(problemShown);
     EXPECT_TRUE(w.FileProblem.isEmpty());
-    EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+    // Said after Stop: the text file made again (the last notice), and what each file lacks.
+    const int lacks = w.Survey.CyclesToStore - w.Survey.Files.CyclesHeld;
+    EXPECT_GE(lacks, 4); // those of the old files, and those while the folder was away
+    EXPECT_EQ(w.Survey.Text.CyclesHeld(), w.Survey.Files.CyclesHeld);
+    const QString line = w.MainGB->text();
+    EXPECT_TRUE(line.startsWith("Connected to VARNOK 10 at 38400 Bds  -  survey.txt was made again, without ")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith(QString(" cycles written in it  -  survey.bin lacks %1 cycles, survey.txt lacks %1 cycles")
+                                  .arg(lacks))) << line.toStdString();
 
     const QByteArray bin = fileBytes(base + ".bin");
     const auto header = Acquisition::BinFileHeaderBytes(w.BinHeaderText);
