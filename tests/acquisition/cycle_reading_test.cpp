@@ -274,6 +274,49 @@ TEST(CycleReading, AnUncountableLengthLosesTheCycleAndIsDrainedUntilTheLineIsQui
     }
 }
 
+// A sentence of the largest length allowed is read whole; a length word whose bytes come late,
+// each within its 3.5 s, is taken, and the quiet is counted from the last byte heard, so that a
+// sentence that follows it later than the quiet bound after the trigger is still read.
+TEST(CycleReading, LongestAndSlowSentencesAreReadWhole)
+{
+    CycleShape shape; // 150 ms pulses: a quiet bound of 10.9 s
+    shape.Gps = true;
+    const std::string longest = "$GPGGA," + std::string(MaxSentenceLength - 9, '1') + "\r\n";
+    ASSERT_EQ(longest.size(), size_t(MaxSentenceLength));
+    const Bytes slowLength = le32(uint32_t(Gga.size()));
+    const struct {
+        const char* name;
+        std::vector<std::pair<int64_t, Bytes>> arrivals;
+        std::string expected;
+    } cases[] = {
+        {"80 bytes", {{0, sentence(longest)}}, longest},
+        {"each length byte 3 s after the last, the sentence 5 s after it",
+         {{0, {slowLength[0]}}, {3000, {slowLength[1]}}, {6000, {slowLength[2]}}, {9000, {slowLength[3]}},
+          {14000, Bytes(Gga.begin(), Gga.end())}},
+         Gga},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_LT(CycleQuietMs(shape), 14000);
+        ScriptedLine line;
+        int64_t last = 0;
+        for (const auto& [at, bytes] : c.arrivals) {
+            line.Arrive(at, bytes);
+            last = at;
+        }
+        line.Arrive(last + 100, readings(shape));
+        line.Arrive(last + 200, NextCycle);
+        std::array<char, MaxSentenceLength + 1> buffer{};
+        WorkspaceArray w = filled();
+        CycleReader reader(line, shape);
+        ASSERT_EQ(reader.ReadSentence(buffer.data()), int32_t(c.expected.size()));
+        EXPECT_EQ(std::string(buffer.data()), c.expected);
+        reader.ReadReadings(w);
+        EXPECT_EQ(w[0], sent(1, 0));
+        EXPECT_EQ(line.Unread(), NextCycle);
+    }
+}
+
 // The bound over our model of the cycle (a positive and a negative pulse per cable set, each
 // with its delay and, with IP, its decay), and readings that come well after the pulses.
 TEST(CycleReading, TheQuietBoundIsAmple)

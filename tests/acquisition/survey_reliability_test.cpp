@@ -457,6 +457,48 @@ TEST_F(ReliabilityTest, StopEndsInTimeWhateverTheLineSends)
     }
 }
 
+// After Stop the instrument sends other bytes for more than the prompt wait's quiet (5 s, a byte
+// every 250 ms) before its prompt: the prompt is still seen, nothing is left on the line, and the
+// next survey's status download and cycles go as usual.
+TEST_F(ReliabilityTest, BytesBeforeThePromptAtStopLeaveNothingForTheNextSurvey)
+{
+    serve();
+    TMainFrm& w = start();
+    QTimer chatter;
+    QElapsedTimer since;
+    QObject::connect(&chatter, &QTimer::timeout, [&] {
+        if (since.elapsed() < 5000) {
+            instrument->SendNow("~");
+        } else {
+            chatter.stop();
+            instrument->SendNow(":>");
+        }
+    });
+    run({startWith(dir.File("first")),
+         {[this] { return cycles() >= 3; }, [&] {
+              instrument->AddFault({TFaultKind::Silence, TPoint::Prompt, 0, 1});
+              w.Action4->trigger();
+          }},
+         {[this] { return instrument->Count("stop") > 0; }, [&] {
+              since.start();
+              chatter.start(250);
+          }}});
+    powerOn();
+    EXPECT_FALSE(chatter.isActive()) << "the survey ended before the prompt came";
+    EXPECT_GE(since.elapsed(), 5000);
+    EXPECT_EQ(ActivePort->GetState(), Port);
+    ASSERT_FALSE(w.NewSurveyBtn->isHidden());
+    const int downloads = instrument->Count("command 30");
+    const QString second = dir.File("second");
+    run({startWith(second), stopAfter(instrument->Cycles() + 3)});
+    w.NewSurveyBtn->click();
+    EXPECT_EQ(instrument->Count("command 30"), downloads + 1);
+    EXPECT_EQ(instrument->Count("bad complement"), 0);
+    EXPECT_GE(expectWholeFiles(second, 10), 3);
+    EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+    w.PowerAction->trigger();
+}
+
 // The same over the USB port: the fake driver behind which the instrument answers.
 class UsbReliabilityTest : public ReliabilityTest {
 protected:

@@ -403,6 +403,45 @@ TEST_F(WholeSurveyTest, SentenceTimeoutsAndCyclesWithoutCurrent)
     expectSurveyFiles(w, file, instrument->Cycles(), before, after, faults);
 }
 
+// "RelyaboxEnabled" 1 with ten channels or fewer: the instrument is programmed for the switch
+// unit and sends both cable sets' blocks; the survey reads all of them, so that every cycle is
+// stored whole with what the instrument sent, and the link stays in step.
+TEST_F(WholeSurveyTest, SwitchUnitWithTenChannelsOrFewerReadsBothSets)
+{
+    for (const int channels : {8, 10}) {
+        SCOPED_TRACE(channels);
+        DropWindow();
+        serve();
+        SurveySetup s;
+        s.Channels = channels;
+        s.RelayboxEnabled = 1;
+        s.Ip = true;
+        TMainFrm& w = start(s);
+        const QString file = dir.File(QString("switch %1").arg(channels));
+        QString line;
+        const QDateTime before = QDateTime::currentDateTime();
+        run({startWith(file), stopAfter(4, line)});
+        powerOn();
+        const QDateTime after = QDateTime::currentDateTime();
+        ASSERT_TRUE(instrument->WaitForEvent("stop", 2000));
+        EXPECT_TRUE(instrument->Program().Switch());
+        EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds") << "no cycle lost";
+        const int cycles = instrument->Cycles();
+        EXPECT_EQ(fileBytes(file + ".bin").size(), 1029 + cycles * channels * 304 + 1) << "every cycle stored";
+        expectSurveyFiles(w, file, cycles, before, after);
+        // The window holds the second set's readings of the last cycle as the instrument sent them.
+        const Instrument::TCycleReadings r = TTestInstrument::DefaultReadings({}, 10, cycles - 1);
+        for (int k = 0; k < 10; ++k) {
+            EXPECT_EQ(w.Workspace[42 + k], r.PlusV[1][k]) << "V" << k + 1 << "+ of the second set";
+            EXPECT_EQ(w.Workspace[53 + k], r.MinusV[1][k]);
+            EXPECT_EQ(w.Workspace[104 + k], r.PlusIp[1][k]);
+            EXPECT_EQ(w.Workspace[114 + k], r.MinusIp[1][k]);
+        }
+        EXPECT_EQ(w.Workspace[52], r.PlusI[1]);
+        EXPECT_EQ(w.Workspace[63], r.MinusI[1]);
+    }
+}
+
 // An instrument paced as on the water: each cycle's readings come its pulses after the trigger
 // (150 ms pulses, one cable set: 300 ms), well within the host's wait for them, so no cycle is
 // given up and every one is stored; and the host triggers no cycle before the last one's
