@@ -254,11 +254,14 @@ TEST_F(ReliabilityTest, SpoiledCyclesAreGivenUpAndTheSurveyGoesOn)
 }
 
 // A record holds only what the instrument sent in its own cycle. The first cycle of a survey whose
-// GPS sentence does not come (its length 0) stores its own readings, not those the window held
-// from before (the last survey's, or the Tx-voltage check's at its test voltage); one whose length
-// word does not come at all cannot be told apart from the rest, and is lost, not stored.
+// GPS sentence does not come (its length 0) stores its own readings, which come once its pulses
+// are over, not those the window held from before (the last survey's, or the Tx-voltage check's at
+// its test voltage); one whose length word does not come at all cannot be told apart from the
+// rest, and is lost, not stored. The instrument is paced as on the water.
 TEST_F(ReliabilityTest, TheFirstCycleStoresOnlyItsOwnReadings)
 {
+    TInstrumentSetup paced;
+    paced.RealTime = true;
     const struct {
         const char* name;
         bool txCheck;      // a Tx-voltage check before the survey, else a whole survey before it
@@ -272,7 +275,7 @@ TEST_F(ReliabilityTest, TheFirstCycleStoresOnlyItsOwnReadings)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DropWindow();
-        serve();
+        serve(paced);
         TMainFrm& w = start();
         const QString base = dir.File(QString(c.name).replace(' ', '-').remove(','));
         int first = 0; // the instrument's count of the survey's first cycle
@@ -294,9 +297,11 @@ TEST_F(ReliabilityTest, TheFirstCycleStoresOnlyItsOwnReadings)
             powerOn();
             ASSERT_GT(first, 0) << "the check measured";
         } else {
-            run({startWith(dir.File("before")), stopAfter(3)});
+            // A file of its own: one left by an earlier case would ask to be overwritten.
+            run({startWith(base + "-before"), stopAfter(3)});
             powerOn();
             fault();
+            ASSERT_GT(first, 0) << "the survey before measured";
             run({startWith(base), {[&] { return cycles() >= first + 4; }, [&] {
                      line = w.MainGB->text();
                      w.Action4->trigger();
@@ -314,12 +319,15 @@ TEST_F(ReliabilityTest, TheFirstCycleStoresOnlyItsOwnReadings)
     }
 }
 
-// The line falls silent with the link open, GPS and sounder on: each cycle's sentences time out
-// and nothing of it comes. Nothing is stored while the silence lasts (no copy of the last
-// readings), the lost cycles are said, and once the instrument answers again the survey goes on.
+// The line falls silent for 45 s with the link open, GPS and sounder on, the instrument paced as
+// on the water: each cycle's sentences time out and nothing of it comes. Nothing is stored while
+// the silence lasts (no copy of the last readings with depth 0), the lost cycles are said, and
+// once the instrument answers again the survey goes on.
 TEST_F(ReliabilityTest, ASilentLineStoresNothingWhileItLasts)
 {
-    serve();
+    TInstrumentSetup paced;
+    paced.RealTime = true;
+    serve(paced);
     TMainFrm& w = start({}, 120000);
     const QString base = dir.File("silent");
     QElapsedTimer silent;
@@ -331,7 +339,7 @@ TEST_F(ReliabilityTest, ASilentLineStoresNothingWhileItLasts)
               silent.start();
               storedBefore = static_cast<int>((fileBytes(base + ".bin").size() - 1030) / 3040);
           }},
-         {[&] { return silent.isValid() && silent.elapsed() >= 30000; }, [&] {
+         {[&] { return silent.isValid() && silent.elapsed() >= 45000; }, [&] {
               storedDuring = static_cast<int>((fileBytes(base + ".bin").size() - 1030) / 3040);
               line = w.MainGB->text();
               instrument->ClearFaults();
