@@ -1,3 +1,4 @@
+#include "support/Descriptors.h"
 #include "acquisition/AcquisitionFiles.h"
 #include "support/TestApp.h"
 
@@ -1083,10 +1084,7 @@ struct FailingClose {
     static inline off_t loseTo = 0;
     static int close(int fd)
     {
-        char link[4096] = {};
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-        const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
-        if (failures <= 0 || n <= 0 || !QByteArray(link, int(n)).endsWith(".bin"))
+        if (failures <= 0 || !NamesBinaryFile(fd))
             return ::close(fd);
         --failures;
         if (lose) { // the file goes back to what it held before the write, final zero byte included

@@ -1,5 +1,6 @@
 // What the user does around and during a survey: Start and its file dialog, the acceptance
 // of the window's values, Stop and "New survey", marks, pause, new reference, simulation.
+#include "support/Descriptors.h"
 #include "SurveyFixture.h"
 #include "acquisition/AcquisitionFiles.h"
 #include "acquisition/Main.h"
@@ -422,10 +423,7 @@ int closeFailures = 0;
 int closeWithDeferredError(int fd)
 {
     int& failures = closeFailures;
-    char link[4096] = {};
-    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    const ssize_t n = ::readlink(self.constData(), link, sizeof link - 1);
-    if (failures <= 0 || n <= 0 || !QByteArray(link, int(n)).endsWith(".bin"))
+    if (failures <= 0 || !NamesBinaryFile(fd))
         return ::close(fd);
     --failures;
     ::close(fd);
