@@ -669,12 +669,13 @@ TextFound findText(int fd, off_t size, const TextFileState& state)
             return found;
     }
     // What follows the last whole piece is the start of the next one, which must be the
-    // start of what this survey wrote there where that is known: the header, or the last
-    // piece. A file that holds rows of this survey is its file whatever is cut.
+    // start of what this survey wrote there where that is known: the header, the rows after
+    // it, or the last piece. A file that holds rows of this survey is its file whatever is cut.
     const std::string tail = bytes.substr(size_t(at - start));
     const auto startOf = [&tail](const std::string& piece) { return piece.compare(0, tail.size(), tail) == 0 && tail.size() <= piece.size(); };
     const bool known = tail.empty() || (kept == 0 && startOf(headerLine())) ||
-                       (kept + 1 == ends.size() && startOf(state.LastPiece)) || kept >= 2;
+                       (kept + 1 == ends.size() && startOf(state.LastPiece)) ||
+                       (kept == 1 && startOf(state.FirstRows)) || kept >= 2;
     if (!known)
         return found;
     hash = hashOn(hash, tail.data(), tail.size());
@@ -760,6 +761,8 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
         state.LastPiece = found.Tail + text;
     }
     ends.push_back({int64_t(oldSize) + int64_t(text.size()), hashOn(hash, rows.data(), rows.size()), state.CyclesHeld() + 1});
+    if (ends.size() == 2)
+        state.FirstRows = state.LastPiece;
     return {};
 }
 

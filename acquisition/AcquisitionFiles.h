@@ -159,6 +159,8 @@ struct TextFileState {
     };
     std::vector<End> Ends;
     std::string LastPiece; // the bytes of the last piece, to tell a cut inside it
+    std::string FirstRows; // the bytes of the piece after the header, likewise: the header is
+                           // every survey's, so only a row tells this survey's file
     int32_t CyclesHeld() const { return Ends.empty() ? 0 : Ends.back().Cycles; }
 };
 

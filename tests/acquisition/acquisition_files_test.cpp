@@ -694,6 +694,41 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
         }
     }
 
+    // After several rows, a cut inside the first one still leaves this survey's file, which its
+    // first row's bytes tell from another survey's file holding only the header and a row's start.
+    const std::string longer = ours + row2;
+    const struct {
+        const char* name;
+        std::string found;
+        std::string expected; // empty: refused, left as found
+    } cutEarly[] = {
+        {"cut inside its first row", longer.substr(0, header.size() + 6), longer.substr(0, header.size() + 6) + "\r\n" + row3},
+        {"another survey's row start", header + "0.00;9", {}},
+    };
+    for (const auto& c : cutEarly) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const QString path = dir.File("survey.txt");
+        TextFileState state;
+        ASSERT_EQ(WriteTextHeader(path, state), "");
+        ASSERT_EQ(AppendTextRows(path, row1, state), "");
+        ASSERT_EQ(AppendTextRows(path, row2, state), "");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.found.data(), qint64(c.found.size()));
+        f.close();
+        QString notice;
+        const QString problem = AppendTextRows(path, row3, state, &notice);
+        EXPECT_EQ(readAll(path).toStdString(), c.expected.empty() ? c.found : c.expected);
+        if (c.expected.empty()) {
+            EXPECT_NE(problem, "");
+        } else {
+            EXPECT_EQ(problem, "");
+            EXPECT_EQ(notice, "survey.txt was back without 2 cycles written in it");
+            EXPECT_EQ(state.CyclesHeld(), 1);
+        }
+    }
+
     // A header that does not fit leaves no part of itself; the first row then brings it.
     TempDir dir;
     const QString path = dir.File("survey.txt");
