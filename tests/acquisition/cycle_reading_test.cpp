@@ -111,8 +111,9 @@ const std::string Dbt = "$SDDBT,41.0,f,12.50,M,6.8,F*00\r\n";
 } // namespace
 
 // Blocks 1 to 8 go to the map's places, whatever N the instrument reports (a potential block's
-// last value is the current, only its first ten others have places); without the switch unit the
-// second set's places are cleared; nothing else is touched, and no byte of the next cycle is read.
+// last value is the current, only its first ten others have places, those an instrument of fewer
+// channels does not send are cleared); without the switch unit the second set's places are
+// cleared; nothing else is touched, and no byte of the next cycle is read.
 TEST(CycleReading, ReadingsFillTheMapOfTheWorkspace)
 {
     const struct {
@@ -144,6 +145,12 @@ TEST(CycleReading, ReadingsFillTheMapOfTheWorkspace)
         const uint64_t placed = std::min<uint64_t>(c.n, 10);
         // Per cable set: potentials, their current, the negative pulse's 11 places on, IP.
         const auto set = [&](int block, int potentials, int current, int ip) {
+            // Places of values the instrument does not send hold nothing of an earlier cycle.
+            std::fill_n(expected.begin() + potentials, 10, 0.0f);
+            std::fill_n(expected.begin() + potentials + 11, 10, 0.0f);
+            if (c.ip) {
+                std::fill_n(expected.begin() + ip, 20, 0.0f);
+            }
             for (uint64_t i = 0; i < placed; ++i) {
                 expected[potentials + i] = sent(block, i);
                 expected[potentials + 11 + i] = sent(block + 2, i);
