@@ -580,18 +580,27 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
         connectThenPowerOff([&] { EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds"); });
         EXPECT_TRUE(entered);
     }
-    // The line drops as the instrument would identify itself: the link that failed by itself
-    // is taken down, ready for Power On, and the line says so.
-    drop();
-    serve();
-    instrument->AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Identification, 0, 1});
-    {
-        TMainFrm& w = start();
+    // The adapter is pulled as the instrument would identify itself, on both ports: the link
+    // that failed by itself is taken down, ready for Power On, and the line says that the
+    // device went away, in words, with no "Unknown Baudrate" box (the line did not answer
+    // gibberish, it went).
+    for (const bool usb : {false, true}) {
+        SCOPED_TRACE(usb ? "usb" : "serial");
+        drop();
+        dialogs.Calls.clear();
+        if (usb)
+            serveUsb();
+        else
+            serve();
+        instrument->AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Identification, 0, 1});
+        const QString device = usb ? QString("the USB adapter") : instrument->DevicePath();
+        TMainFrm& w = usb ? start(99, 9600) : start();
         endAConnectionLeftRunning(60000, "the connection over a dropped line went on");
         dialogs.AnswerMessage(IDOK);
         w.PowerAction->trigger();
         expectDisconnectedWindow();
-        EXPECT_EQ(w.MainGB->text(), "The connection failed (Port err. putcom)");
+        EXPECT_EQ(w.MainGB->text(), "The connection failed (the link to the instrument was lost: " + device + " went away)");
+        EXPECT_FALSE(dialogs.Messages().contains(UnknownBaudrateMessage)) << dialogs.Messages().join(" | ").toStdString();
     }
     // USB: the driver refuses the device.
     drop();
