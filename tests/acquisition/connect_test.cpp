@@ -631,15 +631,17 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
     // that failed by itself is taken down, ready for Power On, and the line says that the
     // device went away, in words, with no "Unknown Baudrate" box (the line did not answer
     // gibberish, it went).
+    // Pulled at the probe's echo or at the instrument's lines.
+    for (const auto at : {Instrument::TPoint::Sync, Instrument::TPoint::Identification})
     for (const bool usb : {false, true}) {
-        SCOPED_TRACE(usb ? "usb" : "serial");
+        SCOPED_TRACE(std::string(usb ? "usb" : "serial") + (at == Instrument::TPoint::Sync ? ", probe" : ", lines"));
         drop();
         dialogs.Calls.clear();
         if (usb)
             serveUsb();
         else
             serve();
-        instrument->AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Identification, 0, 1});
+        instrument->AddFault({Instrument::TFaultKind::DropLine, at, 0, 1});
         const QString device = usb ? QString("the USB adapter") : instrument->DevicePath();
         TMainFrm& w = usb ? start(99, 9600) : start();
         endAConnectionLeftRunning(60000, "the connection over a dropped line went on");
