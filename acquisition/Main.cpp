@@ -62,6 +62,12 @@ TMainFrm::TMainFrm(QWidget* owner) : QWidget(owner)
     auto* devices = new TDeviceMonitor(UsbDeviceCount, this);
     devices->setObjectName("DeviceMonitor");
     connect(devices, &TDeviceMonitor::Changed, this, [this] { MainWindowProc(WM_DEVICECHANGE); });
+    // A serial adapter's removal is no USB notice everywhere: the link's device is also looked at
+    // every second.
+    auto* linkWatch = new QTimer(this);
+    linkWatch->setObjectName("LinkDeviceWatch");
+    connect(linkWatch, &QTimer::timeout, this, [this] { WatchLinkDevice(); });
+    linkWatch->start(1000);
 }
 
 TMainFrm::~TMainFrm()
@@ -172,8 +178,10 @@ void TMainFrm::ShowPortImage(bool recreate)
 
 void TMainFrm::MainWindowProc(unsigned message)
 {
-    if (message == WM_DEVICECHANGE)
+    if (message == WM_DEVICECHANGE) {
         ShowPortImage(false);
+        WatchLinkDevice();
+    }
 }
 
 void TMainFrm::FormCloseQuery(QObject*, bool& canClose)

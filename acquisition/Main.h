@@ -317,6 +317,9 @@ private:
     // The instrument did not give the prompt that ends a survey: the link is closed, so that
     // Power On finds it again, and the line says so.
     void TakeDownSilentLink();
+    // An established link whose device went away (an adapter pulled) while nothing is sent is
+    // closed and said, since no command would tell it until the next exchange.
+    void WatchLinkDevice();
     void SetLinkLamps(bool on);
     int PowerTag() const;
     void SetPowerTag(int tag);

@@ -1,6 +1,8 @@
 // Power: connecting to the instrument and taking the link down again.
 #include "Main.h"
 
+#include "LinkWords.h"
+
 #include "link/LittleEndian.h"
 #include "link/Portvirt.h"
 #include "link/Varnokpro.h"
@@ -109,8 +111,26 @@ void TMainFrm::closeLink()
 
 QString TMainFrm::TakeDownFailedLink(const std::exception& e)
 {
+    // Asked before the close, which forgets the device.
+    const QString gone = ActivePort->DeviceGone();
     closeLink();
-    return QString("The connection failed (%1)").arg(QString::fromStdString(e.what()));
+    return ConnectionFailedText(QString::fromStdString(e.what()), gone);
+}
+
+void TMainFrm::WatchLinkDevice()
+{
+    // Only a link resting between exchanges: the connection, the survey's cycles and the way
+    // down say a loss of their own.
+    if (!ActivePort || ActivePort->GetState() <= 0 || PowerTag() != 1 || surveyCycling_ || takingDown_)
+        return;
+    const QString gone = ActivePort->DeviceGone();
+    if (gone.isEmpty())
+        return;
+    // Nothing can pass any more: the wait for Start ends, and Power On finds the device again
+    // once it is back.
+    StopRequested = 1;
+    closeLink();
+    MainGB->setText(LinkLostText(gone));
 }
 
 void TMainFrm::TakeDownSilentLink()
@@ -199,20 +219,26 @@ void TMainFrm::Disconnect()
     StopRequested = 1;
     SetLinkLamps(false);
     bool answered = true;
+    QString failure;
     if (ActivePort && !PowerOnOffBtn->isChecked() && ActivePort->GetState() > 0 && PowerTag() == 1) {
         try {
             answered = SendEscape();
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             // A line that went away (cable pulled, instrument off) refuses Escape: the link is
-            // taken down all the same, so that the user can connect again.
+            // taken down all the same, so that the user can connect again, and that is said.
+            if (ActivePort->GetState() > 0)
+                failure = ConnectionFailedText(QString::fromStdString(e.what()), {});
         }
+        const QString gone = ActivePort->DeviceGone();
+        if (!gone.isEmpty())
+            failure = LinkLostText(gone);
     } else {
         NewGpsBtn->setEnabled(false);
         TxVoltageCheckBtn->setEnabled(false);
     }
     // An instrument gone silent on a line still open (flat battery, radio link lost) is said,
     // so that the user knows why the link came down without its Escape.
-    MainGB->setText(answered ? QString() : QString(NoAnswerText));
+    MainGB->setText(!failure.isEmpty() ? failure : answered ? QString() : QString(NoAnswerText));
     if (ActivePort)
         ActivePort->Close();
     ConnectGb->show();

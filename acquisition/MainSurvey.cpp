@@ -2,6 +2,7 @@
 // Preparation, waiting for Start, acceptance of the window's values, programming of the
 // instrument, then one acquisition cycle after another until Stop.
 #include "Main.h"
+#include "LinkWords.h"
 
 #include "AcquisitionFiles.h"
 #include "CycleReading.h"
@@ -483,7 +484,7 @@ void TMainFrm::RunCycle()
     } catch (const std::exception& e) {
         // A line that went away refuses the trigger every cycle: said, so that the user knows
         // the survey stores nothing until the link is back.
-        noteLostCycle(e.what());
+        noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), ActivePort->DeviceGone()));
         throw;
     }
     CycleShape shape;

@@ -5,6 +5,8 @@
 #include "platform/Dialogs.h"
 #include "platform/PortCtl.h"
 
+#include <QFileInfo>
+
 TPortCOM::TPortCOM(QObject* owner)
 {
     try {
@@ -258,3 +260,14 @@ bool TPortCOM::GetRts() { return Port && Port->Rts(); }
 int TPortCOM::GetDsr() { return Port ? Port->Dsr() : 0; }
 int TPortCOM::MaxBaudRate() { return 115200; }
 void TPortCOM::LinkName(QString& name) { name = "RS232"; }
+
+QString TPortCOM::DeviceGone()
+{
+    if (State <= 0 || !Port || !Port->IsOpen())
+        return {};
+    // A pulled adapter hangs its open device up, and its node goes from the system.
+    const QString path = Port->DevicePath();
+    if (Port->HungUp() || !QFileInfo::exists(path))
+        return path;
+    return {};
+}

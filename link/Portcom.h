@@ -47,6 +47,7 @@ public:
     int GetDsr() override;
     int MaxBaudRate() override;
     void LinkName(QString& name) override;
+    QString DeviceGone() override;
 
     // The control (tests look at its lines); null when it could not be created or its owner
     // has gone.

@@ -293,3 +293,12 @@ void TPortUSB::SetLinkOption(int option)
 
 int TPortUSB::MaxBaudRate() { return 273000; }
 void TPortUSB::LinkName(QString& name) { name = "USB"; }
+
+QString TPortUSB::DeviceGone()
+{
+    if (!open())
+        return {};
+    // The driver refuses every call on a device that was unplugged.
+    DWORD n = 0;
+    return Ftd2xx().FT_GetQueueStatus(Handle, &n) == FT_OK ? QString() : QStringLiteral("the USB adapter");
+}

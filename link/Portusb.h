@@ -47,6 +47,7 @@ public:
     void SetLinkOption(int option) override;
     int MaxBaudRate() override;
     void LinkName(QString& name) override;
+    QString DeviceGone() override;
 
     FT_HANDLE GetHandle() const { return Handle; }
 

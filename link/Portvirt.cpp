@@ -394,7 +394,9 @@ bool TPortVirt::Identify(QString& name, QString& speed)
         return GetString(name, 40, 15000);
     } catch (const std::exception&) {
         SetScreenCursor(TCursor::crDefault);
-        if (!openAtEntry || IsOpen())
+        // A device that went away under the exchange is no instrument answering gibberish: the
+        // connection says that instead.
+        if ((!openAtEntry || IsOpen()) && DeviceGone().isEmpty())
             Dialogs().ShowMessage(UnknownBaudrateMessage);
         return false;
     }

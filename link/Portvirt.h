@@ -100,6 +100,9 @@ public:
     virtual void SetLinkOption(int option);
     virtual int MaxBaudRate() = 0;
     virtual void LinkName(QString& name) = 0;
+    // The device of the open link went away (an adapter pulled, the line's other end gone):
+    // its name for the user; empty while it is there or the link is closed.
+    virtual QString DeviceGone() { return {}; }
 
     // Shared, not virtual.
     static void Wait(int seconds);

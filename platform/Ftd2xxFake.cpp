@@ -234,6 +234,9 @@ FT_STATUS TFakeFtd2xx::FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes)
     *rxBytes = rx_->Waiting();
     if (LogPolls)
         log(QStringLiteral("FT_GetQueueStatus %1").arg(*rxBytes));
+    // As the driver does for an unplugged adapter, once what it had received is taken.
+    if (*rxBytes == 0 && DescriptorHungUp(fd_))
+        return FT_IO_ERROR;
     return FT_OK;
 }
 

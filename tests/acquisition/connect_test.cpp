@@ -494,10 +494,57 @@ TEST_F(ConnectTest, ALineThatHungUpConnectsAgainOnceItsDeviceIsBack)
     connectThenPowerOff([&] { instrument->DropLine(); });
     ASSERT_TRUE(entered);
     expectDisconnectedWindow();
+    // Power off cannot send its Escape: the line says why, never nothing.
+    EXPECT_EQ(frm->MainGB->text(), "The link to the instrument was lost: " + name + " went away");
     serveUnder(name);
     connectThenPowerOff([&] { EXPECT_EQ(frm->MainGB->text(), "Connected to VARNOK 10 at 38400 Bds"); });
     EXPECT_TRUE(entered) << frm->MainGB->text().toStdString();
     EXPECT_TRUE(instrument->WaitForEvent("escape", 5000));
+}
+
+// An adapter pulled while the survey waits for Start, with nothing sent: the link's own device
+// is seen gone within seconds, the link is closed and said, and Power On connects again once
+// the adapter is back.
+TEST_F(ConnectTest, AnAdapterPulledWhileWaitingForStartIsSaidWithinSeconds)
+{
+    for (const bool usb : {false, true}) {
+        SCOPED_TRACE(usb ? "usb" : "serial");
+        drop();
+        const QString name = dir.File("ttyQuorel7");
+        if (usb)
+            serveUsb();
+        else
+            serveUnder(name);
+        TMainFrm& w = usb ? start(99, 9600) : start();
+        qint64 noticedMs = -1;
+        const auto pull = WhenInsideWait([this] { return established(); }, [&] {
+            instrument->DropLine();
+            QElapsedTimer clock;
+            clock.start();
+            while (ActivePort->GetState() > 0 && clock.elapsed() < 10000)
+                TApplication::ProcessMessages(50);
+            if (ActivePort->GetState() <= 0)
+                noticedMs = clock.elapsed();
+            else
+                frm->StopRequested = 1; // not noticed: the wait for Start is ended here
+        });
+        endAConnectionLeftRunning(60000, "the wait for Start went on");
+        dialogs.AnswerMessage(IDOK);
+        w.PowerAction->trigger();
+        ASSERT_GE(noticedMs, 0) << w.MainGB->text().toStdString();
+        EXPECT_LT(noticedMs, 3000);
+        EXPECT_EQ(w.MainGB->text(), "The link to the instrument was lost: " + (usb ? QString("the USB adapter") : name) + " went away");
+        expectDisconnectedWindow();
+        if (usb) {
+            drop();
+            serveUsb();
+            start(99, 9600);
+        } else {
+            serveUnder(name);
+        }
+        connectThenPowerOff([&] { EXPECT_TRUE(frm->MainGB->text().startsWith("Connected to VARNOK 10")); });
+        EXPECT_TRUE(entered) << frm->MainGB->text().toStdString();
+    }
 }
 
 // Power off drops DTR, which hangs the modem up: the next Power On dials again.
@@ -580,18 +627,29 @@ TEST_F(ConnectTest, AFailedConnectionSaysWhyInTheConnectionLine)
         connectThenPowerOff([&] { EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds"); });
         EXPECT_TRUE(entered);
     }
-    // The line drops as the instrument would identify itself: the link that failed by itself
-    // is taken down, ready for Power On, and the line says so.
-    drop();
-    serve();
-    instrument->AddFault({Instrument::TFaultKind::DropLine, Instrument::TPoint::Identification, 0, 1});
-    {
-        TMainFrm& w = start();
+    // The adapter is pulled as the instrument would identify itself, on both ports: the link
+    // that failed by itself is taken down, ready for Power On, and the line says that the
+    // device went away, in words, with no "Unknown Baudrate" box (the line did not answer
+    // gibberish, it went).
+    // Pulled at the probe's echo or at the instrument's lines.
+    for (const auto at : {Instrument::TPoint::Sync, Instrument::TPoint::Identification})
+    for (const bool usb : {false, true}) {
+        SCOPED_TRACE(std::string(usb ? "usb" : "serial") + (at == Instrument::TPoint::Sync ? ", probe" : ", lines"));
+        drop();
+        dialogs.Calls.clear();
+        if (usb)
+            serveUsb();
+        else
+            serve();
+        instrument->AddFault({Instrument::TFaultKind::DropLine, at, 0, 1});
+        const QString device = usb ? QString("the USB adapter") : instrument->DevicePath();
+        TMainFrm& w = usb ? start(99, 9600) : start();
         endAConnectionLeftRunning(60000, "the connection over a dropped line went on");
         dialogs.AnswerMessage(IDOK);
         w.PowerAction->trigger();
         expectDisconnectedWindow();
-        EXPECT_EQ(w.MainGB->text(), "The connection failed (Port err. putcom)");
+        EXPECT_EQ(w.MainGB->text(), "The connection failed (the link to the instrument was lost: " + device + " went away)");
+        EXPECT_FALSE(dialogs.Messages().contains(UnknownBaudrateMessage)) << dialogs.Messages().join(" | ").toStdString();
     }
     // USB: the driver refuses the device.
     drop();

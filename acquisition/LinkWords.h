@@ -1,0 +1,16 @@
+#pragma once
+#include <QString>
+
+namespace Acquisition {
+
+// What the connection line says of a link fault. The link raises short fixed codes; the user
+// reads what happened instead, and the device that went away where one did (an adapter
+// pulled), since nothing else brings the link back.
+// code: the link's exception text; goneDevice: the link's device that went away, or empty.
+QString LinkFaultWords(const QString& code, const QString& goneDevice);
+// The line when the link's device went away outside any exchange (Power off, waiting for Start).
+QString LinkLostText(const QString& goneDevice);
+// The line when a connection, or an established link, failed by itself.
+QString ConnectionFailedText(const QString& code, const QString& goneDevice);
+
+} // namespace Acquisition
