@@ -523,7 +523,6 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
         }
         // The run from edge p: the way its cells go (0 while they have no width), and its extent.
         int q = p, dir = 0;
-        double xMin = std::min(A[p].x, B[p].x), xMax = std::max(A[p].x, B[p].x);
         while (q + 1 < P && e[q + 1].Valid()) {
             const double da = A[q + 1].x - A[q].x, db = B[q + 1].x - B[q].x;
             const bool right = da > 0 || db > 0, left = da < 0 || db < 0;
@@ -535,9 +534,10 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
             if (way != 0)
                 dir = way;
             ++q;
-            xMin = std::min({xMin, A[q].x, B[q].x});
-            xMax = std::max({xMax, A[q].x, B[q].x});
         }
+        // Along a run both ends of the edges go one way, so that its extent is that of its ends.
+        const double xMin = std::min({A[p].x, B[p].x, A[q].x, B[q].x});
+        const double xMax = std::max({A[p].x, B[p].x, A[q].x, B[q].x});
         if (q == p) { // a lone edge, or a cell whose edges cross
             if (p + 1 < P && e[p + 1].Valid())
                 FillCells(e, p, p + 1, w, h, band, scratch);
