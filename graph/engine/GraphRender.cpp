@@ -458,6 +458,18 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
                 xa = X[--i].At(d);
             }
             if (i != cell || c != previous + 1) {
+                // The cell's near end within this pixel: this is its first pixel, and the value
+                // reckoned as the crossing does, without its search for the first pixel.
+                const double x0 = dir > 0 ? xa : xb, x1 = dir > 0 ? xb : xa;
+                if (x1 > x0 && x0 > c - 0.5) {
+                    const double z0 = Z[dir > 0 ? i : i + 1].At(d), z1 = Z[dir > 0 ? i + 1 : i].At(d);
+                    dz = (z1 - z0) / (x1 - x0);
+                    z = z0 + (xc - x0) * dz;
+                    cell = i;
+                    previous = c;
+                    row[c] = band(z);
+                    continue;
+                }
                 const TCellCrossing crossing(xa, xb, Z[i].At(d), Z[i + 1].At(d));
                 dz = crossing.Dz;
                 z = crossing.Z;
