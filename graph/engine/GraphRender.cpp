@@ -296,12 +296,9 @@ struct TBandIndex {
 struct TCellEdge {
     double Lo, Hi, Y0, X0, Z0, Mx, Mz;
     bool Valid() const { return Lo <= Hi; }
-};
-
-// A place or a value along an edge: at the pixel row of its first point, and its change per row.
-struct TLine {
-    double At0, PerRow;
-    double At(double d) const { return At0 + d * PerRow; }
+    // Its place and value d below the row Y0.
+    double XAt(double d) const { return X0 + d * Mx; }
+    double ZAt(double d) const { return Z0 + d * Mz; }
 };
 
 // The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
@@ -311,7 +308,6 @@ struct TBandScratch {
     std::vector<TBandPoint> Upper, Lower;
     std::vector<TCellEdge> Edges;
     int RunsByPixelColumns = 0; // in the last image
-    std::vector<TLine> RunX, RunZ;
     std::vector<int> ColumnAt;
     std::vector<double> Cx, Cz;
     std::vector<char> Cok;
@@ -386,30 +382,23 @@ void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBand
 // picture is the same to the pixel. Each pixel column keeps the edge it found on the row above,
 // which moves little from row to row.
 template <int dir>
-void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, int w, int h, const TBandIndex& band,
+void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, int w, int h, const TBandIndex& band,
                            TBandScratch& scratch)
 {
     ++scratch.RunsByPixelColumns;
     const double lo = e[q0].Lo, hi = e[q0].Hi, rowY0 = e[q0].Y0;
     const int y0 = std::max(0, IFloor(lo)), y1 = std::min(h - 1, ICeil(hi));
-    // The run's edges packed side by side, from 1 on; edge 0 lies behind every centre and edge
-    // n + 1 ahead of every one, so that the search along a row needs no bounds.
+    // The run's edges from 1 on: the slots either side of it (a neighbouring run's edges, or the
+    // spare slots at the ends) are borrowed for an edge behind every centre and one ahead of
+    // every one, so that the search along a row needs no bounds. They are given back at the end.
     const int n = q1 - q0 + 1;
-    std::vector<TLine>& xs = scratch.RunX;
-    std::vector<TLine>& zs = scratch.RunZ;
-    xs.resize(std::size_t(n) + 2);
-    zs.resize(std::size_t(n) + 2);
+    TCellEdge* X = e + q0 - 1;
+    const TCellEdge* Z = X;
+    const TCellEdge before = X[0], after = X[n + 1];
     constexpr double ahead = dir * std::numeric_limits<double>::infinity();
-    xs[0] = {-ahead, 0};
-    xs[std::size_t(n) + 1] = {ahead, 0};
-    zs[0] = zs[std::size_t(n) + 1] = {0, 0};
-    for (int i = 0; i < n; ++i) {
-        const TCellEdge& edge = e[q0 + i];
-        xs[std::size_t(i) + 1] = {edge.X0, edge.Mx};
-        zs[std::size_t(i) + 1] = {edge.Z0, edge.Mz};
-    }
-    const TLine* X = xs.data();
-    const TLine* Z = zs.data();
+    X[0].X0 = -ahead;
+    X[n + 1].X0 = ahead;
+    X[0].Mx = X[n + 1].Mx = X[0].Z0 = X[n + 1].Z0 = X[0].Mz = X[n + 1].Mz = 0;
     // Edge i lies on the side where the run starts of the centre xc, or on it.
     auto behind = [](double x, double xc) { return dir > 0 ? x <= xc : x >= xc; };
     std::vector<int>& at = scratch.ColumnAt;
@@ -424,7 +413,7 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
         if (first) { // the columns' edges on the first row, in one sweep along it the run's way
             for (int k = 0, i = 0; k <= c1 - c0; ++k) {
                 const int c = dir > 0 ? c0 + k : c1 - k;
-                while (behind(X[i + 1].At(d), c + 0.5))
+                while (behind(X[i + 1].XAt(d), c + 0.5))
                     ++i;
                 atC[c] = i;
             }
@@ -437,15 +426,15 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
             const double xc = c + 0.5;
             // The last edge behind the centre, and the one after it.
             int i = atC[c];
-            double xa = X[i].At(d), xb = X[i + 1].At(d);
+            double xa = X[i].XAt(d), xb = X[i + 1].XAt(d);
             if (!behind(xa, xc) || behind(xb, xc)) {
                 while (behind(xb, xc)) {
                     xa = xb;
-                    xb = X[++i + 1].At(d);
+                    xb = X[++i + 1].XAt(d);
                 }
                 while (!behind(xa, xc)) {
                     xb = xa;
-                    xa = X[--i].At(d);
+                    xa = X[--i].XAt(d);
                 }
                 atC[c] = i;
             }
@@ -455,10 +444,22 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
                 if (xa != xc)
                     continue; // past the run's last edge
                 xb = xa;      // on it: the end of the run's last cell
-                xa = X[--i].At(d);
+                xa = X[--i].XAt(d);
             }
             if (i != cell || c != previous + 1) {
-                const TCellCrossing crossing(xa, xb, Z[i].At(d), Z[i + 1].At(d));
+                // The cell's near end within this pixel: this is its first pixel, and the value
+                // reckoned as the crossing does, without its search for the first pixel.
+                const double x0 = dir > 0 ? xa : xb, x1 = dir > 0 ? xb : xa;
+                if (x1 > x0 && x0 > c - 0.5) {
+                    const double z0 = Z[dir > 0 ? i : i + 1].ZAt(d), z1 = Z[dir > 0 ? i + 1 : i].ZAt(d);
+                    dz = (z1 - z0) / (x1 - x0);
+                    z = z0 + (xc - x0) * dz;
+                    cell = i;
+                    previous = c;
+                    row[c] = band(z);
+                    continue;
+                }
+                const TCellCrossing crossing(xa, xb, Z[i].ZAt(d), Z[i + 1].ZAt(d));
                 dz = crossing.Dz;
                 z = crossing.Z;
                 for (int px = crossing.First; px < c; ++px) // a first pixel on an edge went to the later cell
@@ -471,6 +472,8 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
             row[c] = band(z);
         }
     }
+    X[0] = before;
+    X[n + 1] = after;
 }
 
 // Draws one strip. Where its edges all run between the same two pixel rows (the survey's rows of
@@ -481,8 +484,9 @@ void FillRunByPixelColumns(const TCellEdge* e, int q0, int q1, int c0, int c1, i
 void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, const TBandIndex& band,
                TBandScratch& scratch)
 {
+    // Edge p in slot p + 1: the drawing by pixel columns borrows the slots either side of a run.
     std::vector<TCellEdge>& edges = scratch.Edges;
-    edges.resize(std::size_t(P));
+    edges.resize(std::size_t(P) + 2);
     scratch.Cx.resize(std::size_t(P));
     scratch.Cz.resize(std::size_t(P));
     scratch.Cok.resize(std::size_t(P));
@@ -492,7 +496,7 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
         const TBandPoint& a = A[p];
         const TBandPoint& b = B[p];
         const double dy = b.y - a.y;
-        TCellEdge& e = edges[std::size_t(p)];
+        TCellEdge& e = edges[std::size_t(p) + 1];
         e.Lo = 1;
         e.Hi = 0; // empty unless a proper edge
         if (!a.ok || !b.ok || dy == 0)
@@ -509,7 +513,7 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
         else if (a.y != A[firstEdge].y || b.y != B[firstEdge].y)
             sameRows = false;
     }
-    const TCellEdge* e = edges.data();
+    TCellEdge* e = edges.data() + 1;
     if (firstEdge < 0)
         return;
     if (!sameRows) {
@@ -523,7 +527,6 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
         }
         // The run from edge p: the way its cells go (0 while they have no width), and its extent.
         int q = p, dir = 0;
-        double xMin = std::min(A[p].x, B[p].x), xMax = std::max(A[p].x, B[p].x);
         while (q + 1 < P && e[q + 1].Valid()) {
             const double da = A[q + 1].x - A[q].x, db = B[q + 1].x - B[q].x;
             const bool right = da > 0 || db > 0, left = da < 0 || db < 0;
@@ -535,9 +538,10 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
             if (way != 0)
                 dir = way;
             ++q;
-            xMin = std::min({xMin, A[q].x, B[q].x});
-            xMax = std::max({xMax, A[q].x, B[q].x});
         }
+        // Along a run both ends of the edges go one way, so that its extent is that of its ends.
+        const double xMin = std::min({A[p].x, B[p].x, A[q].x, B[q].x});
+        const double xMax = std::max({A[p].x, B[p].x, A[q].x, B[q].x});
         if (q == p) { // a lone edge, or a cell whose edges cross
             if (p + 1 < P && e[p + 1].Valid())
                 FillCells(e, p, p + 1, w, h, band, scratch);
