@@ -112,7 +112,7 @@ TEST_F(ConnectionLine, ALongMessageIsNotCutAtTheEdgesAndShowsWholeOnHovering)
         missingAdapter(),
         file,
         // The survey's line: its caption, the file's problem and the cycles lost.
-        survey + "  -  " + file + "  -  12 cycles lost: Port err. putcom",
+        survey + "  -  " + file + "  -  12 cycles lost: nothing could be sent to the instrument",
     };
     ASSERT_EQ(messages[0], "Serial link < COM 1 > could not be opened (" + device + "): No such file or directory");
     for (const QString& message : messages) {
@@ -147,8 +147,8 @@ TEST_F(ConnectionLine, ShowsWhatToActOnTheNameAndTheReason)
         {"missing adapter", missingAdapter(),
          {"Serial link < COM 1 > could not be opened", device, "No such file or directory"}},
         {"full stick", file, {"Cannot write", "ligne 03.bin: No space left on device"}},
-        {"full stick during a survey", survey + "  -  " + file + "  -  12 cycles lost: Port err. putcom",
-         {"Cannot write", "ligne 03.bin: No space left on device", "12 cycles lost: Port err. putcom"}},
+        {"full stick during a survey", survey + "  -  " + file + "  -  12 cycles lost: nothing could be sent to the instrument",
+         {"Cannot write", "ligne 03.bin: No space left on device", "12 cycles lost: nothing could be sent to the instrument"}},
         {"cycles lost", survey + "  -  3 cycles lost: no answer", {survey + "  -  3 cycles lost: no answer"}},
     };
     for (const auto& c : cases) {
