@@ -662,21 +662,26 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
         {"this survey's with a row of another program", false, ours + "x\r\n", {}},
         {"another file, shorter than a header", false, "Date;Time\r\n", {}},
     };
+    // The survey writes its header and `rows`, then finds its file removed or holding `found`.
+    const auto writtenThenFound = [](const QString& path, TextFileState& state, const std::vector<std::string>& rows,
+                                     bool remove, const std::string& found) {
+        ASSERT_EQ(WriteTextHeader(path, state), "");
+        for (const std::string& r : rows)
+            ASSERT_EQ(AppendTextRows(path, r, state), "");
+        if (remove) {
+            ASSERT_TRUE(QFile::remove(path));
+            return;
+        }
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(f.write(found.data(), qint64(found.size())), qint64(found.size()));
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const QString path = dir.File("survey.txt");
         TextFileState state;
-        ASSERT_EQ(WriteTextHeader(path, state), "");
-        ASSERT_EQ(AppendTextRows(path, row1, state), "");
-        ASSERT_EQ(readAll(path).toStdString(), ours);
-        if (c.remove) {
-            ASSERT_TRUE(QFile::remove(path));
-        } else {
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(c.found.data(), qint64(c.found.size()));
-        }
+        writtenThenFound(path, state, {row1}, c.remove, c.found);
         QString notice;
         const QString problem = AppendTextRows(path, row2, state, &notice);
         EXPECT_EQ(notice, c.notice) << notice.toStdString();
@@ -710,13 +715,7 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
         TempDir dir;
         const QString path = dir.File("survey.txt");
         TextFileState state;
-        ASSERT_EQ(WriteTextHeader(path, state), "");
-        ASSERT_EQ(AppendTextRows(path, row1, state), "");
-        ASSERT_EQ(AppendTextRows(path, row2, state), "");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(c.found.data(), qint64(c.found.size()));
-        f.close();
+        writtenThenFound(path, state, {row1, row2}, false, c.found);
         QString notice;
         const QString problem = AppendTextRows(path, row3, state, &notice);
         EXPECT_EQ(readAll(path).toStdString(), c.expected.empty() ? c.found : c.expected);
