@@ -373,9 +373,9 @@ void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBand
     }
 }
 
-// Draws the same cells as FillCells, for a run of more cells than the pixel columns c0 to c1
-// that it covers, a pixel column at a time, so that the work grows with the pixels rather than
-// with the data. The run's edges all run between the same two pixel rows and lie in order along
+// Draws the same cells as FillCells, for a run of cells in order over the pixel columns c0 to
+// c1, a pixel column at a time, so that the work grows with the pixels rather than with the data,
+// and no pixel of the run is reckoned twice. The run's edges all run between the same two pixel rows and lie in order along
 // every row, to the right (dir 1) or to the left (dir -1): a pixel centre lies in one of its cells,
 // or on an edge shared by two, where it takes the later one, as the cell drawing leaves it. Each
 // value is reckoned as that drawing reckons it, from the cell's first pixel on, so that the
@@ -478,8 +478,8 @@ void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, int w, 
 
 // Draws one strip. Where its edges all run between the same two pixel rows (the survey's rows of
 // channels), its cells are taken in runs of edges in order along the rows, one way or the other
-// (the boat going on, or coming back): a run with more cells than the pixel columns it covers is
-// drawn by pixel columns, any other by cells. Runs are drawn in the order of their cells, so that
+// (the boat going on, or coming back): such a run is drawn by pixel columns, cells without width
+// and cells whose edges cross by cells. Runs are drawn in the order of their cells, so that
 // later cells lie over earlier ones in every case.
 void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, const TBandIndex& band,
                TBandScratch& scratch)
@@ -551,7 +551,7 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
         // The pixel columns whose centres the run may cover, a column wider either side.
         const int c0 = std::max(0, IFloor(xMin - 0.5)), c1 = std::min(w - 1, ICeil(xMax - 0.5));
         if (c0 <= c1) {
-            if (q - p <= c1 - c0 + 1)
+            if (dir == 0)
                 FillCells(e, p, q, w, h, band, scratch);
             else if (dir < 0)
                 FillRunByPixelColumns<-1>(e, p, q, c0, c1, w, h, band, scratch);
