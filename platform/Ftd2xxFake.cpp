@@ -100,6 +100,7 @@ FT_STATUS TFakeFtd2xx::FT_Open(int deviceNumber, FT_HANDLE* handle)
         return FT_DEVICE_NOT_OPENED;
     const QByteArray path = DevicePath.toLocal8Bit();
     fd_ = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    hungUpAt_ = {};
     if (fd_ < 0)
         return FT_DEVICE_NOT_FOUND;
     SetTermiosRaw(fd_, 8, 0, 1, false, false);
@@ -234,9 +235,15 @@ FT_STATUS TFakeFtd2xx::FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes)
     *rxBytes = rx_->Waiting();
     if (LogPolls)
         log(QStringLiteral("FT_GetQueueStatus %1").arg(*rxBytes));
-    // As the driver does for an unplugged adapter, once what it had received is taken.
-    if (*rxBytes == 0 && DescriptorHungUp(fd_))
-        return FT_IO_ERROR;
+    // As the driver does for an unplugged adapter, once what it had received is taken, or once
+    // it has been gone a moment with bytes that nothing takes.
+    if (DescriptorHungUp(fd_)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (hungUpAt_ == std::chrono::steady_clock::time_point{})
+            hungUpAt_ = now;
+        if (*rxBytes == 0 || now - hungUpAt_ >= std::chrono::seconds(1))
+            return FT_IO_ERROR;
+    }
     return FT_OK;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -76,6 +77,8 @@ private:
     ULONG readTimeoutMs_ = 0;
     size_t listCalls_ = 0;
     std::unique_ptr<TFtdiReceiver> rx_;
+    // When the queue check first found the terminal hung up; zero while it has not.
+    std::chrono::steady_clock::time_point hungUpAt_{};
     std::atomic<size_t> lost_{0};
     std::atomic<size_t> fetched_{0};
 };
