@@ -517,21 +517,13 @@ TEST_F(ConnectTest, AnAdapterPulledWhileWaitingForStartIsSaidWithinSeconds)
             serveUnder(name);
         TMainFrm& w = usb ? start(99, 9600) : start();
         qint64 noticedMs = -1;
-        // Pulled in the wait for Start itself: the survey's status download is over (the
-        // instrument has ended two downloads, and the host has had time to read their last
-        // bytes), so that no exchange is under way.
-        auto over = std::make_shared<QElapsedTimer>();
-        const auto waitingForStart = [this, over] {
+        // Pulled in the wait for Start: the survey's status download is over (the instrument
+        // has ended two downloads) and nothing is programmed yet.
+        const auto waitingForStart = [this] {
             int downloads = 0;
             for (const QString& e : instrument->EventNames())
                 downloads += e.startsWith("block end") ? 1 : 0;
-            if (!(established() && downloads >= 2 && frm->AcquisitionMode == 0)) {
-                over->invalidate();
-                return false;
-            }
-            if (!over->isValid())
-                over->start();
-            return over->elapsed() >= 2000;
+            return established() && downloads >= 2 && frm->AcquisitionMode == 0;
         };
         const auto pull = WhenInsideWait(waitingForStart, [&] {
             instrument->DropLine();
