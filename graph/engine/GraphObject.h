@@ -16,6 +16,8 @@ struct TGraphLayout {
     double Left = 0, Top = 0, Right = 0, Bottom = 0; // plotting area in image pixels
     double XMin = 0, XMax = 1, YMin = 0, YMax = 1;    // values at the left/right and bottom/top edges
     int RunsByPixelColumns = 0; // runs of contour cells drawn a pixel column at a time
+    long long PixelsReckoned = 0; // contour pixels whose value was reckoned, once or more each
+    long long PixelsCovered = 0;  // contour pixels that show a band
 };
 
 // One engine object: every property by id, the data of its graph, its window's place and its image.

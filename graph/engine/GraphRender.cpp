@@ -301,6 +301,18 @@ struct TCellEdge {
     double ZAt(double d) const { return Z0 + d * Mz; }
 };
 
+// A run of a strip's edges whose cells go one way along the rows (Dir 1 or -1; 0 while they have
+// no width, and for a cell whose edges cross), and the pixel columns it may cover.
+struct TStripRun {
+    int P, Q, Dir, C0, C1;
+};
+
+// Where a later run that overlaps the run being drawn lies along the rows: the places of its first
+// and last edges at the strip's top row, and their change per row.
+struct TLaterSpan {
+    double Xa, Ma, Xb, Mb;
+};
+
 // The buffers of the contour drawing. They are kept from one image to the next: fresh buffers of
 // this size come from the system page by page on every redraw.
 struct TBandScratch {
@@ -308,6 +320,9 @@ struct TBandScratch {
     std::vector<TBandPoint> Upper, Lower;
     std::vector<TCellEdge> Edges;
     int RunsByPixelColumns = 0; // in the last image
+    long long PixelsReckoned = 0; // values reckoned for pixels, in the last image
+    std::vector<TStripRun> Runs; // of the strip being drawn
+    std::vector<TLaterSpan> Later; // of the run being drawn
     std::vector<int> ColumnAt;
     std::vector<double> Cx, Cz;
     std::vector<char> Cok;
@@ -367,6 +382,7 @@ void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBand
                 continue;
             const int last = std::min(w - 1, IFloor(cell.X1 - 0.5));
             double z = cell.Z;
+            scratch.PixelsReckoned += std::max(0, last - cell.First + 1);
             for (int px = cell.First; px <= last; ++px, z += cell.Dz)
                 row[px] = band(z);
         }
@@ -380,12 +396,14 @@ void FillCells(const TCellEdge* edges, int q0, int q1, int w, int h, const TBand
 // or on an edge shared by two, where it takes the later one, as the cell drawing leaves it. Each
 // value is reckoned as that drawing reckons it, from the cell's first pixel on, so that the
 // picture is the same to the pixel. Each pixel column keeps the edge it found on the row above,
-// which moves little from row to row.
+// which moves little from row to row. The pixels within one of the later spans are left to the
+// later run that draws over them.
 template <int dir>
-void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, int w, int h, const TBandIndex& band,
-                           TBandScratch& scratch)
+void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, const std::vector<TLaterSpan>& later,
+                           int w, int h, const TBandIndex& band, TBandScratch& scratch)
 {
     ++scratch.RunsByPixelColumns;
+    long long reckoned = 0;
     const double lo = e[q0].Lo, hi = e[q0].Hi, rowY0 = e[q0].Y0;
     const int y0 = std::max(0, IFloor(lo)), y1 = std::min(h - 1, ICeil(hi));
     // The run's edges from 1 on: the slots either side of it (a neighbouring run's edges, or the
@@ -419,10 +437,33 @@ void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, int w, 
             }
             first = false;
         }
+        // The columns a later run covers on this row are left to it: the end columns of each
+        // later span are kept, so that no rounding of its ends can leave a pixel to nobody.
+        int skipFrom = c1 + 1, skipTo = c1;
+        for (const TLaterSpan& s : later) {
+            const double xa = s.Xa + d * s.Ma, xb = s.Xb + d * s.Mb;
+            const int from = std::max(c0, ICeil(std::min(xa, xb) - 0.5) + 1);
+            const int to = std::min(c1, IFloor(std::max(xa, xb) - 0.5) - 1);
+            if (from > to)
+                continue;
+            if (skipFrom > skipTo || (from <= skipTo + 1 && skipFrom <= to + 1)) {
+                skipFrom = skipFrom > skipTo ? from : std::min(skipFrom, from);
+                skipTo = std::max(skipTo, to);
+            } else if (to - from > skipTo - skipFrom) { // apart: the wider is left out
+                skipFrom = from;
+                skipTo = to;
+            }
+        }
+        if (skipFrom > skipTo)
+            skipFrom = c1 + 1;
         std::int16_t* row = scratch.Bands.data() + std::size_t(py) * w;
         int cell = -1, previous = -1;
         double z = 0, dz = 0;
         for (int c = c0; c <= c1; ++c) {
+            if (c == skipFrom) {
+                c = skipTo;
+                continue;
+            }
             const double xc = c + 0.5;
             // The last edge behind the centre, and the one after it.
             int i = atC[c];
@@ -457,6 +498,7 @@ void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, int w, 
                     cell = i;
                     previous = c;
                     row[c] = band(z);
+                    ++reckoned;
                     continue;
                 }
                 const TCellCrossing crossing(xa, xb, Z[i].ZAt(d), Z[i + 1].ZAt(d));
@@ -470,10 +512,12 @@ void FillRunByPixelColumns(TCellEdge* e, int q0, int q1, int c0, int c1, int w, 
             }
             previous = c;
             row[c] = band(z);
+            ++reckoned;
         }
     }
     X[0] = before;
     X[n + 1] = after;
+    scratch.PixelsReckoned += reckoned;
 }
 
 // Draws one strip. Where its edges all run between the same two pixel rows (the survey's rows of
@@ -520,6 +564,8 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
         FillCells(e, 0, P - 1, w, h, band, scratch);
         return;
     }
+    std::vector<TStripRun>& runs = scratch.Runs;
+    runs.clear();
     for (int p = firstEdge; p < P;) {
         if (!e[p].Valid()) {
             ++p;
@@ -539,26 +585,42 @@ void FillStrip(const TBandPoint* A, const TBandPoint* B, int P, int w, int h, co
                 dir = way;
             ++q;
         }
-        // Along a run both ends of the edges go one way, so that its extent is that of its ends.
-        const double xMin = std::min({A[p].x, B[p].x, A[q].x, B[q].x});
-        const double xMax = std::max({A[p].x, B[p].x, A[q].x, B[q].x});
         if (q == p) { // a lone edge, or a cell whose edges cross
             if (p + 1 < P && e[p + 1].Valid())
-                FillCells(e, p, p + 1, w, h, band, scratch);
+                runs.push_back({p, p + 1, 0, 0, w - 1});
             ++p;
             continue;
         }
-        // The pixel columns whose centres the run may cover, a column wider either side.
+        // Along a run both ends of the edges go one way, so that its extent is that of its ends:
+        // the pixel columns whose centres the run may cover, a column wider either side.
+        const double xMin = std::min({A[p].x, B[p].x, A[q].x, B[q].x});
+        const double xMax = std::max({A[p].x, B[p].x, A[q].x, B[q].x});
         const int c0 = std::max(0, IFloor(xMin - 0.5)), c1 = std::min(w - 1, ICeil(xMax - 0.5));
-        if (c0 <= c1) {
-            if (dir == 0)
-                FillCells(e, p, q, w, h, band, scratch);
-            else if (dir < 0)
-                FillRunByPixelColumns<-1>(e, p, q, c0, c1, w, h, band, scratch);
-            else
-                FillRunByPixelColumns<1>(e, p, q, c0, c1, w, h, band, scratch);
-        }
+        if (c0 <= c1)
+            runs.push_back({p, q, dir, c0, c1});
         p = q; // the next run starts at this one's last edge
+    }
+    // Runs are drawn in order, later over earlier; a run drawn by pixel columns leaves alone the
+    // pixels that one of the next few such runs covers (the boat back over the same ground), so
+    // that each is reckoned once.
+    constexpr std::size_t kLookAhead = 16, kMostSpans = 4;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const TStripRun& run = runs[r];
+        if (run.Dir == 0) {
+            FillCells(e, run.P, run.Q, w, h, band, scratch);
+            continue;
+        }
+        std::vector<TLaterSpan>& later = scratch.Later;
+        later.clear();
+        for (std::size_t k = r + 1; k < runs.size() && k <= r + kLookAhead && later.size() < kMostSpans; ++k) {
+            const TStripRun& next = runs[k];
+            if (next.Dir != 0 && next.C0 <= run.C1 && run.C0 <= next.C1)
+                later.push_back({e[next.P].X0, e[next.P].Mx, e[next.Q].X0, e[next.Q].Mx});
+        }
+        if (run.Dir < 0)
+            FillRunByPixelColumns<-1>(e, run.P, run.Q, run.C0, run.C1, later, w, h, band, scratch);
+        else
+            FillRunByPixelColumns<1>(e, run.P, run.Q, run.C0, run.C1, later, w, h, band, scratch);
     }
 }
 
@@ -577,6 +639,7 @@ void RasterBands(const TGraphObject& o, const TContourBands& bands, const TNulls
         std::vector<std::int16_t>().swap(out);
     out.assign(std::size_t(w) * h, -1);
     scratch.RunsByPixelColumns = 0;
+    scratch.PixelsReckoned = 0;
     const int S = o.Subsets(), P = o.Points();
     if (P < 2 || S < 1)
         return;
@@ -889,6 +952,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         RasterBands(o, bands, nulls, TPlotMap{0, 0, W, H, xAxis.Min, xSpan, yAxis.Min, ySpan}, yAxis.Min, yAxis.Max,
                     plot.width(), plot.height(), scratch);
         layout.RunsByPixelColumns = scratch.RunsByPixelColumns;
+        layout.PixelsReckoned = scratch.PixelsReckoned;
         const std::vector<std::int16_t>& band = scratch.Bands;
         QImage& img = scratch.Image;
         if (img.size() != plot.size())
@@ -898,6 +962,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
         img.fill(Qt::transparent);
         const bool lines = o.Int(PEP::PlottingMethod) == 23;
         const int w = plot.width(), h = plot.height();
+        long long covered = 0;
         for (int y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
             const std::int16_t* b = band.data() + std::size_t(y) * w;
@@ -905,6 +970,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
                 const int k = b[x];
                 if (k < 0)
                     continue;
+                ++covered;
                 if (lines) {
                     const bool edge = (x + 1 < w && b[x + 1] >= 0 && b[x + 1] != k)
                                       || (y + 1 < h && b[x + w] >= 0 && b[x + w] != k);
@@ -914,6 +980,7 @@ void RenderGraph(const TGraphObject& o, QPainter& p, int width, int height, TGra
                 line[x] = bandColour[std::size_t(k)];
             }
         }
+        layout.PixelsCovered = covered;
         p.drawImage(plot.topLeft(), img);
         p.restore();
         if (gridInFront)

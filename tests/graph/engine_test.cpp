@@ -449,7 +449,8 @@ double Position(TTrack track, int column, int columns)
 // A pseudo-section of 20 channels as the survey draws it, with more columns than the image has
 // pixel columns: it looks to the pixel as the drawing of every cell one by one did, later cells
 // over earlier ones where the boat went back (the reference pictures, 700 x 500, drawn cell by
-// cell), and its runs of cells in order, long or short, were drawn by pixel columns.
+// cell), its runs of cells in order, long or short, were drawn by pixel columns, and no pixel's
+// value was reckoned for cells that later ones cover.
 TEST(SectionDrawing, ManyColumnsLookAsWhenEveryCellWasDrawn)
 {
     TestApp();
@@ -509,6 +510,10 @@ TEST(SectionDrawing, ManyColumnsLookAsWhenEveryCellWasDrawn)
         const TGraphLayout l = e.Object(h)->Layout;
         // The picture alone cannot tell: the cell drawing gives the same one, only slower.
         EXPECT_EQ(l.RunsByPixelColumns, c.runsByColumns);
+        // Nor does it tell whether a pixel was reckoned for an earlier cell and again for the
+        // later one over it: each is reckoned once, but for the few on a run's ends.
+        EXPECT_GE(l.PixelsReckoned, l.PixelsCovered);
+        EXPECT_LE(l.PixelsReckoned, l.PixelsCovered + l.PixelsCovered / 100);
         const QRect plot(QPoint(int(l.Left), int(l.Top)), QPoint(int(l.Right) - 1, int(l.Bottom) - 1));
         int differing = 0, outside = 0;
         for (int y = 0; y < drawn.height(); ++y)
