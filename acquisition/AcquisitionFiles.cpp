@@ -730,7 +730,7 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
     if (oldSize == 0)
         text = headerLine();
     else if (!found.EndsWithLine)
-        text = "\r\n";
+        text = found.Tail.empty() || found.Tail.back() != '\r' ? "\r\n" : "\n"; // a lone CR: its row was whole
     const size_t lead = text.size();
     text += rows;
     if (int error = writeAll(fd.get(), text.data(), text.size())) {
