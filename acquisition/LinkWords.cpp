@@ -36,6 +36,14 @@ QString LinkFaultWords(const QString& code, const QString& goneDevice)
     return code; // not the link's own: already the system's words (a file, the driver)
 }
 
+QString LinkFaultMessage(const QString& code, const QString& goneDevice)
+{
+    QString words = LinkFaultWords(code, goneDevice);
+    if (!words.isEmpty())
+        words[0] = words[0].toUpper();
+    return words;
+}
+
 QString LinkLostText(const QString& goneDevice) { return QString(LinkLost).arg(goneDevice); }
 
 QString ConnectionFailedText(const QString& code, const QString& goneDevice)

@@ -10,6 +10,8 @@ namespace Acquisition {
 QString LinkFaultWords(const QString& code, const QString& goneDevice);
 // The line when the link's device went away outside any exchange (Power off, waiting for Start).
 QString LinkLostText(const QString& goneDevice);
+// A link fault as a message box says it, on its own.
+QString LinkFaultMessage(const QString& code, const QString& goneDevice);
 // The line when a connection, or an established link, failed by itself.
 QString ConnectionFailedText(const QString& code, const QString& goneDevice);
 

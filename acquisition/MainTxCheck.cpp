@@ -3,6 +3,7 @@
 // growing or the first dipole leaves the input range. It runs while the survey waits for Start.
 #include "Main.h"
 
+#include "LinkWords.h"
 #include "link/Portvirt.h"
 #include "link/Varnokpro.h"
 #include "platform/Dialogs.h"
@@ -190,8 +191,14 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
         TxVoltageCheckBtn->setEnabled(true);
         NewGpsBtn->setEnabled(true);
     }
-    if (failure)
-        std::rethrow_exception(failure);
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const Exception& e) {
+            // The link's code, in the words of the connection line.
+            throw Exception(LinkFaultMessage(e.Message, port.DeviceGone()));
+        }
+    }
 }
 
 } // namespace Acquisition
