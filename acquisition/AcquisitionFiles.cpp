@@ -273,6 +273,10 @@ QString BaseNameProblem(const QString& baseName)
     return {};
 }
 
+namespace {
+bool holds(const QString& path, const std::vector<char>& bytes, off_t position);
+}
+
 QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state)
 {
     state.HeaderSize = 0;
@@ -280,15 +284,22 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
     if (!fd.valid())
         return failure("Cannot create", path, errno);
     const auto header = BinFileHeaderBytes(headerText);
+    const char* bytes = reinterpret_cast<const char*>(header.data());
     off_t size = 0;
-    int error = writeAll(fd.get(), reinterpret_cast<const char*>(header.data()), header.size(), 0);
+    int error = writeAll(fd.get(), bytes, header.size(), 0);
     if (!error)
         error = sizeOf(fd.get(), size);
+    if (error) {
+        // No half header: the cycle's append would take it for another survey's file.
+        [[maybe_unused]] const int cut = ::ftruncate(fd.get(), 0);
+    }
     const int closeError = fd.close();
-    if (!error)
-        error = closeError;
     if (error)
         return failure("Cannot write", path, error);
+    // A close may report an error after everything was written: the header is there when the
+    // file holds it.
+    if (closeError && !holds(path, std::vector<char>(bytes, bytes + header.size()), 0))
+        return failure("Cannot write", path, closeError);
     state.HeaderSize = int32_t(size);
     return {};
 }
@@ -696,16 +707,17 @@ QString WriteTextHeader(const QString& path, TextFileState& state)
     if (!fd.valid())
         return failure("Cannot create", path, errno);
     const std::string line = headerLine();
-    int error = writeAll(fd.get(), line.data(), line.size());
+    const int error = writeAll(fd.get(), line.data(), line.size());
     if (error) {
         // No half header: an empty file gets the whole line with the first row.
         [[maybe_unused]] const int cut = ::ftruncate(fd.get(), 0);
     }
     const int closeError = fd.close();
-    if (!error)
-        error = closeError;
     if (error)
         return failure("Cannot write", path, error);
+    // A header that reached the file despite a failed close is this survey's: its rows follow it.
+    if (closeError && !holds(path, std::vector<char>(line.begin(), line.end()), 0))
+        return failure("Cannot write", path, closeError);
     state.Ends.push_back({off_t(line.size()), hashOn(HashStart, line.data(), line.size()), 0});
     state.LastPiece = line;
     return {};
@@ -746,7 +758,10 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
     }
     std::vector<TextFileState::End>& ends = state.Ends;
     const int32_t wrote = state.CyclesHeld();
-    ends.resize(oldSize == 0 ? 0 : found.EndsKept);
+    // A last piece that lost only its LF is whole again: it stays counted.
+    const bool restored = oldSize > 0 && lead > 0 && found.EndsKept + 1 == ends.size() &&
+                          found.Tail + text.substr(0, lead) == state.LastPiece;
+    ends.resize(oldSize == 0 ? 0 : found.EndsKept + (restored ? 1 : 0));
     const int32_t gone = wrote - state.CyclesHeld();
     if (notice && gone > 0)
         *notice = QString::fromLatin1(oldSize == 0 ? "%1 was made again, without %2 written in it" : "%1 was back without %2 written in it")
@@ -758,7 +773,7 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
         state.LastPiece = rows;
     } else {
         hash = hashOn(hash, text.data(), lead);
-        state.LastPiece = found.Tail + text;
+        state.LastPiece = restored ? rows : found.Tail + text;
     }
     ends.push_back({int64_t(oldSize) + int64_t(text.size()), hashOn(hash, rows.data(), rows.size()), state.CyclesHeld() + 1});
     if (ends.size() == 2)

@@ -14,7 +14,8 @@
 // operation returns an error text, empty on success; a failure never damages what the file
 // already holds and never counts what was not written. The window calls:
 //   entry of the survey handler    BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime())
-//   Start given                    err = BaseNameProblem(AcquisitionBaseName)  (refused if not empty)
+//   Start given                    err = BaseNameProblem(WithoutExtension(AcquisitionFileName))
+//                                  (refused if not empty)
 //   Start accepted                 err = WriteTextHeader(AcquisitionFileName, Text)
 //   programming                    Files = BinaryFileState{}; MarkCounter = PendingMark = 0
 //   cycle head                     name = BinaryFileName(AcquisitionBaseName, Files.FileIndex)

@@ -650,10 +650,9 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
         {"cut to its header", false, header, header + row2, "survey.txt was back without 1 cycle written in it"},
         {"cut inside a row", false, ours.substr(0, ours.size() - 4), ours.substr(0, ours.size() - 4) + "\r\n" + row2,
          "survey.txt was back without 1 cycle written in it"},
-        {"its last row without CR LF", false, ours.substr(0, ours.size() - 2), ours.substr(0, ours.size() - 2) + "\r\n" + row2,
-         "survey.txt was back without 1 cycle written in it"},
-        {"its last row without LF", false, ours.substr(0, ours.size() - 1), ours + row2,
-         "survey.txt was back without 1 cycle written in it"},
+        // A row that lost only its line end is whole again once it gets it back.
+        {"its last row without CR LF", false, ours.substr(0, ours.size() - 2), ours + row2},
+        {"its last row without LF", false, ours.substr(0, ours.size() - 1), ours + row2},
         {"its header cut short", false, header.substr(0, 12), header.substr(0, 12) + "\r\n" + row2,
          "survey.txt was back without 1 cycle written in it"},
         {"another survey's, shorter", false, header + "9;\r\n", {}},
@@ -1141,6 +1140,62 @@ struct FailingCloseScope {
     ~FailingCloseScope() { SetFileCloser(nullptr); }
 };
 } // namespace
+
+namespace {
+// Fails the next close of any file with EIO, after the file got all that was written.
+struct FailingEveryClose {
+    static inline int failures = 0;
+    static int close(int fd)
+    {
+        if (failures <= 0)
+            return ::close(fd);
+        --failures;
+        ::close(fd);
+        errno = EIO;
+        return -1;
+    }
+};
+} // namespace
+
+// A file's header is whole or not there: a close that fails after the header was written whole
+// leaves the survey's own file, which its cycles go on in; a header the disk cannot take whole
+// leaves the file empty, not half a header that the next append would take for another file.
+TEST(BinaryFile, AHeaderIsWholeOrNothing)
+{
+    DipoleRecordArray records{};
+    FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
+    const std::string rows = TextRows(records, 10, knownWorkspace(), TextRowContext{});
+    {
+        TempDir dir;
+        const QString bin = dir.File("survey.bin"), txt = dir.File("survey.txt");
+        BinaryFileState state;
+        TextFileState text;
+        int32_t pending = 0;
+        FailingEveryClose::failures = 1;
+        SetFileCloser(&FailingEveryClose::close);
+        const QString binError = CreateBinaryFile(bin, HeaderText, state);
+        FailingEveryClose::failures = 1;
+        const QString textError = WriteTextHeader(txt, text);
+        SetFileCloser(nullptr);
+        EXPECT_EQ(binError, "");
+        EXPECT_EQ(textError, "");
+        EXPECT_EQ(AppendCycleRecords(bin, HeaderText, state, records, 10, pending, 0), "");
+        EXPECT_EQ(readAll(bin).size(), 1029 + 10 * 304 + 1);
+        QString notice;
+        EXPECT_EQ(AppendTextRows(txt, rows, text, &notice), "");
+        EXPECT_EQ(notice, "");
+        EXPECT_EQ(readAll(txt).toStdString(), std::string(TextHeaderLine) + "\r\n" + rows);
+    }
+    TempDir dir;
+    const QString bin = dir.File("limited.bin");
+    const int result = withFileSizeLimit(500, [&] {
+        BinaryFileState state;
+        const QString error = CreateBinaryFile(bin, HeaderText, state);
+        return error.contains(systemErrorText(EFBIG)) && state.HeaderSize == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(readAll(bin).size(), 0) << "no half header";
+}
 
 // A close that reports an error after the cycle was written whole: the cycle is stored and
 // counted once, its one-shot mark spent with it; only a cycle that the file does not hold
