@@ -64,13 +64,7 @@ public:
         dev->ctx = ctx;
         dev->rx = std::make_unique<TFtdiReceiver>(
             TFtdiReceiver::Device{
-                [ctx](std::vector<uint8_t>& out) {
-                    unsigned char chunk[4096];
-                    const int n = ftdi_read_data(ctx, chunk, sizeof chunk);
-                    if (n > 0)
-                        out.insert(out.end(), chunk, chunk + n);
-                    return n >= 0;
-                },
+                LibFtdiFetch([ctx](unsigned char* buffer, int size) { return ftdi_read_data(ctx, buffer, size); }),
                 [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
             true);
         *handle = dev;
@@ -182,8 +176,7 @@ public:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
-        *rxBytes = dev->rx->Waiting();
-        return FT_OK;
+        return LibFtdiQueueStatus(*dev->rx, rxBytes);
     }
 
     FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) override
@@ -209,5 +202,22 @@ private:
 };
 
 } // namespace
+
+std::function<bool(std::vector<uint8_t>& out)> LibFtdiFetch(LibFtdiRead read)
+{
+    return [read = std::move(read)](std::vector<uint8_t>& out) {
+        unsigned char chunk[4096];
+        const int n = read(chunk, sizeof chunk);
+        if (n > 0)
+            out.insert(out.end(), chunk, chunk + n);
+        return n >= 0;
+    };
+}
+
+FT_STATUS LibFtdiQueueStatus(TFtdiReceiver& rx, DWORD* rxBytes)
+{
+    *rxBytes = rx.Waiting();
+    return FT_OK;
+}
 
 std::unique_ptr<TFtd2xx> MakeRealFtd2xx() { return std::make_unique<TLibFtdi>(); }
