@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <libftdi1/ftdi.h>
+#include <libusb.h>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -210,14 +211,21 @@ std::function<bool(std::vector<uint8_t>& out)> LibFtdiFetch(LibFtdiRead read)
         const int n = read(chunk, sizeof chunk);
         if (n > 0)
             out.insert(out.end(), chunk, chunk + n);
-        return n >= 0;
+        // Only a device that is no more fails: libftdi without one (-666), or a read that found
+        // none (an adapter unplugged). A timeout or a transfer error leaves the adapter there,
+        // and the next read tells whether it is still; failing on it would end the reception
+        // for good on an adapter still plugged in.
+        return n >= 0 || (n != -666 && n != LIBUSB_ERROR_NO_DEVICE);
     };
 }
 
 FT_STATUS LibFtdiQueueStatus(TFtdiReceiver& rx, DWORD* rxBytes)
 {
+    // The check fails as soon as the reader found the device gone, even with bytes not yet
+    // taken: a link resting between exchanges (the wait for Start) reads nothing, and would never
+    // hear of the loss. The bytes are still counted, and FT_Read still gives them.
     *rxBytes = rx.Waiting();
-    return FT_OK;
+    return rx.Failed() ? FT_IO_ERROR : FT_OK;
 }
 
 std::unique_ptr<TFtd2xx> MakeRealFtd2xx() { return std::make_unique<TLibFtdi>(); }

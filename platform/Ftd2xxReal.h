@@ -13,8 +13,10 @@ std::unique_ptr<TFtd2xx> MakeRealFtd2xx();
 // read, or libftdi's negative error.
 using LibFtdiRead = std::function<int(unsigned char* buffer, int size)>;
 
-// The receiver's fetch over such a read: appends what came; false when the device failed.
+// The receiver's fetch over such a read: appends what came; false when the device is gone
+// (unplugged), never for a read that merely timed out.
 std::function<bool(std::vector<uint8_t>& out)> LibFtdiFetch(LibFtdiRead read);
 
-// FT_GetQueueStatus of the table on the receiver of an opened device.
+// FT_GetQueueStatus of the table on the receiver of an opened device: the bytes waiting, and
+// FT_IO_ERROR once the device is gone, bytes waiting or not.
 FT_STATUS LibFtdiQueueStatus(TFtdiReceiver& rx, DWORD* rxBytes);
