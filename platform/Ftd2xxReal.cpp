@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <libftdi1/ftdi.h>
+#include <libusb.h>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -64,13 +65,7 @@ public:
         dev->ctx = ctx;
         dev->rx = std::make_unique<TFtdiReceiver>(
             TFtdiReceiver::Device{
-                [ctx](std::vector<uint8_t>& out) {
-                    unsigned char chunk[4096];
-                    const int n = ftdi_read_data(ctx, chunk, sizeof chunk);
-                    if (n > 0)
-                        out.insert(out.end(), chunk, chunk + n);
-                    return n >= 0;
-                },
+                LibFtdiFetch([ctx](unsigned char* buffer, int size) { return ftdi_read_data(ctx, buffer, size); }),
                 [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }},
             true);
         *handle = dev;
@@ -182,8 +177,7 @@ public:
         auto* dev = static_cast<Device*>(handle);
         if (!dev)
             return FT_INVALID_HANDLE;
-        *rxBytes = dev->rx->Waiting();
-        return FT_OK;
+        return LibFtdiQueueStatus(*dev->rx, rxBytes);
     }
 
     FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) override
@@ -209,5 +203,29 @@ private:
 };
 
 } // namespace
+
+std::function<bool(std::vector<uint8_t>& out)> LibFtdiFetch(LibFtdiRead read)
+{
+    return [read = std::move(read)](std::vector<uint8_t>& out) {
+        unsigned char chunk[4096];
+        const int n = read(chunk, sizeof chunk);
+        if (n > 0)
+            out.insert(out.end(), chunk, chunk + n);
+        // Only a device that is no more fails: libftdi without one (-666), or a read that found
+        // none (an adapter unplugged). A timeout or a transfer error leaves the adapter there,
+        // and the next read tells whether it is still; failing on it would end the reception
+        // for good on an adapter still plugged in.
+        return n >= 0 || (n != -666 && n != LIBUSB_ERROR_NO_DEVICE);
+    };
+}
+
+FT_STATUS LibFtdiQueueStatus(TFtdiReceiver& rx, DWORD* rxBytes)
+{
+    // The check fails as soon as the reader found the device gone, even with bytes not yet
+    // taken: a link resting between exchanges (the wait for Start) reads nothing, and would never
+    // hear of the loss. The bytes are still counted, and FT_Read still gives them.
+    *rxBytes = rx.Waiting();
+    return rx.Failed() ? FT_IO_ERROR : FT_OK;
+}
 
 std::unique_ptr<TFtd2xx> MakeRealFtd2xx() { return std::make_unique<TLibFtdi>(); }

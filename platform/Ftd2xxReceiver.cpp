@@ -95,6 +95,12 @@ DWORD TFtdiReceiver::Waiting()
     return static_cast<DWORD>(queue_.size());
 }
 
+bool TFtdiReceiver::Failed()
+{
+    std::lock_guard lock(mutex_);
+    return failed_;
+}
+
 void TFtdiReceiver::Purge(const std::function<void()>& flush)
 {
     std::lock_guard lock(mutex_);

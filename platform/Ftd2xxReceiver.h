@@ -40,6 +40,9 @@ public:
     FT_STATUS Read(uint8_t* buffer, DWORD count, ULONG timeoutMs, DWORD* read);
     // Bytes waiting to be read.
     DWORD Waiting();
+    // Whether the device has failed (unplugged): nothing more will come from it, though what
+    // came before stays readable.
+    bool Failed();
     // Empties the queue, with flush (the device's own buffer) under the same lock.
     void Purge(const std::function<void()>& flush);
 
