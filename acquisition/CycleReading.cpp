@@ -46,13 +46,6 @@ int64_t ModelledCycleMs(const CycleShape& shape)
 
 int64_t CycleQuietMs(const CycleShape& shape) { return 10000 + 3 * ModelledCycleMs(shape); }
 
-uint64_t ReadingBytes(const CycleShape& shape)
-{
-    uint64_t values = 0;
-    forEachBlock(shape, [&values](const Block& b) { values += b.Values; });
-    return 4 * values;
-}
-
 int ReadingPlace(uint64_t i, uint64_t values, int first, int currentAt)
 {
     if (currentAt >= 0 && i + 1 == values)
@@ -148,7 +141,7 @@ bool CycleReader::nextLength(int32_t& length)
     const bool whole = lengthWord(length, none);
     if (whole && length >= 0 && length <= MaxSentenceLength)
         return true;
-    lengthSilent_ = !whole && none;
+    lengthLoss_ = !whole && none ? CycleLoss::NoAnswer : CycleLoss::GarbledSentence;
     // Whatever follows cannot be counted: a length that never came whole, or noise.
     countLost_ = true;
     return false;
@@ -174,7 +167,7 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
     if (countLost_) {
         drain();
         source_.Clear();
-        throw CycleUnreadable(lengthSilent_);
+        throw CycleUnreadable(lengthLoss_);
     }
     std::array<float, ReadingsEnd> staged;
     std::copy_n(workspace.begin(), ReadingsEnd, staged.begin());
@@ -192,12 +185,36 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
                 staged[static_cast<size_t>(place)] = v;
         }
     });
+    const int64_t lastReadingAt = heardAt_;
+    if (!settled()) {
+        // The cycle sent more than its readings: bytes that were none took some of their
+        // places, and which ones cannot be told. A stop needs no drain (its prompt wait takes
+        // what is left), so it is not held beyond the settle.
+        if (!source_.StopRequested())
+            drain();
+        source_.Clear();
+        throw CycleUnreadable(CycleLoss::GarbledReadings);
+    }
     if (!shape_.SecondSet) {
         std::fill(staged.begin() + 42, staged.begin() + 84, 0.0f);
         std::fill(staged.begin() + 104, staged.begin() + 124, 0.0f);
     }
     std::copy(staged.begin(), staged.end(), workspace.begin());
-    wholeAt_ = heardAt_;
+    wholeAt_ = lastReadingAt;
+}
+
+bool CycleReader::settled()
+{
+    const int64_t from = source_.NowMs();
+    for (;;) {
+        const int64_t left = SettleMs - (source_.NowMs() - from);
+        if (left <= 0)
+            return true;
+        if (source_.Read(static_cast<int>(std::min<int64_t>(left, PollMs))) >= 0) {
+            heardAt_ = source_.NowMs();
+            return false;
+        }
+    }
 }
 
 void CycleReader::drain()

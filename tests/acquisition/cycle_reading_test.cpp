@@ -281,6 +281,66 @@ TEST(CycleReading, AnUncountableLengthLosesTheCycleAndIsDrainedUntilTheLineIsQui
     }
 }
 
+// The reading blocks have no framing: bytes that come with them (stray bytes before them) shift
+// them, and the line not staying quiet a moment after the last reading byte tells so. Such a
+// cycle is lost, drained like a garbled one, with its workspace untouched; a stop asked for is
+// not held beyond the settle; a clean cycle is taken once the settle is over, its time counted
+// to its last reading byte.
+TEST(CycleReading, BytesBeyondTheReadingsLoseTheCycle)
+{
+    CycleShape shape; // 1500 ms pulses, one cable set: 3 s
+    shape.Gps = shape.Sounder = true;
+    shape.PulseTime = 150;
+    const Bytes stray = {0x07, ';', '\n'};
+    const struct {
+        const char* name;
+        Bytes before;      // with the readings, in their burst
+        int64_t extraAt;   // a byte after the readings, -1: none
+        int64_t stopAt;    // -1: none
+        bool lost;
+        int64_t endsFrom, endsBy;
+    } cases[] = {
+        {"clean", {}, -1, -1, false, 3000 + SettleMs, 3000 + SettleMs},
+        {"stray bytes before the readings", stray, -1, -1, true, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"one byte late in the settle", {}, 3000 + SettleMs - 5, -1, true, 3035 + DrainQuietMs, 3035 + DrainQuietMs + 100},
+        {"stray bytes, a stop asked for", stray, -1, 1000, true, 3000, 3000 + SettleMs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedLine line;
+        line.Arrive(0, sentence(Gga) + sentence(Dbt));
+        line.Arrive(3000, c.before + readings(shape));
+        if (c.extraAt >= 0)
+            line.Arrive(c.extraAt, {0x55});
+        line.Arrive(8000, NextCycle);
+        line.StopAt(c.stopAt);
+        std::array<char, 256> buffer{};
+        WorkspaceArray w = filled();
+        CycleReader reader(line, shape, 3000);
+        EXPECT_GT(reader.ReadSentence(buffer.data()), 0);
+        EXPECT_GT(reader.ReadSentence(buffer.data()), 0);
+        if (c.lost) {
+            try {
+                reader.ReadReadings(w);
+                ADD_FAILURE() << "the cycle was taken";
+            } catch (const CycleUnreadable& e) {
+                EXPECT_EQ(e.Loss, CycleLoss::GarbledReadings);
+            }
+            EXPECT_EQ(line.Clears, 1);
+            for (size_t k = 0; k < w.size(); ++k)
+                EXPECT_EQ(w[k], Before) << "place " << k;
+        } else {
+            reader.ReadReadings(w);
+            EXPECT_EQ(w[0], sent(1, 0));
+            EXPECT_EQ(w[21], sent(3, 10));
+            EXPECT_EQ(reader.WholeCycleMs(), 3000);
+        }
+        EXPECT_GE(line.NowMs(), c.endsFrom);
+        EXPECT_LE(line.NowMs(), c.endsBy);
+        EXPECT_EQ(line.Unread(), NextCycle);
+    }
+}
+
 // A sentence of the largest length allowed is read whole; a length word whose bytes come late,
 // each within its 3.5 s, is taken, and the quiet is counted from the last byte heard, so that a
 // sentence that follows it later than the quiet bound after the trigger is still read.
