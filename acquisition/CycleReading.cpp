@@ -227,7 +227,9 @@ void CycleReader::drain()
         const int64_t now = source_.NowMs();
         if (b >= 0)
             heardAt_ = now;
-        const bool paceOver = shownPaceMs_ > 0 && now - triggeredAt_ >= shownPaceMs_ && now - heardAt_ >= DrainQuietMs;
+        // The quiet counts from the pace's end at the earliest: during long pulses the line is
+        // quiet anyway, and a cycle slower than the pace sends its readings after it.
+        const bool paceOver = shownPaceMs_ > 0 && now - std::max(heardAt_, triggeredAt_ + shownPaceMs_) >= DrainQuietMs;
         if (paceOver || quietTooLong(now) || now - from >= 2 * CycleQuietMs(shape_))
             return;
     }

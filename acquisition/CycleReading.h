@@ -53,8 +53,8 @@ inline constexpr int64_t StopMarginMs = 4000;
 // Until the survey has shown its pace, the model stands for it, bounded so that a stop never
 // waits much more than a minute whatever the parameters say.
 inline constexpr int64_t MaxModelledPaceMs = 56000;
-// After a length word that cannot be counted on, once the shown pace's cycle is over, the line
-// quiet this long has sent the cycle's last bytes.
+// After a length word that cannot be counted on, the line quiet this long after the shown
+// pace's cycle is over, and after its last byte, has sent the cycle's last bytes.
 inline constexpr int64_t DrainQuietMs = 1500;
 // Each byte of a sentence's length word comes within this, or the sentence timed out.
 inline constexpr int SentenceByteMs = 3500;
@@ -150,9 +150,9 @@ private:
     bool nextLength(int32_t& length);
     // The settle after the readings; false when a byte came in it.
     bool settled();
-    // Drops everything until the cycle is surely over: with a shown pace, once that pace's
-    // cycle is over and the line has been quiet DrainQuietMs; before, once it has been quiet
-    // for the cycle's bound.
+    // Drops everything until the cycle is surely over: with a shown pace, once the line has
+    // been quiet DrainQuietMs since the later of that pace's end and the last byte; before,
+    // once it has been quiet for the cycle's bound.
     void drain();
     bool quietTooLong(int64_t now) const;
     // A stop was asked for and the cycle under way has had its expected time and the margin.

@@ -465,7 +465,9 @@ TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
 
 // After a length word that cannot be counted on, a survey that has shown its pace drains the
 // cycle only until that pace's cycle is over and the line has been quiet a moment, so that one
-// spoiled word costs about one cycle; noise still ends a drain at a stop's time.
+// spoiled word costs about one cycle; readings that come later than the pace are still drained
+// (the quiet counts from them), so that they do not spoil the next cycle; noise still ends a
+// drain at a stop's time.
 TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
 {
     CycleShape shape; // 1500 ms pulses, one cable set: 3 s
@@ -474,22 +476,27 @@ TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
     const struct {
         const char* name;
         int64_t pace;
+        int64_t readingsAt;
         bool noise;
         int64_t stopAt; // -1: none
         int64_t endsFrom, endsBy;
     } cases[] = {
-        {"pace shown", 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
-        {"no pace yet", 0, false, -1, 3000 + CycleQuietMs(shape), 3000 + CycleQuietMs(shape) + 100},
-        {"noise, then Stop", 3000, true, 1000, 3000 + StopMarginMs, 3000 + StopMarginMs + 100},
+        {"pace shown", 3000, 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"readings later than the pace", 2700, 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"pace shown, no readings", 3000, -1, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"no pace yet", 0, 3000, false, -1, 3000 + CycleQuietMs(shape), 3000 + CycleQuietMs(shape) + 100},
+        {"noise, then Stop", 3000, 3000, true, 1000, 3000 + StopMarginMs, 3000 + StopMarginMs + 100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedLine line;
         line.Arrive(0, le32(200) + Bytes(20, '$'));
-        line.Arrive(3000, readings(shape));
+        if (c.readingsAt >= 0)
+            line.Arrive(c.readingsAt, readings(shape));
         if (c.noise)
             for (int64_t t = 3050; t < 60000; t += 50)
                 line.Arrive(t, {0x55});
+        line.Arrive(60000, NextCycle);
         line.StopAt(c.stopAt);
         std::array<char, 256> buffer{};
         WorkspaceArray w = filled();
@@ -498,6 +505,8 @@ TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
         EXPECT_THROW(reader.ReadReadings(w), CycleUnreadable);
         EXPECT_GE(line.NowMs(), c.endsFrom);
         EXPECT_LE(line.NowMs(), c.endsBy);
+        if (!c.noise)
+            EXPECT_EQ(line.Unread(), NextCycle) << "nothing of the cycle is left for the next";
     }
 }
 
