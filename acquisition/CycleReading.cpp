@@ -68,7 +68,7 @@ CycleReader::CycleReader(CycleByteSource& source, const CycleShape& shape, int64
 
 int64_t CycleReader::ExpectedCycleMs() const
 {
-    return shownPaceMs_ > 0 ? shownPaceMs_ : std::min(ModelledCycleMs(shape_), MaxModelledPaceMs);
+    return std::min(shownPaceMs_ > 0 ? shownPaceMs_ : ModelledCycleMs(shape_), MaxModelledPaceMs);
 }
 
 bool CycleReader::stopWaitOver(int64_t now) const
@@ -228,7 +228,9 @@ void CycleReader::drain()
         if (b >= 0)
             heardAt_ = now;
         // The quiet counts from the pace's end at the earliest: during long pulses the line is
-        // quiet anyway, and a cycle slower than the pace sends its readings after it.
+        // quiet anyway, and a cycle slower than the pace sends its readings after it. The pace
+        // is taken unbounded here: a cycle of over a minute would otherwise leave its readings
+        // to the next, and a stop ends the drain by its own bound.
         const bool paceOver = shownPaceMs_ > 0 && now - std::max(heardAt_, triggeredAt_ + shownPaceMs_) >= DrainQuietMs;
         if (paceOver || quietTooLong(now) || now - from >= 2 * CycleQuietMs(shape_))
             return;

@@ -50,8 +50,10 @@ inline constexpr int64_t StopPromptMs = 8000;
 bool StopPromptWaitOver(int64_t sinceStopMs, int64_t quietMs);
 // A stop waits for the cycle under way this long beyond the time it is expected to last.
 inline constexpr int64_t StopMarginMs = 4000;
-// Until the survey has shown its pace, the model stands for it, bounded so that a stop never
-// waits much more than a minute whatever the parameters say.
+// Until the survey has shown its pace, the model stands for it. A stop's wait takes either as
+// bounded by this, so that it never waits much more than a minute whatever the parameters say
+// or however long a cycle once took (the survey stands still while a dialog opened during a
+// read is up).
 inline constexpr int64_t MaxModelledPaceMs = 56000;
 // After a length word that cannot be counted on, the line quiet this long after the shown
 // pace's cycle is over, and after its last byte, has sent the cycle's last bytes.
@@ -121,7 +123,8 @@ public:
     // survey's pace so far, 0 before its first whole cycle.
     CycleReader(CycleByteSource& source, const CycleShape& shape, int64_t shownPaceMs = 0);
     const CycleShape& Shape() const { return shape_; }
-    // How long the cycle is expected to last: the shown pace, else the bounded model.
+    // How long the cycle is expected to last: the shown pace, else the model, bounded by
+    // MaxModelledPaceMs.
     int64_t ExpectedCycleMs() const;
     // After ReadReadings: the time from the trigger to the cycle's last reading byte (the
     // settle after it not counted).

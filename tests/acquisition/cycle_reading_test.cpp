@@ -412,7 +412,7 @@ TEST(CycleReading, TheQuietBoundIsAmple)
 }
 
 // While a stop is asked for, the cycle under way is awaited as long as the instrument's shown
-// pace says (before its first whole cycle: the model, bounded to under a minute) and a margin
+// pace says (before its first whole cycle: the model; either bounded to under a minute) and a margin
 // more, whatever the line sends: a cycle whose readings come late but within its pace is read,
 // a cut line or noise ends the wait at that time.
 TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
@@ -435,6 +435,8 @@ TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
         {"cut line, a long delay in the model, pace shown", delayed, 300, -1, false, 300 + StopMarginMs},
         {"cut line, a long delay in the model, no pace", delayed, 0, -1, false, MaxModelledPaceMs + StopMarginMs},
         {"noise on a cut line", fast, 300, -1, true, 300 + StopMarginMs},
+        // The survey stands still while a dialog opened during a read is up: a pace of minutes.
+        {"cut line, a long delay in the model, a pace of 2 min shown", delayed, 120000, -1, false, MaxModelledPaceMs + StopMarginMs},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
