@@ -46,13 +46,6 @@ int64_t ModelledCycleMs(const CycleShape& shape)
 
 int64_t CycleQuietMs(const CycleShape& shape) { return 10000 + 3 * ModelledCycleMs(shape); }
 
-uint64_t ReadingBytes(const CycleShape& shape)
-{
-    uint64_t values = 0;
-    forEachBlock(shape, [&values](const Block& b) { values += b.Values; });
-    return 4 * values;
-}
-
 int ReadingPlace(uint64_t i, uint64_t values, int first, int currentAt)
 {
     if (currentAt >= 0 && i + 1 == values)
@@ -75,7 +68,7 @@ CycleReader::CycleReader(CycleByteSource& source, const CycleShape& shape, int64
 
 int64_t CycleReader::ExpectedCycleMs() const
 {
-    return shownPaceMs_ > 0 ? shownPaceMs_ : std::min(ModelledCycleMs(shape_), MaxModelledPaceMs);
+    return std::min(shownPaceMs_ > 0 ? shownPaceMs_ : ModelledCycleMs(shape_), MaxModelledPaceMs);
 }
 
 bool CycleReader::stopWaitOver(int64_t now) const
@@ -148,7 +141,7 @@ bool CycleReader::nextLength(int32_t& length)
     const bool whole = lengthWord(length, none);
     if (whole && length >= 0 && length <= MaxSentenceLength)
         return true;
-    lengthSilent_ = !whole && none;
+    lengthLoss_ = !whole && none ? CycleLoss::NoAnswer : CycleLoss::GarbledSentence;
     // Whatever follows cannot be counted: a length that never came whole, or noise.
     countLost_ = true;
     return false;
@@ -174,7 +167,7 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
     if (countLost_) {
         drain();
         source_.Clear();
-        throw CycleUnreadable(lengthSilent_);
+        throw CycleUnreadable(lengthLoss_);
     }
     std::array<float, ReadingsEnd> staged;
     std::copy_n(workspace.begin(), ReadingsEnd, staged.begin());
@@ -192,12 +185,36 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
                 staged[static_cast<size_t>(place)] = v;
         }
     });
+    const int64_t lastReadingAt = heardAt_;
+    if (!settled()) {
+        // The cycle sent more than its readings: bytes that were none took some of their
+        // places, and which ones cannot be told. A stop needs no drain (its prompt wait takes
+        // what is left), so it is not held beyond the settle.
+        if (!source_.StopRequested())
+            drain();
+        source_.Clear();
+        throw CycleUnreadable(CycleLoss::GarbledReadings);
+    }
     if (!shape_.SecondSet) {
         std::fill(staged.begin() + 42, staged.begin() + 84, 0.0f);
         std::fill(staged.begin() + 104, staged.begin() + 124, 0.0f);
     }
     std::copy(staged.begin(), staged.end(), workspace.begin());
-    wholeAt_ = heardAt_;
+    wholeAt_ = lastReadingAt;
+}
+
+bool CycleReader::settled()
+{
+    const int64_t from = source_.NowMs();
+    for (;;) {
+        const int64_t left = SettleMs - (source_.NowMs() - from);
+        if (left <= 0)
+            return true;
+        if (source_.Read(static_cast<int>(std::min<int64_t>(left, PollMs))) >= 0) {
+            heardAt_ = source_.NowMs();
+            return false;
+        }
+    }
 }
 
 void CycleReader::drain()
@@ -210,7 +227,11 @@ void CycleReader::drain()
         const int64_t now = source_.NowMs();
         if (b >= 0)
             heardAt_ = now;
-        const bool paceOver = shownPaceMs_ > 0 && now - triggeredAt_ >= shownPaceMs_ && now - heardAt_ >= DrainQuietMs;
+        // The quiet counts from the pace's end at the earliest: during long pulses the line is
+        // quiet anyway, and a cycle slower than the pace sends its readings after it. The pace
+        // is taken unbounded here: a cycle of over a minute would otherwise leave its readings
+        // to the next, and a stop ends the drain by its own bound.
+        const bool paceOver = shownPaceMs_ > 0 && now - std::max(heardAt_, triggeredAt_ + shownPaceMs_) >= DrainQuietMs;
         if (paceOver || quietTooLong(now) || now - from >= 2 * CycleQuietMs(shape_))
             return;
     }

@@ -9,17 +9,19 @@
 // its own against any byte source. After its trigger the instrument sends, in this order, the
 // GPS sentence and the sounder sentence that the mode byte asks for (each a 32-bit length word,
 // then that many bytes) and then the cycle's reading blocks, which come once its pulses are
-// over. The window, after the trigger:
-//   CycleReader reader(source, shape)
+// over; then nothing until the next trigger. The window, after the trigger:
+//   CycleReader reader(source, shape, shownPaceMs)
 //   each sentence the cycle reads       L = reader.ReadSentence(SentenceBuffer), 0: a timeout
 //   then                                reader.ReadReadings(Workspace)
 // A sentence that timed out with a length of 0 (the receiver or the sounder said nothing) leaves
 // the rest countable: ReadReadings drops the sentences the window did not read and takes the
-// cycle's own readings. A length word that cannot be counted on leaves nothing of the cycle that
-// can be told apart: ReadReadings drains it and throws CycleUnreadable, and the workspace keeps
-// what it had, which belongs to no record of this cycle. A read that hears nothing for
-// CycleQuietMs (while a stop is asked for: StopQuietMs, once the cycle's pulses are surely over)
-// gives the cycle up: the link is cleared and CycleGivenUp is thrown.
+// cycle's own readings. A length word that cannot be counted on, or a byte after the readings
+// (the cycle sent more than it should: its readings are shifted by bytes that are no reading),
+// leaves nothing of the cycle that can be told apart: ReadReadings drains it and throws
+// CycleUnreadable, and the workspace keeps what it had, which belongs to no record of this
+// cycle. A read that hears nothing for CycleQuietMs gives the cycle up: the link is cleared and
+// CycleGivenUp is thrown; while a stop is asked for, so does any read once the cycle has had its
+// expected time and StopMarginMs, whatever the line sends.
 namespace Acquisition {
 
 // What the instrument sends after a trigger, as it was programmed.
@@ -48,16 +50,21 @@ inline constexpr int64_t StopPromptMs = 8000;
 bool StopPromptWaitOver(int64_t sinceStopMs, int64_t quietMs);
 // A stop waits for the cycle under way this long beyond the time it is expected to last.
 inline constexpr int64_t StopMarginMs = 4000;
-// Until the survey has shown its pace, the model stands for it, bounded so that a stop never
-// waits much more than a minute whatever the parameters say.
+// Until the survey has shown its pace, the model stands for it. A stop's wait takes either as
+// bounded by this, so that it never waits much more than a minute whatever the parameters say
+// or however long a cycle once took (the survey stands still while a dialog opened during a
+// read is up).
 inline constexpr int64_t MaxModelledPaceMs = 56000;
-// After a length word that cannot be counted on, once the shown pace's cycle is over, the line
-// quiet this long has sent the cycle's last bytes.
+// After a length word that cannot be counted on, the line quiet this long after the shown
+// pace's cycle is over, and after its last byte, has sent the cycle's last bytes.
 inline constexpr int64_t DrainQuietMs = 1500;
 // Each byte of a sentence's length word comes within this, or the sentence timed out.
 inline constexpr int SentenceByteMs = 3500;
-// The reading blocks' bytes of one cycle.
-uint64_t ReadingBytes(const CycleShape& shape);
+// After its last reading byte the line stays quiet this long, or the cycle sent more than its
+// readings. Ample for a byte of the same burst to come through the USB adapter, which holds
+// what it received up to its 2 ms latency timer, and through a pseudo-terminal, whose writer may
+// not be scheduled for a few ms; a tiny part of the shortest cycle.
+inline constexpr int64_t SettleMs = 40;
 
 // The place in the workspace of value i of a reading block of `values` values: its last value is
 // the cable set's current when `currentAt` names its place, its first ten others go from `first`
@@ -77,24 +84,37 @@ public:
     virtual void Clear() = 0;
 };
 
+// Why a cycle was lost, as the connection line says it.
+enum class CycleLoss {
+    NoAnswer,        // the instrument stopped answering, or no byte of a length word came
+    GarbledSentence, // a length word came that cannot be counted on
+    GarbledReadings, // more came than the readings: they are shifted by bytes that are no reading
+};
+
 class CycleGivenUp : public std::runtime_error {
 public:
-    CycleGivenUp() : std::runtime_error("the instrument stopped answering in a cycle") {}
+    CycleGivenUp() : CycleGivenUp("the instrument stopped answering in a cycle", CycleLoss::NoAnswer) {}
+    const CycleLoss Loss;
 
 protected:
-    explicit CycleGivenUp(const char* what) : std::runtime_error(what) {}
+    CycleGivenUp(const char* what, CycleLoss loss) : std::runtime_error(what), Loss(loss) {}
 };
 
 // The cycle's readings cannot be told apart from the rest of what came: the cycle is lost.
-// Silent: no byte of a length word came (the instrument said nothing); else it was garbled.
 class CycleUnreadable : public CycleGivenUp {
 public:
-    explicit CycleUnreadable(bool silent)
-        : CycleGivenUp(silent ? "no sentence length came in a cycle" : "a sentence length was garbled in a cycle"),
-          Silent(silent)
+    explicit CycleUnreadable(CycleLoss loss) : CycleGivenUp(what(loss), loss) {}
+
+private:
+    static const char* what(CycleLoss loss)
     {
+        switch (loss) {
+        case CycleLoss::NoAnswer: return "no sentence length came in a cycle";
+        case CycleLoss::GarbledSentence: return "a sentence length was garbled in a cycle";
+        case CycleLoss::GarbledReadings: return "more than the readings came in a cycle";
+        }
+        return "";
     }
-    const bool Silent;
 };
 
 class CycleReader {
@@ -103,9 +123,11 @@ public:
     // survey's pace so far, 0 before its first whole cycle.
     CycleReader(CycleByteSource& source, const CycleShape& shape, int64_t shownPaceMs = 0);
     const CycleShape& Shape() const { return shape_; }
-    // How long the cycle is expected to last: the shown pace, else the bounded model.
+    // How long the cycle is expected to last: the shown pace, else the model, bounded by
+    // MaxModelledPaceMs.
     int64_t ExpectedCycleMs() const;
-    // After ReadReadings: the time from the trigger to the cycle's last reading byte.
+    // After ReadReadings: the time from the trigger to the cycle's last reading byte (the
+    // settle after it not counted).
     int64_t WholeCycleMs() const { return wholeAt_ - triggeredAt_; }
 
     // The next sentence of the cycle into `buffer` (at least MaxSentenceLength + 1 bytes),
@@ -114,9 +136,9 @@ public:
     int32_t ReadSentence(char* buffer);
     // The sentences not read, dropped, then the reading blocks, each read whole whatever N is;
     // the workspace gets the cycle's readings (the map's places of blocks 1 to 8; without the
-    // switch unit the second set's places are cleared) only once the last block has come.
-    // After a length word that cannot be counted on the cycle is drained and CycleUnreadable
-    // thrown.
+    // switch unit the second set's places are cleared) only once the last block has come and
+    // the line has stayed quiet SettleMs after it. After a length word that cannot be counted
+    // on, or a byte in the settle, the cycle is drained and CycleUnreadable thrown.
     void ReadReadings(WorkspaceArray& workspace);
 
 private:
@@ -129,9 +151,11 @@ private:
     // The next sentence's length, 0 to MaxSentenceLength; false once no sentence is left or the
     // rest of the cycle can no longer be counted (which a length outside that range makes it).
     bool nextLength(int32_t& length);
-    // Drops everything until the cycle is surely over: with a shown pace, once that pace's
-    // cycle is over and the line has been quiet DrainQuietMs; before, once it has been quiet
-    // for the cycle's bound.
+    // The settle after the readings; false when a byte came in it.
+    bool settled();
+    // Drops everything until the cycle is surely over: with a shown pace, once the line has
+    // been quiet DrainQuietMs since the later of that pace's end and the last byte; before,
+    // once it has been quiet for the cycle's bound.
     void drain();
     bool quietTooLong(int64_t now) const;
     // A stop was asked for and the cycle under way has had its expected time and the margin.
@@ -146,7 +170,7 @@ private:
     int64_t wholeAt_ = 0;
     int sentencesLeft_;
     bool countLost_ = false;  // a length word was taken that does not count the rest
-    bool lengthSilent_ = false; // ... of which no byte came
+    CycleLoss lengthLoss_ = CycleLoss::GarbledSentence; // ... and why
 };
 
 } // namespace Acquisition

@@ -1,5 +1,7 @@
 #include "LinkWords.h"
 
+#include "CycleReading.h"
+
 #include "link/Portvirt.h"
 
 namespace Acquisition {
@@ -20,6 +22,16 @@ constexpr TFaultWords FaultWords[] = {
     {PortErrGetstring, "nothing could be read from the instrument"},
     {PortErrXbtCload, "the instrument's data could not be read"},
     {PortWaitError, "the instrument's answer could not be read"},
+};
+// Each reason a cycle is lost for, short so that the line reads whole beside its count.
+struct TLossWords {
+    CycleLoss Loss;
+    const char* Words;
+};
+constexpr TLossWords LossWords[] = {
+    {CycleLoss::NoAnswer, "no answer"},
+    {CycleLoss::GarbledSentence, "garbled sentence"},
+    {CycleLoss::GarbledReadings, "garbled readings"},
 };
 constexpr const char* LostWords = "the link to the instrument was lost: %1 went away";
 constexpr const char* LinkLost = "The link to the instrument was lost: %1 went away";
@@ -42,6 +54,14 @@ QString LinkFaultMessage(const QString& code, const QString& goneDevice)
     if (!words.isEmpty())
         words[0] = words[0].toUpper();
     return words;
+}
+
+QString LostCycleWords(CycleLoss loss)
+{
+    for (const auto& w : LossWords)
+        if (w.Loss == loss)
+            return w.Words;
+    return {};
 }
 
 QString LinkLostText(const QString& goneDevice) { return QString(LinkLost).arg(goneDevice); }

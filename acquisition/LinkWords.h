@@ -3,6 +3,8 @@
 
 namespace Acquisition {
 
+enum class CycleLoss;
+
 // What the connection line says of a link fault. The link raises short fixed codes; the user
 // reads what happened instead, and the device that went away where one did (an adapter
 // pulled), since nothing else brings the link back.
@@ -12,6 +14,8 @@ QString LinkFaultWords(const QString& code, const QString& goneDevice);
 QString LinkLostText(const QString& goneDevice);
 // A link fault as a message box says it, on its own.
 QString LinkFaultMessage(const QString& code, const QString& goneDevice);
+// Why cycles were lost, as the connection line says it after their count.
+QString LostCycleWords(CycleLoss loss);
 // The line when a connection, or an established link, failed by itself.
 QString ConnectionFailedText(const QString& code, const QString& goneDevice);
 

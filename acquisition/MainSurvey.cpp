@@ -503,12 +503,9 @@ void TMainFrm::RunCycle()
         else
             ReadSentences(reader);
         ReadReadings(reader);
-    } catch (const CycleUnreadable& e) {
+    } catch (const CycleGivenUp& e) {
         // Nothing of the cycle can be told its own: no record gets readings of another cycle.
-        noteLostCycle(e.Silent ? "no answer" : "garbled sentence");
-        throw;
-    } catch (const CycleGivenUp&) {
-        noteLostCycle("no answer");
+        noteLostCycle(LostCycleWords(e.Loss));
         throw;
     }
 

@@ -281,6 +281,66 @@ TEST(CycleReading, AnUncountableLengthLosesTheCycleAndIsDrainedUntilTheLineIsQui
     }
 }
 
+// The reading blocks have no framing: bytes that come with them (stray bytes before them) shift
+// them, and the line not staying quiet a moment after the last reading byte tells so. Such a
+// cycle is lost, drained like a garbled one, with its workspace untouched; a stop asked for is
+// not held beyond the settle; a clean cycle is taken once the settle is over, its time counted
+// to its last reading byte.
+TEST(CycleReading, BytesBeyondTheReadingsLoseTheCycle)
+{
+    CycleShape shape; // 1500 ms pulses, one cable set: 3 s
+    shape.Gps = shape.Sounder = true;
+    shape.PulseTime = 150;
+    const Bytes stray = {0x07, ';', '\n'};
+    const struct {
+        const char* name;
+        Bytes before;      // with the readings, in their burst
+        int64_t extraAt;   // a byte after the readings, -1: none
+        int64_t stopAt;    // -1: none
+        bool lost;
+        int64_t endsFrom, endsBy;
+    } cases[] = {
+        {"clean", {}, -1, -1, false, 3000 + SettleMs, 3000 + SettleMs},
+        {"stray bytes before the readings", stray, -1, -1, true, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"one byte late in the settle", {}, 3000 + SettleMs - 5, -1, true, 3035 + DrainQuietMs, 3035 + DrainQuietMs + 100},
+        {"stray bytes, a stop asked for", stray, -1, 1000, true, 3000, 3000 + SettleMs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedLine line;
+        line.Arrive(0, sentence(Gga) + sentence(Dbt));
+        line.Arrive(3000, c.before + readings(shape));
+        if (c.extraAt >= 0)
+            line.Arrive(c.extraAt, {0x55});
+        line.Arrive(8000, NextCycle);
+        line.StopAt(c.stopAt);
+        std::array<char, 256> buffer{};
+        WorkspaceArray w = filled();
+        CycleReader reader(line, shape, 3000);
+        EXPECT_GT(reader.ReadSentence(buffer.data()), 0);
+        EXPECT_GT(reader.ReadSentence(buffer.data()), 0);
+        if (c.lost) {
+            try {
+                reader.ReadReadings(w);
+                ADD_FAILURE() << "the cycle was taken";
+            } catch (const CycleUnreadable& e) {
+                EXPECT_EQ(e.Loss, CycleLoss::GarbledReadings);
+            }
+            EXPECT_EQ(line.Clears, 1);
+            for (size_t k = 0; k < w.size(); ++k)
+                EXPECT_EQ(w[k], Before) << "place " << k;
+        } else {
+            reader.ReadReadings(w);
+            EXPECT_EQ(w[0], sent(1, 0));
+            EXPECT_EQ(w[21], sent(3, 10));
+            EXPECT_EQ(reader.WholeCycleMs(), 3000);
+        }
+        EXPECT_GE(line.NowMs(), c.endsFrom);
+        EXPECT_LE(line.NowMs(), c.endsBy);
+        EXPECT_EQ(line.Unread(), NextCycle);
+    }
+}
+
 // A sentence of the largest length allowed is read whole; a length word whose bytes come late,
 // each within its 3.5 s, is taken, and the quiet is counted from the last byte heard, so that a
 // sentence that follows it later than the quiet bound after the trigger is still read.
@@ -352,7 +412,7 @@ TEST(CycleReading, TheQuietBoundIsAmple)
 }
 
 // While a stop is asked for, the cycle under way is awaited as long as the instrument's shown
-// pace says (before its first whole cycle: the model, bounded to under a minute) and a margin
+// pace says (before its first whole cycle: the model; either bounded to under a minute) and a margin
 // more, whatever the line sends: a cycle whose readings come late but within its pace is read,
 // a cut line or noise ends the wait at that time.
 TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
@@ -375,6 +435,8 @@ TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
         {"cut line, a long delay in the model, pace shown", delayed, 300, -1, false, 300 + StopMarginMs},
         {"cut line, a long delay in the model, no pace", delayed, 0, -1, false, MaxModelledPaceMs + StopMarginMs},
         {"noise on a cut line", fast, 300, -1, true, 300 + StopMarginMs},
+        // The survey stands still while a dialog opened during a read is up: a pace of minutes.
+        {"cut line, a long delay in the model, a pace of 2 min shown", delayed, 120000, -1, false, MaxModelledPaceMs + StopMarginMs},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -405,7 +467,9 @@ TEST(CycleReading, AStopWaitsForTheCycleAsItsPaceSays)
 
 // After a length word that cannot be counted on, a survey that has shown its pace drains the
 // cycle only until that pace's cycle is over and the line has been quiet a moment, so that one
-// spoiled word costs about one cycle; noise still ends a drain at a stop's time.
+// spoiled word costs about one cycle; readings that come later than the pace are still drained
+// (the quiet counts from them), so that they do not spoil the next cycle; noise still ends a
+// drain at a stop's time.
 TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
 {
     CycleShape shape; // 1500 ms pulses, one cable set: 3 s
@@ -414,22 +478,27 @@ TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
     const struct {
         const char* name;
         int64_t pace;
+        int64_t readingsAt;
         bool noise;
         int64_t stopAt; // -1: none
         int64_t endsFrom, endsBy;
     } cases[] = {
-        {"pace shown", 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
-        {"no pace yet", 0, false, -1, 3000 + CycleQuietMs(shape), 3000 + CycleQuietMs(shape) + 100},
-        {"noise, then Stop", 3000, true, 1000, 3000 + StopMarginMs, 3000 + StopMarginMs + 100},
+        {"pace shown", 3000, 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"readings later than the pace", 2700, 3000, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"pace shown, no readings", 3000, -1, false, -1, 3000 + DrainQuietMs, 3000 + DrainQuietMs + 100},
+        {"no pace yet", 0, 3000, false, -1, 3000 + CycleQuietMs(shape), 3000 + CycleQuietMs(shape) + 100},
+        {"noise, then Stop", 3000, 3000, true, 1000, 3000 + StopMarginMs, 3000 + StopMarginMs + 100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedLine line;
         line.Arrive(0, le32(200) + Bytes(20, '$'));
-        line.Arrive(3000, readings(shape));
+        if (c.readingsAt >= 0)
+            line.Arrive(c.readingsAt, readings(shape));
         if (c.noise)
             for (int64_t t = 3050; t < 60000; t += 50)
                 line.Arrive(t, {0x55});
+        line.Arrive(60000, NextCycle);
         line.StopAt(c.stopAt);
         std::array<char, 256> buffer{};
         WorkspaceArray w = filled();
@@ -438,6 +507,8 @@ TEST(CycleReading, AShownPaceEndsTheDrainOfASpoiledCycle)
         EXPECT_THROW(reader.ReadReadings(w), CycleUnreadable);
         EXPECT_GE(line.NowMs(), c.endsFrom);
         EXPECT_LE(line.NowMs(), c.endsBy);
+        if (!c.noise)
+            EXPECT_EQ(line.Unread(), NextCycle) << "nothing of the cycle is left for the next";
     }
 }
 
