@@ -172,18 +172,7 @@ void CycleReader::ReadReadings(WorkspaceArray& workspace)
     std::array<float, ReadingsEnd> staged;
     std::copy_n(workspace.begin(), ReadingsEnd, staged.begin());
     forEachBlock(shape_, [&](const Block& block) {
-        // An instrument with fewer than ten channels leaves places of the block unsent: they
-        // hold nothing of another cycle.
-        std::fill_n(staged.begin() + block.First, 10, 0.0f);
-        for (uint64_t i = 0; i < block.Values; ++i) {
-            uint8_t b[4];
-            bytes(b, 4);
-            float v;
-            std::memcpy(&v, b, 4);
-            const int place = ReadingPlace(i, block.Values, block.First, block.CurrentAt);
-            if (place >= 0)
-                staged[static_cast<size_t>(place)] = v;
-        }
+        ReadReadingBlock(staged.data(), block.Values, block.First, block.CurrentAt, [this](uint8_t* b) { bytes(b, 4); });
     });
     const int64_t lastReadingAt = heardAt_;
     if (!settled()) {

@@ -2,7 +2,9 @@
 #include "acquisition/Geometry.h"
 #include "acquisition/SurveyTrack.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 // The reading of one acquisition cycle, kept apart from the window so that it can be checked on
@@ -70,6 +72,24 @@ inline constexpr int64_t SettleMs = 40;
 // the cable set's current when `currentAt` names its place, its first ten others go from `first`
 // on; -1 for a value the map has no place for.
 int ReadingPlace(uint64_t i, uint64_t values, int first, int currentAt);
+
+// Reads a reading block of `values` values, each from four bytes that `next4` fills, into the
+// workspace places of the map. The block's ten places are cleared first: an instrument with
+// fewer than ten channels leaves some unsent, and they hold nothing of another cycle.
+template <typename Next4>
+void ReadReadingBlock(float* workspace, uint64_t values, int first, int currentAt, Next4&& next4)
+{
+    std::fill_n(workspace + first, 10, 0.0f);
+    for (uint64_t i = 0; i < values; ++i) {
+        uint8_t b[4];
+        next4(b);
+        float v;
+        std::memcpy(&v, b, 4);
+        const int place = ReadingPlace(i, values, first, currentAt);
+        if (place >= 0)
+            workspace[place] = v;
+    }
+}
 
 // The link as the cycle reads it.
 class CycleByteSource {

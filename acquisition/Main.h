@@ -40,10 +40,9 @@ QString WithoutExtension(const QString& path);
 // The pulse time typed in ms as the instrument takes it, in units of 10 ms within 15 to 800;
 // a text that is not an integer keeps `current`.
 uint16_t PulseTimeUnits(const QString& text, uint16_t current);
-// Reads one reading block of `values` floats whole, so that the link stays in step whatever
-// channel count the instrument reported; writes only the places the workspace map gives: the
-// block's last value as the cable set's current when `currentAt` names its place, and its first
-// ten other values from `first` on.
+// Reads one reading block of `values` floats whole from the link, so that the link stays in step
+// whatever channel count the instrument reported, into the places the workspace map gives, as a
+// survey cycle reads it.
 void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspace, uint64_t values,
                       int first, int currentAt);
 

@@ -129,15 +129,7 @@ uint16_t PulseTimeUnits(const QString& text, uint16_t current)
 void ReadReadingBlock(TPortVirt& port, std::array<float, WorkspaceSize>& workspace, uint64_t values,
                       int first, int currentAt)
 {
-    for (uint64_t i = 0; i < values; ++i) {
-        uint8_t bytes[4];
-        port.GetBlock(bytes, 4);
-        float v;
-        std::memcpy(&v, bytes, 4);
-        const int place = ReadingPlace(i, values, first, currentAt);
-        if (place >= 0)
-            workspace[static_cast<size_t>(place)] = v;
-    }
+    ReadReadingBlock(workspace.data(), values, first, currentAt, [&port](uint8_t* b) { port.GetBlock(b, 4); });
 }
 
 void TMainFrm::BitBtn1Click(QObject*)

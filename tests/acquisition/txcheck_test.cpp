@@ -230,6 +230,26 @@ TEST_F(TxCheckTest, ShowsTheLastCompleteStepsReadings)
     });
 }
 
+// An instrument of fewer than ten channels sends fewer values: the labels of the channels it
+// does not have show nothing of an earlier measurement.
+TEST_F(TxCheckTest, ChannelsTheInstrumentLacksShowNoEarlierReading)
+{
+    firstDipole = 40;
+    TInstrumentSetup setup = groundSetup({2.0, 1000.0}, firstDipole);
+    setup.Channels = 8;
+    serve(setup);
+    TMainFrm& w = start();
+    inSurvey([&] {
+        w.Workspace[8] = 70; // as an earlier survey of a larger cable left them
+        w.Workspace[19] = 30;
+        check("12.5");
+        EXPECT_EQ(w.InLblx->text(), "25.00");
+        EXPECT_EQ(w.VLblx[7]->text(), "25.00");
+        EXPECT_EQ(w.VLblx[8]->text(), ".00");
+        expectReadyForStart();
+    });
+}
+
 TEST_F(TxCheckTest, RefusesAMaximumThatIsNotAPositiveNumberAndACancelledQuestionDoesNothing)
 {
     serve(groundSetup({1.0, 1000.0}, firstDipole));
