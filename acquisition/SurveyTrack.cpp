@@ -241,8 +241,8 @@ std::optional<double> SurveyTrack::UpdateDistance(bool addDistance, int32_t cycl
     }
     // Without a position the cycle's total is only the offset, not where the boat is: a speed
     // taken over it would be the jump to the offset and back. No speed, so the box keeps the
-    // last one measured: the boat goes on at about that speed, and "GPS timeout" beside it says
-    // that the position is missing; "0" would tell the crew the boat had stopped.
+    // last one measured, as the boat goes on at about that speed; "0" would tell the crew that
+    // the boat had stopped. A timeout says for itself that the position is missing.
     if (NoPosition)
         return speed;
     // Distance and time over the same interval: since the last cycle with a position, so that
