@@ -533,7 +533,7 @@ void TMainFrm::ReadSentences(CycleReader& reader)
         if (length == 0) {
             GpsDisconnectLbl->show();
             TimeoutSignal(true);
-            track.Trip = 0;
+            track.HandleGpsTimeout();
         } else {
             track.HandleGpsSentence(SentenceBuffer.data(), static_cast<size_t>(length), NewRefRequested, SimulationMode);
         }

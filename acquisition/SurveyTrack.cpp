@@ -161,9 +161,16 @@ void SurveyTrack::BeginSurvey() { *this = SurveyTrack{}; }
 void SurveyTrack::BeginCycle()
 {
     Trip = 0;
+    NoPosition = false;
     GpsLatitude = GpsLongitude = GpsLatitudeRad = GpsLongitudeRad = GpsAltitude = 0;
     GpsSentence.clear();
     SounderSentence.clear();
+}
+
+void SurveyTrack::HandleGpsTimeout()
+{
+    Trip = 0;
+    NoPosition = true;
 }
 
 bool SurveyTrack::HandleGpsSentence(const char* bytes, std::size_t length, int32_t& newRefRequested,
@@ -172,6 +179,7 @@ bool SurveyTrack::HandleGpsSentence(const char* bytes, std::size_t length, int32
     GpsSentence = SentenceText(bytes, length);
     const GpsPosition g = ParseGpsSentence(bytes, length);
     // A receiver without a fix: no position, so no reference, no count and no trip to 0 N 0 E.
+    NoPosition = !g.HasPosition;
     if (!g.HasPosition)
         return false;
     GpsLatitude = g.Latitude;
@@ -230,13 +238,23 @@ std::optional<double> SurveyTrack::UpdateDistance(bool addDistance, int32_t cycl
         LastStoredDistance = single(double(TotalDistance) - minDistance);
     } else {
         FirstCycle = false;
-        // Distance and time over the same interval: since the previous cycle.
+    }
+    // Without a position the cycle's total is only the offset, not where the boat is: a speed
+    // taken over it would be the jump to the offset and back. No speed, so the box keeps the
+    // last one measured, as the boat goes on at about that speed; "0" would tell the crew that
+    // the boat had stopped. A timeout says for itself that the position is missing.
+    if (NoPosition)
+        return speed;
+    // Distance and time over the same interval: since the last cycle with a position, so that
+    // the first fix after a gap gives the speed over the whole gap.
+    if (!FirstCycle && HasLastPosition) {
         const double dt = timeOfDay - LastTime;
         if (dt > 0.000001)
-            speed = std::fabs(double(TotalDistance) - PreviousTotalDistance) * 0.001 / (dt * 24);
+            speed = std::fabs(double(TotalDistance) - LastPositionDistance) * 0.001 / (dt * 24);
     }
+    HasLastPosition = true;
     LastTime = timeOfDay;
-    PreviousTotalDistance = TotalDistance;
+    LastPositionDistance = TotalDistance;
     return speed;
 }
 

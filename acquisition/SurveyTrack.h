@@ -11,6 +11,7 @@
 //   mode without sentences (0x55)      Track.Trip = float(CycleIndex)
 //   GPS sentence of 1..80 bytes        Track.HandleGpsSentence(buffer, L, NewRefRequested,
 //                                      SimulationMode)  (also keeps the sentence's text)
+//   GPS timeout                        Track.HandleGpsTimeout()
 //   sounder sentence of 1..80 bytes    d = Track.HandleSounderSentence(buffer, L, DepthOffset);
 //                                      SounderDepth = d.Depth
 //   distance and speed (step 8)        speed = Track.UpdateDistance(AddDistanceChk checked,
@@ -85,12 +86,16 @@ struct SurveyTrack {
     float TotalDistance = 0;        // distance added to the electrode positions (m)
     float LastStoredDistance = 0;   // TotalDistance of the last stored cycle
     int32_t FixCount = 0;           // GPS fixes since the reference was set
-    double LastTime = 0;            // time of day of the previous cycle, fraction of a day
-    float PreviousTotalDistance = 0; // TotalDistance of the previous cycle (for the speed)
+    // The speed's starting point: the last cycle that had a position (every cycle when the
+    // GPS is not used), its time of day as a fraction of a day and its TotalDistance.
+    bool HasLastPosition = false;
+    double LastTime = 0;
+    float LastPositionDistance = 0;
     float LastGoodDepth = 0;        // last depth parsed as nonzero
     bool FirstCycle = false;        // the current cycle is the survey's first
     // Cycle values, cleared by BeginCycle.
     float Trip = 0;                 // m from the reference (or fix count, or cycle index)
+    bool NoPosition = false;        // the GPS is used and gave no position this cycle
     float GpsLatitude = 0;
     float GpsLongitude = 0;
     float GpsLatitudeRad = 0;
@@ -104,11 +109,15 @@ struct SurveyTrack {
     // Clears the cycle's fix, trip and sentences.
     void BeginCycle();
 
+    // A GPS sentence that did not come: Trip 0 for the cycle, and the cycle has no position.
+    void HandleGpsTimeout();
+
     // Parses a GPS sentence of `length` bytes, keeps it, and runs the fix handling: the first
     // fix becomes the reference, the trip is the haversine distance from the reference rounded
     // up to whole metres (the fix count in simulation mode), and a pending new-reference
     // request closes the trip into TripOffset. A sentence without a position is kept as text
-    // but is no fix: no reference, no count, the request stays pending, Trip stays 0.
+    // but is no fix: no reference, no count, the request stays pending, Trip stays 0, and the
+    // cycle has no position.
     // Returns whether the sentence was a fix.
     bool HandleGpsSentence(const char* bytes, std::size_t length, int32_t& newRefRequested,
                            int32_t simulationMode);
@@ -120,7 +129,8 @@ struct SurveyTrack {
     // Distance and speed of a cycle: TotalDistance = Trip + TripOffset when the distance is
     // added to the spacings, else 0. The first cycle (index 0) primes the storage rule and the
     // clock and gives no speed; a later one gives the speed in km/h over the interval since
-    // the previous cycle (distance and time both), when that interval is above 0.000001 day.
+    // the last cycle that had a position (distance and time both), when that interval is above
+    // 0.000001 day. A cycle without a position gives no speed and leaves that starting point.
     std::optional<double> UpdateDistance(bool addDistance, int32_t cycleIndex, float minDistance,
                                          double timeOfDay);
 

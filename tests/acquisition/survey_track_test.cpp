@@ -304,6 +304,71 @@ TEST(Speed, DistanceAndTimeOverTheSameInterval)
     }
 }
 
+namespace {
+
+// One cycle of a track: the trip of a cycle with a position, or a cycle without one.
+constexpr std::optional<float> Gap = std::nullopt;
+
+} // namespace
+
+// A boat at 1 m a second (3.6 km/h) whose GPS gives no position now and then: a cycle without
+// a position shows no speed (the box keeps the last one), and the next fix takes its speed
+// over the whole gap, from the last cycle that had a position, not from the offset that the
+// gap's total falls back to. The stored totals stay as they were: the offset during a gap.
+TEST(Speed, GpsGapsGiveTheBoatsSpeed)
+{
+    const double s = 1.0 / 86400; // one second in days
+    const std::optional<double> none;
+    struct Case {
+        const char* what;
+        std::vector<std::optional<float>> trips; // one a second
+        std::vector<std::optional<double>> speeds;
+        float tripOffset = 0;
+        bool noFixSentence = false; // the gaps are sentences without a position, not timeouts
+        bool addDistance = true;
+    } const cases[] = {
+        {"steady", {0, 1, 2, 3, 4}, {none, 3.6, 3.6, 3.6, 3.6}},
+        {"a gap of one cycle", {0, 1, 2, Gap, 4, 5}, {none, 3.6, 3.6, none, 3.6, 3.6}},
+        {"a gap of three cycles", {0, 1, Gap, Gap, Gap, 5, 6}, {none, 3.6, none, none, none, 3.6, 3.6}},
+        // No position before the first fix: nothing to take a speed from until the second.
+        {"a gap at the first cycle", {Gap, 0, 1, 2}, {none, none, 3.6, 3.6}},
+        {"a gap at the first cycles", {Gap, Gap, 0, 1}, {none, none, none, 3.6}},
+        {"a gap away from the offset", {0, 1, Gap, 3}, {none, 3.6, none, 3.6}, 100},
+        {"faster over the gap", {0, 1, Gap, 6}, {none, 3.6, none, 9.0}},
+        {"a receiver without a fix", {0, 1, Gap, Gap, 4}, {none, 3.6, none, none, 3.6}, 0, true},
+        // Distance not added: the total is 0 and so is the speed, except in a gap.
+        {"distance not added", {0, 1, Gap, 3}, {none, 0.0, none, 0.0}, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(c.trips.size(), c.speeds.size());
+        SurveyTrack t;
+        t.BeginSurvey();
+        t.TripOffset = c.tripOffset;
+        int32_t newRef = 0;
+        for (int i = 0; i < int(c.trips.size()); ++i) {
+            SCOPED_TRACE(i);
+            t.BeginCycle();
+            if (c.trips[i]) {
+                t.Trip = *c.trips[i];
+            } else if (c.noFixSentence) {
+                gps(t, NoFix, newRef);
+            } else {
+                t.HandleGpsTimeout();
+            }
+            const auto speed = t.UpdateDistance(c.addDistance, i, 0, 0.5 + i * s);
+            EXPECT_EQ(t.Trip, c.trips[i].value_or(0));
+            EXPECT_EQ(t.TotalDistance, c.addDistance ? c.trips[i].value_or(0) + c.tripOffset : 0);
+            EXPECT_EQ(speed.has_value(), c.speeds[i].has_value()) << speed.value_or(-1);
+            if (speed && c.speeds[i]) {
+                EXPECT_NEAR(*speed, *c.speeds[i], 1e-6);
+            }
+            if (t.ShouldStore(c.addDistance, 0))
+                t.MarkStored(true, 0);
+        }
+    }
+}
+
 TEST(OffTime, NoOverflow)
 {
     const std::pair<int32_t, int64_t> cases[] = {
