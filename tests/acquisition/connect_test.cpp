@@ -540,7 +540,7 @@ TEST_F(ConnectTest, AnAdapterPulledWhileWaitingForStartIsSaidWithinSeconds)
         dialogs.AnswerMessage(IDOK);
         w.PowerAction->trigger();
         ASSERT_GE(noticedMs, 0) << w.MainGB->text().toStdString();
-        EXPECT_LT(noticedMs, 3000);
+        EXPECT_LT(noticedMs, 5000); // a check a second, with room for a loaded machine
         EXPECT_EQ(w.MainGB->text(), "The link to the instrument was lost: " + (usb ? QString("the USB adapter") : name) + " went away");
         expectDisconnectedWindow();
         if (usb) {
