@@ -205,7 +205,11 @@ QString TMainFrm::Connect()
     ModelTagFound = modelTag ? 1 : 0;
 
     ActivePort->PromptSetCmd(CmdStatus, 300000);
-    ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size()));
+    if (ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size())) < 0) {
+        // The status never came: no survey can start on this line.
+        closeLink();
+        return NoAnswerText;
+    }
     ActivePort->WaitPrompt();
     Animate1->hide();
     Animate1->SetActive(false);

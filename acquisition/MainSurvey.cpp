@@ -157,8 +157,20 @@ void TMainFrm::BitBtn1Click(QObject*)
     PESGraph2->hide();
     VarnokParametersGB->setEnabled(true);
     DisplayReset();
-    ActivePort->SetCmd(CmdStatus, 2000);
-    ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size()));
+    // A Stop ends the status exchange where the line gives it nothing to go on.
+    const auto stopAsked = [this] { return StopRequested == 1; };
+    ActivePort->Handshake(CmdStatus, 2000, 0, 0, nullptr, stopAsked);
+    if (ActivePort->LoadBuffer(InstrumentStatus.data(), static_cast<int>(InstrumentStatus.size()), stopAsked) < 0) {
+        // No status came (a silent line, one that sends only bytes of its own): nothing can be
+        // measured. The link is taken down and that is said, so that Power On finds the
+        // instrument again.
+        EndWithoutMeasurement();
+        StopBtn->setEnabled(false);
+        PauseBtn->setEnabled(false);
+        NewGpsBtn->setEnabled(false);
+        TakeDownSilentLink();
+        return;
+    }
     BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime());
 
     for (;;) {

@@ -28,6 +28,13 @@ constexpr int UsbExchanges = 6;
 // port still repeats without limit while the instrument answers 0xFF).
 constexpr int SilentExchanges = 6;
 constexpr uint32_t MaxFrame = 528;
+// A block download that has made no step for this long is given up (the start echo, a frame's
+// echo of its number and each byte of the frame are steps): a line gone silent, or one that
+// sends only bytes of its own, would otherwise hold it for ever. The instrument itself gives a
+// download up after as long a silence of the host's.
+constexpr int DownloadStallMs = 10000;
+// Once a stop is asked, a download that stands still this long is given up; one under way ends.
+constexpr int DownloadStopStallMs = 1000;
 // Escape (Power off, closing, the identification's retries) gives up after this long without a
 // byte from the instrument: it would otherwise hold the window a minute where nobody answers.
 constexpr int EscapeSilenceMs = 5000;
@@ -254,7 +261,8 @@ bool TPortVirt::SetCmd(uint8_t command, int timeoutMs)
     return Handshake(command, timeoutMs, 0, 0);
 }
 
-bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int deadlineMs, int silentMs, bool* gaveUp)
+bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int deadlineMs, int silentMs, bool* gaveUp,
+                          const std::function<bool()>& stopAsked)
 {
     HourGlass cursor;
     if (gaveUp)
@@ -263,7 +271,7 @@ bool TPortVirt::Handshake(uint8_t command, int timeoutMs, int deadlineMs, int si
         raise(PortErrSetcmd);
     QDeadlineTimer deadline = deadlineMs > 0 ? QDeadlineTimer(deadlineMs) : QDeadlineTimer(QDeadlineTimer::Forever);
     const auto timeUp = [&] {
-        const bool over = deadline.hasExpired();
+        const bool over = deadline.hasExpired() || (stopAsked && stopAsked());
         if (over && gaveUp)
             *gaveUp = true;
         return over;
@@ -402,7 +410,7 @@ bool TPortVirt::Identify(QString& name, QString& speed)
     }
 }
 
-bool TPortVirt::XbtCLoad()
+bool TPortVirt::XbtCLoad(const std::function<bool()>& stopAsked)
 {
     HourGlass cursor;
     if (Buffer)
@@ -411,12 +419,61 @@ bool TPortVirt::XbtCLoad()
         raise(PortErrXbtCload);
     ClearTx();
 
+    QElapsedTimer sinceStep;
+    sinceStep.start();
+    const auto stalled = [&] {
+        const qint64 ms = sinceStep.elapsed();
+        return ms >= DownloadStallMs || (ms >= DownloadStopStallMs && stopAsked && stopAsked());
+    };
+    // GetCom, but -1 once the download has stalled.
+    const auto next = [&]() -> int {
+        for (;;) {
+            if (!IsOpen())
+                raise(PortErrGetcom);
+            LinkProcessMessages();
+            if (!IsOpen())
+                raise(PortErrGetcom);
+            if (RxCount() > 0) {
+                const int b = ReadByteTimed(PollMs);
+                if (b >= 0)
+                    return b;
+            }
+            if (stalled())
+                return -1;
+            if (AwaitInput)
+                AwaitInput(PollMs);
+        }
+    };
+    // GetBlock the same way; each byte a step when step is set.
+    const auto read = [&](uint8_t* bytes, int count, bool step) {
+        for (int i = 0; i < count; ++i) {
+            const int b = next();
+            if (b < 0)
+                return false;
+            bytes[i] = static_cast<uint8_t>(b);
+            if (step)
+                sinceStep.start();
+        }
+        return true;
+    };
+    const auto giveUp = [&] {
+        if (Buffer)
+            Buffer->clear();
+        SetScreenCursor(TCursor::crDefault);
+        LinkProcessMessages();
+        return false;
+    };
+
     for (;;) {
         ClearRx();
         PutCom(0x00);
-        if (GetCom() == 0x00)
+        const int b = next();
+        if (b == 0x00)
             break;
+        if (b < 0 || stalled())
+            return giveUp();
     }
+    sinceStep.start();
 
     uint8_t word[4] = {};
     const uint32_t total = ReadBuffer(word, 4, 3000) == 4 ? ReadLe32(word) : 0;
@@ -429,20 +486,25 @@ bool TPortVirt::XbtCLoad()
             const uint8_t request[2] = {static_cast<uint8_t>(frameNumber & 0xFF), static_cast<uint8_t>(frameNumber >> 8)};
             PutBlock(request, 2);
             uint8_t echo[2];
-            GetBlock(echo, 2);
+            if (!read(echo, 2, false))
+                return giveUp();
             if (ReadLe16(echo) == frameNumber)
                 break;
+            if (stalled())
+                return giveUp();
         }
-        GetBlock(word, 2);
+        sinceStep.start();
+        if (!read(word, 2, true))
+            return giveUp();
         uint32_t length = ReadLe16(word) >> 6;
         if (length > MaxFrame)
             length = std::min(remaining, MaxFrame);
         if (length == 0)
             break;
         frame.resize(length);
-        GetBlock(frame.data(), static_cast<int>(length));
         uint8_t check[2];
-        GetBlock(check, 2);
+        if (!read(frame.data(), static_cast<int>(length), true) || !read(check, 2, true))
+            return giveUp();
         const uint8_t lengthWord[2] = {static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
         const uint16_t sum = static_cast<uint16_t>(Checksum(lengthWord, 2) + Checksum(frame.data(), length));
         if (sum == ReadLe16(check)) {
@@ -456,15 +518,17 @@ bool TPortVirt::XbtCLoad()
 
     const uint8_t end[2] = {static_cast<uint8_t>(frameNumber & 0xFF), static_cast<uint8_t>(frameNumber >> 8)};
     PutBlock(end, 2);
-    GetBlock(word, 2);
+    // The block is whole: an end answer that does not come spoils nothing of it.
+    read(word, 2, false);
     SetScreenCursor(TCursor::crDefault);
     LinkProcessMessages();
     return true;
 }
 
-int TPortVirt::LoadBuffer(void* destination, int destinationSize)
+int TPortVirt::LoadBuffer(void* destination, int destinationSize, const std::function<bool()>& stopAsked)
 {
-    XbtCLoad();
+    if (!XbtCLoad(stopAsked))
+        return -1;
     if (!destination || destinationSize <= 0)
         return 0;
     if (!Buffer) {

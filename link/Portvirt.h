@@ -108,15 +108,19 @@ public:
     static void Wait(int seconds);
     void PutBlock(const uint8_t* data, int count);
     static uint16_t Checksum(const uint8_t* data, uint32_t count);
-    // Framed block download into Buffer; raises on a closed link.
-    bool XbtCLoad();
-    // Downloads a block and copies at most destinationSize bytes of it; 0 when nothing was copied.
-    int LoadBuffer(void* destination, int destinationSize);
+    // Framed block download into Buffer; raises on a closed link. False (Buffer empty) when it
+    // was given up: the line brought no step of the download for seconds, silent or sending
+    // bytes of its own, or stopAsked (when given) held while the download stood still.
+    bool XbtCLoad(const std::function<bool()>& stopAsked = {});
+    // Downloads a block and copies at most destinationSize bytes of it; 0 when nothing was
+    // copied, -1 when the download was given up (XbtCLoad).
+    int LoadBuffer(void* destination, int destinationSize, const std::function<bool()>& stopAsked = {});
     // The handshake of SetCmd, given up once the instrument has sent nothing at all for
     // silentMs, as when its battery is flat or its radio link lost while the line stays open,
-    // and once deadlineMs have passed, whatever the line sends (0: neither). gaveUp (when
-    // given) tells whether it was given up so.
-    bool Handshake(uint8_t command, int timeoutMs, int deadlineMs, int silentMs, bool* gaveUp = nullptr);
+    // and once deadlineMs have passed, whatever the line sends (0: neither), or once stopAsked
+    // (when given) holds, as at a deadline. gaveUp (when given) tells whether it was given up so.
+    bool Handshake(uint8_t command, int timeoutMs, int deadlineMs, int silentMs, bool* gaveUp = nullptr,
+                   const std::function<bool()>& stopAsked = {});
 
 protected:
     // Where the shared protocol differs between the two ports.

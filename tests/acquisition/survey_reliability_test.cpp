@@ -501,6 +501,103 @@ TEST_F(ReliabilityTest, StopEndsInTimeWhateverTheLineSends)
     }
 }
 
+// The status never comes: at the connection a silent start of the download, in the survey a
+// line that trickles a byte a second once connected (as seen in the field). The download is
+// given up, the link taken down and the line says so; a Start given meanwhile makes no file,
+// the survey never waits for Start with no status.
+TEST_F(ReliabilityTest, AStatusThatNeverComesIsSaidAndTheLinkTakenDown)
+{
+    const struct {
+        const char* name;
+        bool atConnection;
+        int withinMs; // from Power On
+    } cases[] = {
+        {"silent download at the connection", true, 20000},
+        {"trickling line in the survey", false, 45000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        TInstrumentSetup setup;
+        if (!c.atConnection)
+            setup.LineAfterConnect = Instrument::TLine::Trickle;
+        serve(setup);
+        if (c.atConnection)
+            instrument->AddFault({TFaultKind::Silence, TPoint::BlockStart, 0, -1});
+        TMainFrm& w = start(SurveySetup(), 60000);
+        const QString base = dir.File(QString(c.name).replace(' ', '-'));
+        run({{[this] { return established(); }, [&] {
+                  EXPECT_EQ(w.MainGB->text(), "Connected to VARNOK 10 at 38400 Bds");
+                  dialogs.AnswerSave(base);
+                  w.Action2->trigger();
+              }}});
+        QElapsedTimer clock;
+        clock.start();
+        powerOn();
+        EXPECT_LT(clock.elapsed(), c.withinMs);
+        expectDisconnected(w, true, "The instrument did not answer");
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        EXPECT_FALSE(w.NewGpsBtn->isEnabled());
+        EXPECT_FALSE(w.StopBtn->isEnabled());
+        EXPECT_FALSE(QFile::exists(base + ".txt"));
+        EXPECT_FALSE(QFile::exists(base + ".bin"));
+        EXPECT_EQ(instrument->Cycles(), 0);
+    }
+}
+
+// Stop while the survey's status exchange gets nothing from the line: during the command on a
+// line that trickles, or during the download when the start echo comes back as other bytes.
+// The survey ends within seconds, says that the instrument did not answer, and Power On
+// connects again from the window it leaves.
+TEST_F(ReliabilityTest, StopDuringTheStatusExchangeOnABadLineEndsTheSurvey)
+{
+    const struct {
+        const char* name;
+        bool trickle;
+    } cases[] = {
+        {"trickle, Stop in the status command", true},
+        {"other bytes for the start echo, Stop in the download", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DropWindow();
+        TInstrumentSetup setup;
+        if (c.trickle)
+            setup.LineAfterConnect = Instrument::TLine::Trickle;
+        serve(setup);
+        if (!c.trickle) { // the connection's download goes through, the survey's does not
+            instrument->AddFault({TFaultKind::Garbage, TPoint::BlockStart, 1, -1, -1, "\x55"});
+            instrument->AddFault({TFaultKind::Silence, TPoint::BlockTotal, 1, -1});
+        }
+        TMainFrm& w = start(SurveySetup(), 60000);
+        QElapsedTimer clock;
+        run({{[&] { return c.trickle ? established() : instrument->Count("block start") >= 3; }, [&] {
+                  clock.start();
+                  w.Action4->trigger();
+              }}});
+        powerOn();
+        ASSERT_TRUE(clock.isValid());
+        EXPECT_LT(clock.elapsed(), 10000);
+        expectDisconnected(w, true, "The instrument did not answer");
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        EXPECT_FALSE(w.StopBtn->isEnabled());
+        EXPECT_TRUE(w.PowerAction->isEnabled());
+        if (c.trickle)
+            continue;
+        instrument->ClearFaults();
+        QString line;
+        // Waiting for Start: the new connection's download and the survey's have ended.
+        run({{[&] { return established() && instrument->EventNames().filter("block end").size() >= 3; }, [&] {
+                  line = w.MainGB->text();
+                  w.PowerAction->trigger();
+              }}});
+        powerOn();
+        EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds");
+        EXPECT_TRUE(instrument->WaitForEvent("escape", 5000));
+        expectDisconnected(w);
+    }
+}
+
 // After Stop the instrument sends other bytes for more than the prompt wait's quiet (5 s, a byte
 // every 250 ms) before its prompt: the prompt is still seen, nothing is left on the line, and the
 // next survey's status download and cycles go as usual.

@@ -447,6 +447,83 @@ TEST(SerialBlock, LoadBufferNeverWritesPastItsDestination)
     EXPECT_EQ(link.Port.Buffer->size(), 1000);
 }
 
+// The instrument accepted the status command, then the line goes silent or trickles a byte a
+// second: the download is given up within its bound (at once after a stop asked for while
+// it stands still), copies nothing and leaves the link open for the caller. A stop asked for
+// during a download that goes on does not cut it.
+TEST(SerialBlock, ADownloadThatMakesNoStepIsGivenUp)
+{
+    enum class Line { Trickle, Silent, Answering };
+    const auto check = [](auto& link, int port, Line line, bool stop, int withinMs) {
+        SCOPED_TRACE(std::string(port == 99 ? "usb" : "serial") +
+                     (line == Line::Trickle ? ", trickle" : line == Line::Silent ? ", silent" : ", answering") +
+                     (stop ? ", stop asked" : ""));
+        ASSERT_EQ(link.Open(), port);
+        ASSERT_TRUE(link.Port.SetCmd(30, 2000));
+        if (line == Line::Trickle) {
+            link.Instrument.SetLine(TLine::Trickle);
+            ASSERT_TRUE(link.Instrument.WaitForEvent("line trickle", 5000));
+        } else if (line == Line::Silent) {
+            link.Instrument.AddFault({TFaultKind::Silence, TPoint::Any, 0, -1});
+        }
+        uint8_t status[180];
+        std::memset(status, 0xA5, sizeof status);
+        const auto start = std::chrono::steady_clock::now();
+        const int copied = link.Port.LoadBuffer(status, sizeof status, [stop] { return stop; });
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(withinMs));
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+        EXPECT_EQ(link.Port.GetState(), port);
+        if (line == Line::Answering) {
+            EXPECT_EQ(copied, 180);
+            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(status), 180), TTestInstrument::DefaultStatus(10));
+            return;
+        }
+        EXPECT_EQ(copied, -1);
+        EXPECT_EQ(std::count(status, status + sizeof status, 0xA5), 180) << "nothing is copied";
+        EXPECT_TRUE(link.Port.Buffer->isEmpty());
+    };
+    {
+        SerialLink link;
+        check(link, TestComPort, Line::Trickle, false, 13000);
+    }
+    {
+        SerialLink link;
+        check(link, TestComPort, Line::Silent, true, 4000);
+    }
+    {
+        UsbLink link;
+        check(link, 99, Line::Trickle, true, 4000);
+    }
+    {
+        SerialLink link;
+        check(link, TestComPort, Line::Answering, true, 4000);
+    }
+}
+
+// A stop asked for ends the command handshake on a line that gives no decisive reply, as its
+// deadline does; a reply that decides still counts.
+TEST(SerialHandshake, AStopEndsItWhereNoReplyDecides)
+{
+    const auto stop = [] { return true; };
+    {
+        SerialLink link;
+        ASSERT_EQ(link.Open(), TestComPort);
+        link.Instrument.SetLine(TLine::Trickle);
+        ASSERT_TRUE(link.Instrument.WaitForEvent("line trickle", 5000));
+        bool gaveUp = false;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(link.Port.Handshake(30, 2000, 0, 0, &gaveUp, stop));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        EXPECT_TRUE(gaveUp);
+        EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
+    }
+    SerialLink link;
+    ASSERT_EQ(link.Open(), TestComPort);
+    bool gaveUp = true;
+    EXPECT_TRUE(link.Port.Handshake(30, 2000, 0, 0, &gaveUp, stop));
+    EXPECT_FALSE(gaveUp);
+}
+
 TEST(SerialGetString, LineLimitsAndTimeouts)
 {
     SerialLink link;
