@@ -364,6 +364,9 @@ bool TMainFrm::ProgramInstrument()
     Survey.PaceMs = 0;
     Survey.FileNotice.clear();
     Survey.CyclesToStore = 0;
+    // With the other counts: a Stop during the prompt wait below must not weigh the last
+    // survey's binary files against this one's text file.
+    Survey.Files = BinaryFileState{};
     if (kept)
         ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
@@ -416,7 +419,6 @@ bool TMainFrm::ProgramInstrument()
 
     // A stop request given while the instrument was programmed is kept: the survey stops at
     // the head of its first cycle.
-    Survey.Files = BinaryFileState{};
     GraphSetUp();
     Survey.CycleIndex = -1;
     Survey.Track.BeginSurvey();

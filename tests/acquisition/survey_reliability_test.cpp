@@ -722,6 +722,31 @@ TEST_F(ReliabilityTest, FilesThatDisagreeAreSaidAtStop)
     EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
 }
 
+// A second survey stopped while its instrument's prompt is awaited stored nothing, in no file:
+// the line says nothing of the first survey's files under the second's names.
+TEST_F(ReliabilityTest, AStopBeforeASecondSurveyIsProgrammedSaysNothingOfTheFirstsFiles)
+{
+    serve();
+    TMainFrm& w = start();
+    run({startWith(dir.File("first")), stopAfter(3)});
+    powerOn();
+    ASSERT_FALSE(w.NewSurveyBtn->isHidden());
+    const QString caption = "Connected to VARNOK 10 at 38400 Bds";
+    ASSERT_EQ(w.MainGB->text(), caption);
+    const int cycles = instrument->Cycles();
+    // The prompt after the new survey's status download never comes.
+    instrument->AddFault({TFaultKind::Silence, TPoint::Prompt, 0, 1});
+    const QString second = dir.File("second");
+    run({startWith(second), {[&] { return QFile::exists(second + ".txt"); }, [&] { w.Action4->trigger(); }}});
+    w.NewSurveyBtn->click();
+    EXPECT_EQ(w.MainGB->text(), caption) << w.MainGB->text().toStdString();
+    EXPECT_EQ(instrument->Cycles(), cycles);
+    EXPECT_FALSE(QFile::exists(second + ".bin"));
+    EXPECT_EQ(fileBytes(second + ".txt").count('\n'), 1);
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+    w.PowerAction->trigger();
+}
+
 // The acquisition folder goes away after the third cycle (a memory stick pulled) and comes back
 // empty after the fifth: from then on every cycle is stored again, in both files, each made
 // anew with its header, and the connection line said what was wrong only while it was.
