@@ -347,6 +347,8 @@ private:
     void TimeoutSignal(bool firstBeep);
     void SetFileProblem(const QString& problem);
     void ShowSurveyLine();
+    // The line once the link came down at Stop: `words`, then what the survey kept in it.
+    void keepSurveyLineAfter(const QString& words);
     // Counts a cycle lost and says why in the connection line.
     void noteLostCycle(const QString& reason);
     QString surveyCaption_;          // the connection line as the survey found it

@@ -668,6 +668,7 @@ void TMainFrm::StopSequence()
         if (!WaitSurveyPrompt(&talking) && talking && ActivePort->GetState() > 0) {
             SetScreenCursor(TCursor::crDefault);
             TakeDownSilentLink();
+            keepSurveyLineAfter(MainGB->text());
             return;
         }
         SetScreenCursor(TCursor::crDefault);
@@ -686,11 +687,23 @@ void TMainFrm::StopSequence()
             // again at once.
             StopBtn->setEnabled(false);
             PauseBtn->setEnabled(false);
-            MainGB->setText(TakeDownFailedLink(e));
+            keepSurveyLineAfter(TakeDownFailedLink(e));
         }
     } catch (...) {
         SetScreenCursor(TCursor::crDefault);
     }
+}
+
+// The link came down at Stop: the line says why in place of the caption of a link that is no
+// more, and keeps what the survey said of its cycles and files.
+void TMainFrm::keepSurveyLineAfter(const QString& words)
+{
+    QString text = words;
+    if (!keptSurveyLine_.isEmpty() && keptSurveyLine_.startsWith(surveyCaption_))
+        text += keptSurveyLine_.mid(surveyCaption_.size());
+    MainGB->setText(text);
+    if (!keptSurveyLine_.isEmpty())
+        keptSurveyLine_ = text;
 }
 
 // A failed write of an acquisition file shows in the connection line (no box: the survey goes

@@ -174,8 +174,11 @@ TEST_F(ReliabilityTest, LineDroppedInACycleThenStop)
     // In words, naming what went away, never the link's codes.
     const QString lost = "the link to the instrument was lost: " + instrument->DevicePath() + " went away";
     EXPECT_TRUE(line.endsWith("3 cycles lost: " + lost)) << line.toStdString();
-    EXPECT_EQ(w.MainGB->text(), "The connection failed (" + lost + ")");
+    // What the survey said stays, after why the link came down.
+    EXPECT_TRUE(w.MainGB->text().startsWith("The connection failed (" + lost + ")  -  ")) << w.MainGB->text().toStdString();
+    EXPECT_TRUE(w.MainGB->text().endsWith(" cycles lost: " + lost)) << w.MainGB->text().toStdString();
     EXPECT_LE(ActivePort->GetState(), 0);
+
     EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
     EXPECT_FALSE(w.ConnectGb->isHidden());
     EXPECT_FALSE(w.StopBtn->isEnabled());
@@ -745,6 +748,29 @@ TEST_F(ReliabilityTest, AStopBeforeASecondSurveyIsProgrammedSaysNothingOfTheFirs
     EXPECT_EQ(fileBytes(second + ".txt").count('\n'), 1);
     EXPECT_FALSE(w.NewSurveyBtn->isHidden());
     w.PowerAction->trigger();
+}
+
+// The line sends everything but the prompt at Stop, so the link is taken down: what the survey
+// said of its files stays in the line, after why the link came down.
+TEST_F(ReliabilityTest, ALinkTakenDownAtStopKeepsWhatTheSurveySaid)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString blocked = WriteFile("blocked", "a file where the folder should be");
+    run({startWith(blocked + "/survey"), {[this] { return cycles() >= 3; }, [&] {
+                                              instrument->SetLine(Instrument::TLine::Trickle);
+                                              w.Action4->trigger();
+                                          }}});
+    powerOn();
+    const QString line = w.MainGB->text();
+    EXPECT_TRUE(line.startsWith("The instrument did not answer  -  ")) << line.toStdString();
+    EXPECT_FALSE(w.FileProblem.isEmpty());
+    EXPECT_TRUE(line.contains(w.FileProblem)) << line.toStdString();
+    EXPECT_GE(w.Survey.CyclesToStore, 2);
+    EXPECT_TRUE(line.endsWith(QString("survey.bin lacks %1 cycles, survey.txt lacks %1 cycles").arg(w.Survey.CyclesToStore)))
+        << line.toStdString();
+    EXPECT_LE(ActivePort->GetState(), 0);
+    EXPECT_FALSE(w.ConnectGb->isHidden());
 }
 
 // The acquisition folder goes away after the third cycle (a memory stick pulled) and comes back
