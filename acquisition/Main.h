@@ -320,6 +320,8 @@ private:
     // An established link whose device went away (an adapter pulled) while nothing is sent is
     // closed and said, since no command would tell it until the next exchange.
     void WatchLinkDevice();
+    // The device that went away when the link watch closed the link under the Tx voltage check.
+    QString txCheckLostDevice_;
     void SetLinkLamps(bool on);
     int PowerTag() const;
     void SetPowerTag(int tag);
