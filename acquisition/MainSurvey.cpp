@@ -727,7 +727,8 @@ void TMainFrm::ShowSurveyLine()
     if (!FileProblem.isEmpty())
         text += "  -  " + FileProblem;
     const QString missing = MissingCyclesText(BinaryFileName(AcquisitionBaseName, 0), Survey.Files.CyclesHeld, AcquisitionFileName,
-                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, surveyStopping_);
+                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, surveyStopping_,
+                                              Survey.Files.FileIndex > 0);
     if (!missing.isEmpty())
         text += "  -  " + missing;
     if (Survey.LostCycles > 0)

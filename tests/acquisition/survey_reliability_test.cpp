@@ -178,7 +178,6 @@ TEST_F(ReliabilityTest, LineDroppedInACycleThenStop)
     EXPECT_TRUE(w.MainGB->text().startsWith("The connection failed (" + lost + ")  -  ")) << w.MainGB->text().toStdString();
     EXPECT_TRUE(w.MainGB->text().endsWith(" cycles lost: " + lost)) << w.MainGB->text().toStdString();
     EXPECT_LE(ActivePort->GetState(), 0);
-
     EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
     EXPECT_FALSE(w.ConnectGb->isHidden());
     EXPECT_FALSE(w.StopBtn->isEnabled());
@@ -693,36 +692,49 @@ TEST_F(ReliabilityTest, UnwritableFolderIsShownAndTriedAgainEachCycle)
 
 // The text file is replaced by a folder for some cycles (another program, a user on the stick):
 // those cycles reach the binary file only. The line counts the rows the text file lacks, and at
-// Stop says that the two files hold different numbers of cycles, which stays after Stop.
+// Stop says that the two files hold different numbers of cycles, which stays after Stop. A
+// survey that went on in a further binary file counts its binary files together.
 TEST_F(ReliabilityTest, FilesThatDisagreeAreSaidAtStop)
 {
-    serve();
-    TMainFrm& w = start();
-    const QString base = dir.File("disagree");
-    int backAt = 0;
-    QString during;
-    run({startWith(base),
-         {[this] { return cycles() >= 3; }, [&] {
-              ASSERT_TRUE(QFile::rename(base + ".txt", base + ".kept"));
-              ASSERT_TRUE(QDir().mkpath(base + ".txt"));
-          }},
-         {[this] { return cycles() >= 6; }, [&] {
-              during = w.MainGB->text();
-              ASSERT_TRUE(QDir(base + ".txt").removeRecursively());
-              ASSERT_TRUE(QFile::rename(base + ".kept", base + ".txt"));
-              backAt = cycles();
-          }},
-         {[&] { return backAt > 0 && cycles() >= backAt + 3; }, [&] { w.Action4->trigger(); }}});
-    powerOn();
-    const int bin = w.Survey.Files.CyclesHeld, text = w.Survey.Text.CyclesHeld();
-    EXPECT_EQ(bin, w.Survey.CyclesToStore);
-    EXPECT_LE(text, bin - 2);
-    EXPECT_TRUE(during.contains("disagree.txt lacks ")) << during.toStdString();
-    EXPECT_EQ(w.MainGB->text(), QString("Connected to VARNOK 10 at 38400 Bds  -  disagree.txt lacks %1 cycles, the files differ: "
-                                        "disagree.bin holds %2 cycles, disagree.txt %3 cycles")
-                                    .arg(bin - text).arg(bin).arg(text))
-        << w.MainGB->text().toStdString();
-    EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
+    for (const bool further : {false, true}) {
+        SCOPED_TRACE(further ? "a folder in place of the first binary file" : "one binary file");
+        DropWindow();
+        serve();
+        TMainFrm& w = start();
+        const QString base = dir.File(further ? "further" : "disagree");
+        const QString name = QFileInfo(base).fileName();
+        if (further)
+            ASSERT_TRUE(QDir().mkpath(base + ".bin"));
+        int backAt = 0;
+        QString during;
+        run({startWith(base),
+             {[this] { return cycles() >= 3; }, [&] {
+                  ASSERT_TRUE(QFile::rename(base + ".txt", base + ".kept"));
+                  ASSERT_TRUE(QDir().mkpath(base + ".txt"));
+              }},
+             {[this] { return cycles() >= 6; }, [&] {
+                  during = w.MainGB->text();
+                  ASSERT_TRUE(QDir(base + ".txt").removeRecursively());
+                  ASSERT_TRUE(QFile::rename(base + ".kept", base + ".txt"));
+                  backAt = cycles();
+              }},
+             {[&] { return backAt > 0 && cycles() >= backAt + 3; }, [&] { w.Action4->trigger(); }}});
+        powerOn();
+        const int bin = w.Survey.Files.CyclesHeld, text = w.Survey.Text.CyclesHeld();
+        EXPECT_EQ(bin, w.Survey.CyclesToStore);
+        EXPECT_LE(text, bin - 2);
+        EXPECT_TRUE(during.contains(name + ".txt lacks ")) << during.toStdString();
+        const QString notice = further ? "  -  " + w.Survey.FileNotice : QString();
+        EXPECT_EQ(w.MainGB->text(), QString("Connected to VARNOK 10 at 38400 Bds%1  -  %2.txt lacks %3 cycles, the files differ: "
+                                            "%4 %5 cycles, %2.txt %6 cycles")
+                                        .arg(notice, name)
+                                        .arg(bin - text)
+                                        .arg(further ? QString("the binary files hold") : name + ".bin holds")
+                                        .arg(bin)
+                                        .arg(text))
+            << w.MainGB->text().toStdString();
+        EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
+    }
 }
 
 // A second survey stopped while its instrument's prompt is awaited stored nothing, in no file:
