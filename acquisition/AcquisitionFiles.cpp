@@ -782,16 +782,18 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
 }
 
 QString MissingCyclesText(const QString& binName, int32_t binHeld, const QString& textName, int32_t textHeld,
-                          int32_t cycles, bool stopped)
+                          int32_t cycles, bool stopped, bool furtherBinFiles)
 {
+    const QString bin = furtherBinFiles ? QStringLiteral("the binary files") : QFileInfo(binName).fileName();
+    const QString text = QFileInfo(textName).fileName();
     QStringList parts;
-    for (const auto& [name, held] : {std::pair{binName, binHeld}, std::pair{textName, textHeld}})
-        if (held < cycles)
-            parts << QStringLiteral("%1 lacks %2").arg(QFileInfo(name).fileName(), cyclesText(cycles - held));
+    if (binHeld < cycles)
+        parts << QStringLiteral("%1 %2 %3").arg(bin, furtherBinFiles ? "lack" : "lacks", cyclesText(cycles - binHeld));
+    if (textHeld < cycles)
+        parts << QStringLiteral("%1 lacks %2").arg(text, cyclesText(cycles - textHeld));
     if (stopped && binHeld != textHeld)
-        parts << QStringLiteral("the files differ: %1 holds %2, %3 %4")
-                     .arg(QFileInfo(binName).fileName(), cyclesText(binHeld), QFileInfo(textName).fileName(),
-                          cyclesText(textHeld));
+        parts << QStringLiteral("the files differ: %1 %2 %3, %4 %5")
+                     .arg(bin, furtherBinFiles ? "hold" : "holds", cyclesText(binHeld), text, cyclesText(textHeld));
     return parts.join(QStringLiteral(", "));
 }
 

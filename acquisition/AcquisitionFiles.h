@@ -179,8 +179,10 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
 
 // What the connection line says of files that did not get every cycle of the survey
 // (`cycles`: the cycles the survey stored or tried to), and at Stop of files that hold
-// different numbers of cycles; empty when there is nothing to say.
+// different numbers of cycles; empty when there is nothing to say. `furtherBinFiles`: the
+// survey went on past its first binary file, so `binHeld` is its binary files' together, and
+// they are named together.
 QString MissingCyclesText(const QString& binName, int32_t binHeld, const QString& textName, int32_t textHeld,
-                          int32_t cycles, bool stopped);
+                          int32_t cycles, bool stopped, bool furtherBinFiles = false);
 
 } // namespace Acquisition

@@ -319,6 +319,8 @@ private:
     // An established link whose device went away (an adapter pulled) while nothing is sent is
     // closed and said, since no command would tell it until the next exchange.
     void WatchLinkDevice();
+    // The device that went away when the link watch closed the link under the Tx voltage check.
+    QString txCheckLostDevice_;
     void SetLinkLamps(bool on);
     int PowerTag() const;
     void SetPowerTag(int tag);
@@ -346,6 +348,8 @@ private:
     void TimeoutSignal(bool firstBeep);
     void SetFileProblem(const QString& problem);
     void ShowSurveyLine();
+    // The line once the link came down at Stop: `words`, then what the survey kept in it.
+    void keepSurveyLineAfter(const QString& words);
     // Counts a cycle lost and says why in the connection line.
     void noteLostCycle(const QString& reason);
     QString surveyCaption_;          // the connection line as the survey found it

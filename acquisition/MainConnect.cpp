@@ -127,8 +127,11 @@ void TMainFrm::WatchLinkDevice()
     if (gone.isEmpty())
         return;
     // Nothing can pass any more: the wait for Start ends, and Power On finds the device again
-    // once it is back.
+    // once it is back. A Tx voltage check waiting on the link (its prompt wait ends only with
+    // the link) ends with it and names the device, which the close forgets.
     StopRequested = 1;
+    if (TxCheckRunning)
+        txCheckLostDevice_ = gone;
     closeLink();
     MainGB->setText(LinkLostText(gone));
 }

@@ -368,6 +368,9 @@ bool TMainFrm::ProgramInstrument()
     Survey.PaceMs = 0;
     Survey.FileNotice.clear();
     Survey.CyclesToStore = 0;
+    // With the other counts: a Stop during the prompt wait below must not weigh the last
+    // survey's binary files against this one's text file.
+    Survey.Files = BinaryFileState{};
     if (kept)
         ShowSurveyLine();
     // A text file that cannot be made now gets its header with its first row.
@@ -420,7 +423,6 @@ bool TMainFrm::ProgramInstrument()
 
     // A stop request given while the instrument was programmed is kept: the survey stops at
     // the head of its first cycle.
-    Survey.Files = BinaryFileState{};
     GraphSetUp();
     Survey.CycleIndex = -1;
     Survey.Track.BeginSurvey();
@@ -667,6 +669,7 @@ void TMainFrm::StopSequence()
         if (!WaitSurveyPrompt(&talking) && talking && ActivePort->GetState() > 0) {
             SetScreenCursor(TCursor::crDefault);
             TakeDownSilentLink();
+            keepSurveyLineAfter(MainGB->text());
             return;
         }
         SetScreenCursor(TCursor::crDefault);
@@ -685,11 +688,23 @@ void TMainFrm::StopSequence()
             // again at once.
             StopBtn->setEnabled(false);
             PauseBtn->setEnabled(false);
-            MainGB->setText(TakeDownFailedLink(e));
+            keepSurveyLineAfter(TakeDownFailedLink(e));
         }
     } catch (...) {
         SetScreenCursor(TCursor::crDefault);
     }
+}
+
+// The link came down at Stop: the line says why in place of the caption of a link that is no
+// more, and keeps what the survey said of its cycles and files.
+void TMainFrm::keepSurveyLineAfter(const QString& words)
+{
+    QString text = words;
+    if (!keptSurveyLine_.isEmpty() && keptSurveyLine_.startsWith(surveyCaption_))
+        text += keptSurveyLine_.mid(surveyCaption_.size());
+    MainGB->setText(text);
+    if (!keptSurveyLine_.isEmpty())
+        keptSurveyLine_ = text;
 }
 
 // A failed write of an acquisition file shows in the connection line (no box: the survey goes
@@ -713,7 +728,8 @@ void TMainFrm::ShowSurveyLine()
     if (!FileProblem.isEmpty())
         text += "  -  " + FileProblem;
     const QString missing = MissingCyclesText(BinaryFileName(AcquisitionBaseName, 0), Survey.Files.CyclesHeld, AcquisitionFileName,
-                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, surveyStopping_);
+                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, surveyStopping_,
+                                              Survey.Files.FileIndex > 0);
     if (!missing.isEmpty())
         text += "  -  " + missing;
     if (Survey.LostCycles > 0)

@@ -69,6 +69,7 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
     if (TxCheckRunning || !ActivePort)
         return;
     TxCheckRunning = true;
+    txCheckLostDevice_.clear();
     struct Running {
         bool& flag;
         ~Running() { flag = false; }
@@ -196,7 +197,8 @@ void TMainFrm::TxVoltageCheckBtnClick(QObject*)
             std::rethrow_exception(failure);
         } catch (const Exception& e) {
             // The link's code, in the words of the connection line.
-            throw Exception(LinkFaultMessage(e.Message, port.DeviceGone()));
+            const QString gone = port.DeviceGone();
+            throw Exception(LinkFaultMessage(e.Message, gone.isEmpty() ? txCheckLostDevice_ : gone));
         }
     }
 }

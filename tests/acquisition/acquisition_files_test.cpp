@@ -898,6 +898,7 @@ TEST(TextFile, CyclesTheFilesDidNotGetAreSaid)
         int32_t bin, text, cycles;
         bool stopped;
         const char* said;
+        bool further = false; // the survey went on past s.bin
     } cases[] = {
         {7, 7, 7, false, ""},
         {7, 7, 7, true, ""},
@@ -905,9 +906,13 @@ TEST(TextFile, CyclesTheFilesDidNotGetAreSaid)
         {6, 4, 7, false, "s.bin lacks 1 cycle, s.txt lacks 3 cycles"},
         {6, 6, 7, true, "s.bin lacks 1 cycle, s.txt lacks 1 cycle"},
         {22, 14, 22, true, "s.txt lacks 8 cycles, the files differ: s.bin holds 22 cycles, s.txt 14 cycles"},
+        // s.bin holds only the first file's share of what the binary files hold.
+        {1200, 1197, 1200, true, "s.txt lacks 3 cycles, the files differ: the binary files hold 1200 cycles, s.txt 1197 cycles", true},
+        {1198, 1200, 1200, true, "the binary files lack 2 cycles, the files differ: the binary files hold 1198 cycles, s.txt 1200 cycles", true},
+        {1200, 1200, 1200, true, "", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(MissingCyclesText("/stick/s.bin", c.bin, "/stick/s.txt", c.text, c.cycles, c.stopped), c.said)
+        EXPECT_EQ(MissingCyclesText("/stick/s.bin", c.bin, "/stick/s.txt", c.text, c.cycles, c.stopped, c.further), c.said)
             << c.bin << " " << c.text << " " << c.cycles;
 }
 

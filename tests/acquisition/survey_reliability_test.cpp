@@ -189,7 +189,9 @@ TEST_F(ReliabilityTest, LineDroppedInACycleThenStop)
     // In words, naming what went away, never the link's codes.
     const QString lost = "the link to the instrument was lost: " + instrument->DevicePath() + " went away";
     EXPECT_TRUE(line.endsWith("3 cycles lost: " + lost)) << line.toStdString();
-    EXPECT_EQ(w.MainGB->text(), "The connection failed (" + lost + ")");
+    // What the survey said stays, after why the link came down.
+    EXPECT_TRUE(w.MainGB->text().startsWith("The connection failed (" + lost + ")  -  ")) << w.MainGB->text().toStdString();
+    EXPECT_TRUE(w.MainGB->text().endsWith(" cycles lost: " + lost)) << w.MainGB->text().toStdString();
     EXPECT_LE(ActivePort->GetState(), 0);
     EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
     EXPECT_FALSE(w.ConnectGb->isHidden());
@@ -814,36 +816,97 @@ TEST_F(ReliabilityTest, UnwritableFolderIsShownAndTriedAgainEachCycle)
 
 // The text file is replaced by a folder for some cycles (another program, a user on the stick):
 // those cycles reach the binary file only. The line counts the rows the text file lacks, and at
-// Stop says that the two files hold different numbers of cycles, which stays after Stop.
+// Stop says that the two files hold different numbers of cycles, which stays after Stop. A
+// survey that went on in a further binary file counts its binary files together.
 TEST_F(ReliabilityTest, FilesThatDisagreeAreSaidAtStop)
+{
+    for (const bool further : {false, true}) {
+        SCOPED_TRACE(further ? "a folder in place of the first binary file" : "one binary file");
+        DropWindow();
+        serve();
+        TMainFrm& w = start();
+        const QString base = dir.File(further ? "further" : "disagree");
+        const QString name = QFileInfo(base).fileName();
+        if (further)
+            ASSERT_TRUE(QDir().mkpath(base + ".bin"));
+        int backAt = 0;
+        QString during;
+        run({startWith(base),
+             {[this] { return cycles() >= 3; }, [&] {
+                  ASSERT_TRUE(QFile::rename(base + ".txt", base + ".kept"));
+                  ASSERT_TRUE(QDir().mkpath(base + ".txt"));
+              }},
+             {[this] { return cycles() >= 6; }, [&] {
+                  during = w.MainGB->text();
+                  ASSERT_TRUE(QDir(base + ".txt").removeRecursively());
+                  ASSERT_TRUE(QFile::rename(base + ".kept", base + ".txt"));
+                  backAt = cycles();
+              }},
+             {[&] { return backAt > 0 && cycles() >= backAt + 3; }, [&] { w.Action4->trigger(); }}});
+        powerOn();
+        const int bin = w.Survey.Files.CyclesHeld, text = w.Survey.Text.CyclesHeld();
+        EXPECT_EQ(bin, w.Survey.CyclesToStore);
+        EXPECT_LE(text, bin - 2);
+        EXPECT_TRUE(during.contains(name + ".txt lacks ")) << during.toStdString();
+        const QString notice = further ? "  -  " + w.Survey.FileNotice : QString();
+        EXPECT_EQ(w.MainGB->text(), QString("Connected to VARNOK 10 at 38400 Bds%1  -  %2.txt lacks %3 cycles, the files differ: "
+                                            "%4 %5 cycles, %2.txt %6 cycles")
+                                        .arg(notice, name)
+                                        .arg(bin - text)
+                                        .arg(further ? QString("the binary files hold") : name + ".bin holds")
+                                        .arg(bin)
+                                        .arg(text))
+            << w.MainGB->text().toStdString();
+        EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
+    }
+}
+
+// A second survey stopped while its instrument's prompt is awaited stored nothing, in no file:
+// the line says nothing of the first survey's files under the second's names.
+TEST_F(ReliabilityTest, AStopBeforeASecondSurveyIsProgrammedSaysNothingOfTheFirstsFiles)
 {
     serve();
     TMainFrm& w = start();
-    const QString base = dir.File("disagree");
-    int backAt = 0;
-    QString during;
-    run({startWith(base),
-         {[this] { return cycles() >= 3; }, [&] {
-              ASSERT_TRUE(QFile::rename(base + ".txt", base + ".kept"));
-              ASSERT_TRUE(QDir().mkpath(base + ".txt"));
-          }},
-         {[this] { return cycles() >= 6; }, [&] {
-              during = w.MainGB->text();
-              ASSERT_TRUE(QDir(base + ".txt").removeRecursively());
-              ASSERT_TRUE(QFile::rename(base + ".kept", base + ".txt"));
-              backAt = cycles();
-          }},
-         {[&] { return backAt > 0 && cycles() >= backAt + 3; }, [&] { w.Action4->trigger(); }}});
+    run({startWith(dir.File("first")), stopAfter(3)});
     powerOn();
-    const int bin = w.Survey.Files.CyclesHeld, text = w.Survey.Text.CyclesHeld();
-    EXPECT_EQ(bin, w.Survey.CyclesToStore);
-    EXPECT_LE(text, bin - 2);
-    EXPECT_TRUE(during.contains("disagree.txt lacks ")) << during.toStdString();
-    EXPECT_EQ(w.MainGB->text(), QString("Connected to VARNOK 10 at 38400 Bds  -  disagree.txt lacks %1 cycles, the files differ: "
-                                        "disagree.bin holds %2 cycles, disagree.txt %3 cycles")
-                                    .arg(bin - text).arg(bin).arg(text))
-        << w.MainGB->text().toStdString();
-    EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
+    ASSERT_FALSE(w.NewSurveyBtn->isHidden());
+    const QString caption = "Connected to VARNOK 10 at 38400 Bds";
+    ASSERT_EQ(w.MainGB->text(), caption);
+    const int cycles = instrument->Cycles();
+    // The prompt after the new survey's status download never comes.
+    instrument->AddFault({TFaultKind::Silence, TPoint::Prompt, 0, 1});
+    const QString second = dir.File("second");
+    run({startWith(second), {[&] { return QFile::exists(second + ".txt"); }, [&] { w.Action4->trigger(); }}});
+    w.NewSurveyBtn->click();
+    EXPECT_EQ(w.MainGB->text(), caption) << w.MainGB->text().toStdString();
+    EXPECT_EQ(instrument->Cycles(), cycles);
+    EXPECT_FALSE(QFile::exists(second + ".bin"));
+    EXPECT_EQ(fileBytes(second + ".txt").count('\n'), 1);
+    EXPECT_FALSE(w.NewSurveyBtn->isHidden());
+    w.PowerAction->trigger();
+}
+
+// The line sends everything but the prompt at Stop, so the link is taken down: what the survey
+// said of its files stays in the line, after why the link came down.
+TEST_F(ReliabilityTest, ALinkTakenDownAtStopKeepsWhatTheSurveySaid)
+{
+    serve();
+    TMainFrm& w = start();
+    const QString blocked = WriteFile("blocked", "a file where the folder should be");
+    run({startWith(blocked + "/survey"), {[this] { return cycles() >= 3; }, [&] {
+                                              instrument->SetLine(Instrument::TLine::Trickle);
+                                              w.Action4->trigger();
+                                          }}});
+    powerOn();
+    const QString line = w.MainGB->text();
+    EXPECT_TRUE(line.startsWith("The instrument did not answer  -  ")) << line.toStdString();
+    EXPECT_FALSE(w.FileProblem.isEmpty());
+    EXPECT_TRUE(line.contains(w.FileProblem)) << line.toStdString();
+    EXPECT_GE(w.Survey.CyclesToStore, 2);
+    EXPECT_TRUE(line.endsWith(QString("survey.bin lacks %1 cycles, survey.txt lacks %1 cycles").arg(w.Survey.CyclesToStore)))
+        << line.toStdString();
+    EXPECT_LE(ActivePort->GetState(), 0);
+    EXPECT_FALSE(w.ConnectGb->isHidden());
 }
 
 // The acquisition folder goes away after the third cycle (a memory stick pulled) and comes back

@@ -320,6 +320,33 @@ TEST_F(TxCheckTest, ALineDroppedDuringTheCheckEndsItWithoutStartAndWithoutAnUnte
     EXPECT_EQ(frm->AcquisitionMode, 0);
 }
 
+// The adapter is pulled during the check and the system reports the device change while the
+// check waits on the line, which on a serial line ends only with the link: the link is closed,
+// the check ends, and its message names the device that went away, as the line does.
+TEST_F(TxCheckTest, AnAdapterPulledDuringTheCheckIsNamedInItsMessage)
+{
+    serve(groundSetup({1.0, 1000.0}, firstDipole));
+    instrument->AddFault({TFaultKind::DropLine, TPoint::Readings, 1});
+    TMainFrm& w = start();
+    const QString lost = "The link to the instrument was lost: " + instrument->DevicePath() + " went away";
+    bool noticedInTheCheck = false;
+    inSurvey([&] {
+        const auto notice = WhenInsideWait([&] { return instrument->Count("hangup") > 0; }, [&] {
+            noticedInTheCheck = w.TxCheckRunning;
+            w.MainWindowProc(Acquisition::WM_DEVICECHANGE);
+        });
+        check("400", 1);
+        ASSERT_TRUE(noticedInTheCheck);
+        const QStringList messages = dialogs.Messages();
+        ASSERT_EQ(messages.size(), 1) << messages.join(" | ").toStdString();
+        EXPECT_TRUE(messages[0].startsWith(lost)) << messages[0].toStdString();
+        EXPECT_FALSE(w.TxCheckRunning);
+        EXPECT_LE(ActivePort->GetState(), 0);
+        EXPECT_EQ(w.MainGB->text(), lost) << w.MainGB->text().toStdString();
+        EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
+    });
+}
+
 // F3 works while the Start button is off: a Start given during the check must not change
 // what the check asks of the instrument (GPS and sounder sentences it would not read).
 TEST_F(TxCheckTest, StartKeyDuringTheCheckLeavesItsTriggerAlone)
