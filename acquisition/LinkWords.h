@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <cstdint>
 
 namespace Acquisition {
 
@@ -10,6 +11,9 @@ namespace Acquisition {
 QString LinkFaultWords(const QString& code, const QString& goneDevice);
 // The line when the link's device went away outside any exchange (Power off, waiting for Start).
 QString LinkLostText(const QString& goneDevice);
+// The line when a survey ended because the link's device went away: the loss, then the cycles
+// the survey stored and lost.
+QString SurveyLinkLostText(const QString& goneDevice, int32_t stored, int32_t lost);
 // A link fault as a message box says it, on its own.
 QString LinkFaultMessage(const QString& code, const QString& goneDevice);
 // The line when a connection, or an established link, failed by itself.

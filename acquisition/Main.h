@@ -349,6 +349,8 @@ private:
     void ShowSurveyLine();
     // Counts a cycle lost and says why in the connection line.
     void noteLostCycle(const QString& reason);
+    // Ends the survey over a link whose device went away.
+    void EndWithDeviceGone(const QString& gone);
     QString surveyCaption_;          // the connection line as the survey found it
     QString keptSurveyLine_;         // the line as Stop left it, with the survey's losses
     bool surveyCycling_ = false;     // Start was accepted: programming, cycles, stop sequence

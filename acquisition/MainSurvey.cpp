@@ -70,7 +70,8 @@ void offTimeWait(int64_t ms, const int32_t& stopRequested)
 {
     QElapsedTimer clock;
     clock.start();
-    while (stopRequested != 1 && ActivePort && ActivePort->GetState() > 0) {
+    // A device gone meanwhile ends the wait: the next cycle ends the survey over it.
+    while (stopRequested != 1 && ActivePort && ActivePort->GetState() > 0 && ActivePort->DeviceGone().isEmpty()) {
         const int64_t left = ms - clock.elapsed();
         if (left <= 0)
             break;
@@ -90,7 +91,12 @@ public:
         LinkProcessMessages();
         if (ActivePort->GetState() <= 0)
             throw Exception(PortErrGetcom);
-        return ActivePort->ReadByteTimed(waitMs);
+        const int b = ActivePort->ReadByteTimed(waitMs);
+        // A device that went away sends nothing more: the read fails at once, not after the
+        // cycle's quiet bound.
+        if (b < 0 && !ActivePort->DeviceGone().isEmpty())
+            throw Exception(PortErrGetcom);
+        return b;
     }
     int64_t NowMs() const override { return clock_.elapsed(); }
     bool StopRequested() const override { return stop_ == 1; }
@@ -200,7 +206,15 @@ void TMainFrm::BitBtn1Click(QObject*)
             RunCycle();
         } catch (...) {
             // A cycle that fails (a link error, a file that cannot be written) is given up; the
-            // next one follows, and a stop request ends the survey at its head.
+            // next one follows, and a stop request ends the survey at its head. Over a link whose
+            // device went away no cycle can pass again: the survey ends here.
+            if (ActivePort->GetState() > 0) {
+                const QString gone = ActivePort->DeviceGone();
+                if (!gone.isEmpty()) {
+                    EndWithDeviceGone(gone);
+                    return;
+                }
+            }
         }
         TApplication::ProcessMessages();
         const int64_t offTime = OffTimeMs(DelayTime);
@@ -472,7 +486,8 @@ void TMainFrm::RunCycle()
     while (PauseBtn->isChecked()) {
         TApplication::ProcessMessages(PollMs);
         Speedtxt->setText("0");
-        if (StopRequested == 1)
+        // A device gone during the pause: the trigger fails on it, which ends the survey.
+        if (StopRequested == 1 || !ActivePort->DeviceGone().isEmpty())
             break;
     }
     const uint8_t mode = static_cast<uint8_t>(AcquisitionMode & 0xFF);
@@ -509,6 +524,12 @@ void TMainFrm::RunCycle()
         throw;
     } catch (const CycleGivenUp&) {
         noteLostCycle("no answer");
+        throw;
+    } catch (const std::exception& e) {
+        // The device went away under the read: the cycle is lost with the link.
+        const QString gone = ActivePort->DeviceGone();
+        if (!gone.isEmpty())
+            noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), gone));
         throw;
     }
 
@@ -689,6 +710,34 @@ void TMainFrm::StopSequence()
     } catch (...) {
         SetScreenCursor(TCursor::crDefault);
     }
+}
+
+// The survey over a link whose device went away ends as Power off leaves it: the link closed,
+// the connect controls back for Power On once the device is back. The line says the loss and
+// what the survey stored and lost, with what the files said.
+void TMainFrm::EndWithDeviceGone(const QString& gone)
+{
+    StopRequested = 1;
+    Speedtxt->setText("0");
+    SounderLblx->hide();
+    AltitudeLblx->hide();
+    StopBtn->setEnabled(false);
+    PauseBtn->setEnabled(false);
+    NewGpsBtn->setEnabled(false);
+    EnableControls(VarnokParametersGB, false);
+    ShowVp->setEnabled(false);
+    ShowRho->setEnabled(false);
+    QStringList parts{SurveyLinkLostText(gone, Survey.CyclesToStore, Survey.LostCycles)};
+    if (!Survey.FileNotice.isEmpty())
+        parts << Survey.FileNotice;
+    if (!FileProblem.isEmpty())
+        parts << FileProblem;
+    const QString missing = MissingCyclesText(BinaryFileName(AcquisitionBaseName, 0), Survey.Files.CyclesHeld, AcquisitionFileName,
+                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, true);
+    if (!missing.isEmpty())
+        parts << missing;
+    closeLink();
+    MainGB->setText(parts.join("  -  "));
 }
 
 // A failed write of an acquisition file shows in the connection line (no box: the survey goes
