@@ -495,11 +495,16 @@ void TMainFrm::RunCycle()
         // Nothing of the instrument's belongs before the trigger: bytes still held are the rest
         // of a spoiled cycle (stray bytes, a wrong sentence length), which would shift this one.
         ActivePort->ClearRx();
+        // A device gone (in the off time, the pause) would refuse the trigger for seconds.
+        if (!ActivePort->DeviceGone().isEmpty())
+            throw Exception(PortErrPutcom);
         ActivePort->PutCom(mode);
     } catch (const std::exception& e) {
         // A line that went away refuses the trigger every cycle: said, so that the user knows
-        // the survey stores nothing until the link is back.
-        noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), ActivePort->DeviceGone()));
+        // the survey stores nothing until the link is back. A device gone ends the survey, which
+        // says so; nothing was measured.
+        if (ActivePort->DeviceGone().isEmpty())
+            noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), {}));
         throw;
     }
     CycleShape shape;
