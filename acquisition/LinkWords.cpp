@@ -66,6 +66,15 @@ QString LostCycleWords(CycleLoss loss)
 
 QString LinkLostText(const QString& goneDevice) { return QString(LinkLost).arg(goneDevice); }
 
+QString SurveyLinkLostText(const QString& goneDevice, int32_t stored, int32_t lost)
+{
+    return QString("%1  -  %2 cycle%3 stored, %4 lost")
+        .arg(LinkLostText(goneDevice))
+        .arg(stored)
+        .arg(stored == 1 ? "" : "s")
+        .arg(lost);
+}
+
 QString ConnectionFailedText(const QString& code, const QString& goneDevice)
 {
     return QString(ConnectionFailed).arg(LinkFaultWords(code, goneDevice));

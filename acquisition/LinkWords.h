@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <cstdint>
 
 namespace Acquisition {
 
@@ -12,6 +13,9 @@ enum class CycleLoss;
 QString LinkFaultWords(const QString& code, const QString& goneDevice);
 // The line when the link's device went away outside any exchange (Power off, waiting for Start).
 QString LinkLostText(const QString& goneDevice);
+// The line when a survey ended because the link's device went away: the loss, then the cycles
+// the survey stored and lost.
+QString SurveyLinkLostText(const QString& goneDevice, int32_t stored, int32_t lost);
 // A link fault as a message box says it, on its own.
 QString LinkFaultMessage(const QString& code, const QString& goneDevice);
 // Why cycles were lost, as the connection line says it after their count.

@@ -348,10 +348,13 @@ private:
     void TimeoutSignal(bool firstBeep);
     void SetFileProblem(const QString& problem);
     void ShowSurveyLine();
+    QStringList surveyFileParts(bool stopped) const;
     // The line once the link came down at Stop: `words`, then what the survey kept in it.
     void keepSurveyLineAfter(const QString& words);
     // Counts a cycle lost and says why in the connection line.
     void noteLostCycle(const QString& reason);
+    // Ends the survey over a link whose device went away.
+    void EndWithDeviceGone(const QString& gone);
     QString surveyCaption_;          // the connection line as the survey found it
     QString keptSurveyLine_;         // the line as Stop left it, with the survey's losses
     bool surveyCycling_ = false;     // Start was accepted: programming, cycles, stop sequence

@@ -70,7 +70,8 @@ void offTimeWait(int64_t ms, const int32_t& stopRequested)
 {
     QElapsedTimer clock;
     clock.start();
-    while (stopRequested != 1 && ActivePort && ActivePort->GetState() > 0) {
+    // A device gone meanwhile ends the wait: the next cycle ends the survey over it.
+    while (stopRequested != 1 && ActivePort && ActivePort->GetState() > 0 && ActivePort->DeviceGone().isEmpty()) {
         const int64_t left = ms - clock.elapsed();
         if (left <= 0)
             break;
@@ -90,7 +91,12 @@ public:
         LinkProcessMessages();
         if (ActivePort->GetState() <= 0)
             throw Exception(PortErrGetcom);
-        return ActivePort->ReadByteTimed(waitMs);
+        const int b = ActivePort->ReadByteTimed(waitMs);
+        // A device that went away sends nothing more: the read fails at once, not after the
+        // cycle's quiet bound.
+        if (b < 0 && !ActivePort->DeviceGone().isEmpty())
+            throw Exception(PortErrGetcom);
+        return b;
     }
     int64_t NowMs() const override { return clock_.elapsed(); }
     bool StopRequested() const override { return stop_ == 1; }
@@ -204,7 +210,15 @@ void TMainFrm::BitBtn1Click(QObject*)
             RunCycle();
         } catch (...) {
             // A cycle that fails (a link error, a file that cannot be written) is given up; the
-            // next one follows, and a stop request ends the survey at its head.
+            // next one follows, and a stop request ends the survey at its head. Over a link whose
+            // device went away no cycle can pass again: the survey ends here.
+            if (ActivePort->GetState() > 0) {
+                const QString gone = ActivePort->DeviceGone();
+                if (!gone.isEmpty()) {
+                    EndWithDeviceGone(gone);
+                    return;
+                }
+            }
         }
         TApplication::ProcessMessages();
         const int64_t offTime = OffTimeMs(DelayTime);
@@ -478,7 +492,8 @@ void TMainFrm::RunCycle()
     while (PauseBtn->isChecked()) {
         TApplication::ProcessMessages(PollMs);
         Speedtxt->setText("0");
-        if (StopRequested == 1)
+        // A device gone during the pause: the trigger fails on it, which ends the survey.
+        if (StopRequested == 1 || !ActivePort->DeviceGone().isEmpty())
             break;
     }
     const uint8_t mode = static_cast<uint8_t>(AcquisitionMode & 0xFF);
@@ -486,11 +501,16 @@ void TMainFrm::RunCycle()
         // Nothing of the instrument's belongs before the trigger: bytes still held are the rest
         // of a spoiled cycle (stray bytes, a wrong sentence length), which would shift this one.
         ActivePort->ClearRx();
+        // A device gone (in the off time, the pause) would refuse the trigger for seconds.
+        if (!ActivePort->DeviceGone().isEmpty())
+            throw Exception(PortErrPutcom);
         ActivePort->PutCom(mode);
     } catch (const std::exception& e) {
         // A line that went away refuses the trigger every cycle: said, so that the user knows
-        // the survey stores nothing until the link is back.
-        noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), ActivePort->DeviceGone()));
+        // the survey stores nothing until the link is back. A device gone ends the survey, which
+        // says so; nothing was measured.
+        if (ActivePort->DeviceGone().isEmpty())
+            noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), {}));
         throw;
     }
     CycleShape shape;
@@ -512,6 +532,12 @@ void TMainFrm::RunCycle()
     } catch (const CycleGivenUp& e) {
         // Nothing of the cycle can be told its own: no record gets readings of another cycle.
         noteLostCycle(LostCycleWords(e.Loss));
+        throw;
+    } catch (const std::exception& e) {
+        // The device went away under the read: the cycle is lost with the link.
+        const QString gone = ActivePort->DeviceGone();
+        if (!gone.isEmpty())
+            noteLostCycle(LinkFaultWords(QString::fromStdString(e.what()), gone));
         throw;
     }
 
@@ -707,6 +733,26 @@ void TMainFrm::keepSurveyLineAfter(const QString& words)
         keptSurveyLine_ = text;
 }
 
+// The survey over a link whose device went away ends as Power off leaves it: the link closed,
+// the connect controls back for Power On once the device is back. The line says the loss and
+// what the survey stored and lost, with what the files said.
+void TMainFrm::EndWithDeviceGone(const QString& gone)
+{
+    StopRequested = 1;
+    Speedtxt->setText("0");
+    SounderLblx->hide();
+    AltitudeLblx->hide();
+    StopBtn->setEnabled(false);
+    PauseBtn->setEnabled(false);
+    NewGpsBtn->setEnabled(false);
+    EnableControls(VarnokParametersGB, false);
+    ShowVp->setEnabled(false);
+    ShowRho->setEnabled(false);
+    const QStringList parts = QStringList{SurveyLinkLostText(gone, Survey.CyclesToStore, Survey.LostCycles)} + surveyFileParts(true);
+    closeLink();
+    MainGB->setText(parts.join("  -  "));
+}
+
 // A failed write of an acquisition file shows in the connection line (no box: the survey goes
 // on and tries again); the line comes back once a write succeeds.
 void TMainFrm::SetFileProblem(const QString& problem)
@@ -717,21 +763,29 @@ void TMainFrm::SetFileProblem(const QString& problem)
     ShowSurveyLine();
 }
 
+// What the connection line says of the survey's files: a file made again or left, a write that
+// failed, and the cycles a file lacks (at Stop, or once `stopped`, files that differ).
+QStringList TMainFrm::surveyFileParts(bool stopped) const
+{
+    QStringList parts;
+    if (!Survey.FileNotice.isEmpty())
+        parts << Survey.FileNotice;
+    if (!FileProblem.isEmpty())
+        parts << FileProblem;
+    const QString missing = MissingCyclesText(BinaryFileName(AcquisitionBaseName, 0), Survey.Files.CyclesHeld, AcquisitionFileName,
+                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, stopped,
+                                              Survey.Files.FileIndex > 0);
+    if (!missing.isEmpty())
+        parts << missing;
+    return parts;
+}
+
 // The connection line during a survey: the file problem, if any, and the cycles lost so far.
 void TMainFrm::ShowSurveyLine()
 {
     if (ActivePort && ActivePort->GetState() <= 0)
         return; // the link went down: its line is not ours to write
-    QString text = surveyCaption_;
-    if (!Survey.FileNotice.isEmpty())
-        text += "  -  " + Survey.FileNotice;
-    if (!FileProblem.isEmpty())
-        text += "  -  " + FileProblem;
-    const QString missing = MissingCyclesText(BinaryFileName(AcquisitionBaseName, 0), Survey.Files.CyclesHeld, AcquisitionFileName,
-                                              Survey.Text.CyclesHeld(), Survey.CyclesToStore, surveyStopping_,
-                                              Survey.Files.FileIndex > 0);
-    if (!missing.isEmpty())
-        text += "  -  " + missing;
+    QString text = (QStringList{surveyCaption_} + surveyFileParts(surveyStopping_)).join("  -  ");
     if (Survey.LostCycles > 0)
         // Short, so that it reads whole in the centred line beside the instrument's name.
         text += QString("  -  %1 cycle%2 lost: %3")

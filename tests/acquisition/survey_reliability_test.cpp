@@ -78,6 +78,14 @@ protected:
             EXPECT_EQ(w.PowerOnOffBtn->property("Tag").toInt(), 0);
         }
     }
+    // How long after the line went away `t` came; -1 when it did not go.
+    int64_t msAfterHangup(std::chrono::steady_clock::time_point t) const
+    {
+        for (const auto& e : instrument->Events())
+            if (e.What == "hangup")
+                return std::chrono::duration_cast<std::chrono::milliseconds>(t - e.At).count();
+        return -1;
+    }
     // The last record of channel 1 holds the readings that the instrument sent for `cycle`.
     // The line once the instrument's terminal went away (the adapter pulled).
     QString linkLost() const { return "The link to the instrument was lost: " + instrument->DevicePath() + " went away"; }
@@ -114,18 +122,21 @@ protected:
 };
 
 // The cable is pulled in the middle of a cycle (the instrument sent the sentences, then
-// nothing): Power off or closing the window ends the survey within that cycle.
+// nothing) and Power off or closing the window follows at once, before the survey has seen the
+// loss: either ends the survey within that cycle.
 TEST_F(ReliabilityTest, LineDroppedInACycleThenPowerOffOrClose)
 {
     for (const bool closeWindow : {false, true}) {
         SCOPED_TRACE(closeWindow ? "window closed" : "Power off");
         DropWindow();
         serve();
-        instrument->AddFault({TFaultKind::DropLine, TPoint::Readings, 3, 1});
+        // Cycle 3's readings do not come: the survey is inside that cycle's read when the line goes.
+        instrument->AddFault({TFaultKind::Silence, TPoint::Readings, 3, 1});
         TMainFrm& w = start();
         const QString base = dir.File(closeWindow ? "closed" : "powered");
         QElapsedTimer clock;
-        run({startWith(base), {[this] { return instrument->Count("hangup") > 0; }, [&] {
+        run({startWith(base), {[this] { return cycles() >= 4; }, [&] {
+                 instrument->DropLine();
                  clock.start();
                  if (closeWindow)
                      w.close();
@@ -171,33 +182,51 @@ TEST_F(ReliabilityTest, LineDroppedWhileWaitingForStartThenPowerOff)
     EXPECT_EQ(instrument->Cycles(), 0);
 }
 
-// The cable is pulled and the survey goes on: every cycle after it is lost, and the line says
-// why; Stop then finds the link gone, takes it down and says so, and the window is ready for
-// Power On.
-TEST_F(ReliabilityTest, LineDroppedInACycleThenStop)
+// The device goes away while the survey rests between cycles, in a long off time or paused: the
+// survey ends within seconds all the same, and no cycle is counted lost, as none was measured.
+TEST_F(ReliabilityTest, ADevicePulledBetweenCyclesEndsTheSurvey)
 {
-    serve();
-    instrument->AddFault({TFaultKind::DropLine, TPoint::Readings, 3, 1});
-    TMainFrm& w = start();
-    const QString base = dir.File("dropped");
-    QString line;
-    run({startWith(base), {[&w] { return w.MainGB->text().contains("3 cycles lost"); }, [&] {
-             line = w.MainGB->text();
-             w.Action4->trigger();
-         }}});
-    powerOn();
-    // In words, naming what went away, never the link's codes.
-    const QString lost = "the link to the instrument was lost: " + instrument->DevicePath() + " went away";
-    EXPECT_TRUE(line.endsWith("3 cycles lost: " + lost)) << line.toStdString();
-    // What the survey said stays, after why the link came down.
-    EXPECT_TRUE(w.MainGB->text().startsWith("The connection failed (" + lost + ")  -  ")) << w.MainGB->text().toStdString();
-    EXPECT_TRUE(w.MainGB->text().endsWith(" cycles lost: " + lost)) << w.MainGB->text().toStdString();
-    EXPECT_LE(ActivePort->GetState(), 0);
-    EXPECT_FALSE(w.PowerOnOffBtn->isChecked());
-    EXPECT_FALSE(w.ConnectGb->isHidden());
-    EXPECT_FALSE(w.StopBtn->isEnabled());
-    EXPECT_FALSE(w.PauseBtn->isEnabled());
-    EXPECT_GE(expectWholeFiles(base, 10), 2);
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "off time");
+        DropWindow();
+        serve();
+        SurveySetup s;
+        s.DelayTime = paused ? 0 : 20; // 19 s between cycles
+        TMainFrm& w = start(s, 30000);
+        const QString base = dir.File(paused ? "paused" : "resting");
+        int seen = 0;
+        QElapsedTimer still;
+        std::vector<Step> steps{startWith(base)};
+        if (paused) {
+            steps.push_back({[this] { return cycles() >= 2; }, [&] {
+                                 w.PauseBtn->setChecked(true);
+                                 seen = cycles();
+                                 still.start();
+                             }});
+            // No trigger for 500 ms: the survey stands in its pause.
+            steps.push_back({[&] {
+                                 if (cycles() != seen) {
+                                     seen = cycles();
+                                     still.restart();
+                                 }
+                                 return still.elapsed() >= 500;
+                             },
+                             [this] { instrument->DropLine(); }});
+        } else {
+            // The first cycle is in both files: its off time has begun.
+            steps.push_back({[&] { return fileBytes(base + ".txt").count('\n') >= 2; }, [this] { instrument->DropLine(); }});
+        }
+        run(steps);
+        powerOn();
+        const int64_t endedMs = msAfterHangup(std::chrono::steady_clock::now());
+        ASSERT_GE(endedMs, 0) << w.MainGB->text().toStdString();
+        ASSERT_LT(endedMs, 3000) << "the survey went on over the gone device";
+        const int stored = expectWholeFiles(base, 10);
+        EXPECT_GE(stored, paused ? 2 : 1);
+        expectDisconnected(w, true,
+                           linkLost() + QString("  -  %1 cycle%2 stored, 0 lost").arg(stored).arg(stored == 1 ? "" : "s"));
+        w.PauseBtn->setChecked(false);
+    }
 }
 
 // Noise before a sentence and a length word that does not match its sentence: the cycles
@@ -651,6 +680,54 @@ protected:
         driver_ = std::make_unique<TFakeFtd2xx>(instrument->DevicePath());
         previous_ = SetFtd2xx(driver_.get());
     }
+
+    // The instrument's device goes away in a cycle (the adapter pulled, the instrument's
+    // terminal gone): the open link can never pass a cycle again, so the survey ends by itself
+    // within seconds, as Power off leaves it; the line says that the link was lost and what the
+    // survey stored and lost, the files hold every stored cycle whole, and Power On connects
+    // once the device is back.
+    void expectAPulledDeviceEndsTheSurvey(bool usb)
+    {
+        if (usb)
+            serveUsb();
+        else
+            serve();
+        const QString device = usb ? QString("the USB adapter") : instrument->DevicePath();
+        // The line goes in place of cycle 3's readings, the sentences sent.
+        instrument->AddFault({TFaultKind::DropLine, TPoint::Readings, 3, 1});
+        SurveySetup s;
+        s.Usb = usb;
+        TMainFrm& w = start(s, 30000);
+        const QString base = dir.File("pulled");
+        run({startWith(base)});
+        powerOn(); // back once the survey has ended
+        const int64_t endedMs = msAfterHangup(std::chrono::steady_clock::now());
+        ASSERT_GE(endedMs, 0) << w.MainGB->text().toStdString();
+        ASSERT_LT(endedMs, 3000) << "the survey went on over the gone device";
+        expectDisconnected(w, true, "The link to the instrument was lost: " + device + " went away  -  3 cycles stored, 1 lost");
+        EXPECT_FALSE(w.RsOffImg->isHidden());
+        EXPECT_TRUE(w.RsOnImg->isHidden());
+        EXPECT_TRUE(w.Image2->isEnabled());
+        EXPECT_FALSE(w.StopBtn->isEnabled());
+        EXPECT_FALSE(w.PauseBtn->isEnabled());
+        EXPECT_EQ(expectWholeFiles(base, 10), 3);
+        EXPECT_EQ(recordsFromCycles(base, 10, 4, 10), (std::vector<int>{0, 1, 2}));
+
+        // The instrument back on its device: Power On connects.
+        serve();
+        if (usb)
+            driver_->DevicePath = instrument->DevicePath();
+        QString connected;
+        guard(30000, "Power On after the device was back did not connect", [this] { frm->close(); });
+        run({{[this] { return waitingForStart(); }, [&] {
+                 connected = w.MainGB->text();
+                 w.PowerAction->trigger();
+             }}});
+        powerOn();
+        EXPECT_TRUE(connected.startsWith("Connected to VARNOK 10")) << connected.toStdString();
+        EXPECT_TRUE(instrument->WaitForEvent("escape", 3000));
+        expectDisconnected(w);
+    }
     void TearDown() override
     {
         ReliabilityTest::TearDown(); // the window and its port go before their driver
@@ -662,6 +739,9 @@ private:
     std::unique_ptr<TFakeFtd2xx> driver_;
     TFtd2xx* previous_ = nullptr;
 };
+
+TEST_F(UsbReliabilityTest, ASerialDevicePulledInACycleEndsTheSurvey) { expectAPulledDeviceEndsTheSurvey(false); }
+TEST_F(UsbReliabilityTest, AUsbAdapterPulledInACycleEndsTheSurvey) { expectAPulledDeviceEndsTheSurvey(true); }
 
 // A cycle cut short on its way over USB: the reads that get nothing give the cycle up, so it is
 // never stored with zeros in place of the readings that did not come, and the survey goes on.
