@@ -2,6 +2,7 @@
 // user can go on from, and the next Power On waits for Start as a fresh connection does.
 #include "SurveyFixture.h"
 #include "acquisition/Main.h"
+#include "link/Portcom.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -68,10 +69,12 @@ TEST_F(PowerOffTest, LeavesNothingToStartAndTheNextConnectionAsAFreshOne)
     const struct {
         const char* what;
         During during;
+        bool lineGone; // the cable pulled before Power off: its Escape fails
     } rows[] = {
-        {"Power off while cycling", During::Cycling},
-        {"Power off while cycling, with Pause down", During::CyclingPaused},
-        {"Power off while waiting for Start", During::WaitingForStart},
+        {"Power off while cycling", During::Cycling, false},
+        {"Power off while cycling, with Pause down", During::CyclingPaused, false},
+        {"Power off while cycling, the line gone", During::Cycling, true},
+        {"Power off while waiting for Start", During::WaitingForStart, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -81,6 +84,7 @@ TEST_F(PowerOffTest, LeavesNothingToStartAndTheNextConnectionAsAFreshOne)
         TMainFrm& w = start();
         SurveyControls fresh;
         const auto powerOff = [&w] { w.PowerAction->trigger(); };
+        const QString file = dir.File(QString("survey%1").arg(&row - rows));
         if (row.during == During::WaitingForStart) {
             run({{[this] { return waitingForStart(); }, [&] {
                       fresh = controlsOf(w);
@@ -89,18 +93,21 @@ TEST_F(PowerOffTest, LeavesNothingToStartAndTheNextConnectionAsAFreshOne)
         } else {
             run({{[this] { return waitingForStart(); }, [&] {
                       fresh = controlsOf(w);
-                      dialogs.AnswerSave(dir.File(QString("survey%1").arg(int(row.during))));
+                      dialogs.AnswerSave(file);
                       w.Action2->trigger();
                   }},
                  // Once the sounder's depth is shown over its box.
                  {[&] { return cycles() >= 3 && w.SounderLblx->isVisibleTo(&w); }, [&] {
                       if (row.during == During::CyclingPaused)
                           w.PauseBtn->click();
+                      if (row.lineGone)
+                          instrument->DropLine();
                       powerOff();
                   }}});
         }
         powerOn();
-        ASSERT_TRUE(instrument->WaitForEvent("escape", 5000)) << instrument->EventNames().join(", ").toStdString();
+        if (!row.lineGone)
+            ASSERT_TRUE(instrument->WaitForEvent("escape", 5000)) << instrument->EventNames().join(", ").toStdString();
         EXPECT_EQ(fresh.AtSounderBox, "SounderCB");
         EXPECT_TRUE(fresh.Start && fresh.Pause && fresh.Stop) << fresh;
 
@@ -123,6 +130,11 @@ TEST_F(PowerOffTest, LeavesNothingToStartAndTheNextConnectionAsAFreshOne)
         dialogs.Script.clear();
 
         // Power On again: waiting for Start as on the first connection.
+        if (row.lineGone) { // the instrument back, on a new terminal
+            serve();
+            delete ActivePort;
+            ActivePort = new TPortCOM(&w);
+        }
         SurveyControls again;
         const int before = downloads();
         run({{[&] { return established() && downloads() >= before + 2; }, [&] {
