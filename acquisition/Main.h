@@ -310,6 +310,9 @@ private:
     void RestoreConnectControls();
     // Closes the link without its Escape and restores the connect controls.
     void closeLink();
+    // The survey's commands once the link is down: nothing to start, pause or stop until Power
+    // On, and the GPS and sounder boxes uncovered, as a Stop leaves them.
+    void SurveyControlsOff();
     // Takes down a link that failed by itself, restores the connect controls; returns what the
     // connection line says of it.
     QString TakeDownFailedLink(const std::exception& e);

@@ -43,6 +43,19 @@ void TMainFrm::RestoreConnectControls()
     ConnectGb->show();
 }
 
+void TMainFrm::SurveyControlsOff()
+{
+    // A survey cut off by the link going down never reaches the end of its stop sequence: its
+    // depth would stay over the sounder box into the next connection, and a Pause left down
+    // would hold that connection's first cycle.
+    SounderLblx->hide();
+    AltitudeLblx->hide();
+    NewGpsBtn->setEnabled(false);
+    PauseBtn->setChecked(false);
+    PauseBtn->setEnabled(false);
+    StopBtn->setEnabled(false);
+}
+
 void TMainFrm::SetLinkLamps(bool on)
 {
     RsOffImg->setVisible(!on);
@@ -104,6 +117,7 @@ void TMainFrm::ConnectBtnClick(QObject*)
 void TMainFrm::closeLink()
 {
     ActivePort->Close();
+    SurveyControlsOff();
     RestoreConnectControls();
     SetLinkLamps(false);
     SetPowerTag(0);
@@ -248,6 +262,7 @@ void TMainFrm::Disconnect()
     MainGB->setText(!failure.isEmpty() ? failure : answered ? QString() : QString(NoAnswerText));
     if (ActivePort)
         ActivePort->Close();
+    SurveyControlsOff();
     ConnectGb->show();
     NewSurveyBtn->hide();
     SetScreenCursor(TCursor::crDefault);

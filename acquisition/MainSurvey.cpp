@@ -807,8 +807,8 @@ void TMainFrm::noteLostCycle(const QString& reason)
 void TMainFrm::NewGpsBtnClick(QObject*)
 {
     // The key works while the button is disabled, but once the survey cycles a new file or a
-    // cancelled dialog would split or end it.
-    if (surveyCycling_)
+    // cancelled dialog would split or end it; and without a link there is no survey to start.
+    if (surveyCycling_ || !ActivePort || ActivePort->GetState() <= 0)
         return;
     PendingMark = 0;
     BrowseBtnClick();

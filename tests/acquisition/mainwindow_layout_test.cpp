@@ -2,6 +2,7 @@
 #include "acquisition/Main.h"
 #include "acquisition/MainLayout.h"
 #include "graph/Pesgvcl.h"
+#include "link/Portcom.h"
 #include "link/Portvirt.h"
 #include "platform/Application.h"
 #include "platform/Exception.h"
@@ -357,7 +358,9 @@ TEST_F(MainWindowLayout, TheActionListHoldsTenActionsOnF2ToF11)
 TEST_F(MainWindowLayout, FunctionKeysRunTheirActionsWhateverTheButtonsState)
 {
     showActive();
-    // Between surveys the buttons are disabled; the keys still work.
+    // Between surveys the link stays open and the buttons are disabled; the keys still work.
+    ActivePort = new TPortCOM(frm.get());
+    ActivePort->SetState(1);
     for (QWidget* w : std::initializer_list<QWidget*>{frm->NewGpsBtn, frm->StopBtn, frm->ShowVp, frm->ShowRho,
                                                       frm->PauseBtn})
         w->setEnabled(false);
