@@ -740,16 +740,11 @@ void TMainFrm::EndWithDeviceGone(const QString& gone)
 {
     StopRequested = 1;
     Speedtxt->setText("0");
-    SounderLblx->hide();
-    AltitudeLblx->hide();
-    StopBtn->setEnabled(false);
-    PauseBtn->setEnabled(false);
-    NewGpsBtn->setEnabled(false);
     EnableControls(VarnokParametersGB, false);
     ShowVp->setEnabled(false);
     ShowRho->setEnabled(false);
     const QStringList parts = QStringList{SurveyLinkLostText(gone, Survey.CyclesToStore, Survey.LostCycles)} + surveyFileParts(true);
-    closeLink();
+    closeLink(); // the survey's controls go off with it
     MainGB->setText(parts.join("  -  "));
 }
 
