@@ -109,7 +109,9 @@ uint16_t TPortVirt::Checksum(const uint8_t* data, uint32_t count)
     return sum;
 }
 
-int TPortVirt::GetCom()
+int TPortVirt::GetCom() { return getComUntil(nullptr); }
+
+int TPortVirt::getComUntil(const std::function<bool()>& over)
 {
     for (;;) {
         if (!IsOpen())
@@ -117,8 +119,15 @@ int TPortVirt::GetCom()
         LinkProcessMessages();
         if (!IsOpen())
             raise(PortErrGetcom);
-        if (RxCount() > 0)
-            return ReadByteTimed(300000);
+        if (RxCount() > 0) {
+            if (!over)
+                return ReadByteTimed(300000);
+            const int b = ReadByteTimed(PollMs);
+            if (b >= 0)
+                return b;
+        }
+        if (over && over())
+            return -1;
         if (AwaitInput)
             AwaitInput(PollMs);
     }
@@ -426,24 +435,7 @@ bool TPortVirt::XbtCLoad(const std::function<bool()>& stopAsked)
         return ms >= DownloadStallMs || (ms >= DownloadStopStallMs && stopAsked && stopAsked());
     };
     // GetCom, but -1 once the download has stalled.
-    const auto next = [&]() -> int {
-        for (;;) {
-            if (!IsOpen())
-                raise(PortErrGetcom);
-            LinkProcessMessages();
-            if (!IsOpen())
-                raise(PortErrGetcom);
-            if (RxCount() > 0) {
-                const int b = ReadByteTimed(PollMs);
-                if (b >= 0)
-                    return b;
-            }
-            if (stalled())
-                return -1;
-            if (AwaitInput)
-                AwaitInput(PollMs);
-        }
-    };
+    const auto next = [&] { return getComUntil(stalled); };
     // GetBlock the same way; each byte a step when step is set.
     const auto read = [&](uint8_t* bytes, int count, bool step) {
         for (int i = 0; i < count; ++i) {

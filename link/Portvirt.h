@@ -144,6 +144,8 @@ protected:
     bool IsOpen() { return GetState() > 0; }
     // PutCom that gives up (false) once the deadline has passed.
     bool putWithin(uint8_t byte, const QDeadlineTimer& deadline);
+    // GetCom, but -1 once `over` says so while nothing came.
+    int getComUntil(const std::function<bool()>& over);
     // A reply of the command handshake. A short time-out is a plain timed read; a long one (the
     // status command waits minutes for a busy instrument) lets window messages run while it
     // waits, so that Power off and closing the window still work on a line that went silent, and

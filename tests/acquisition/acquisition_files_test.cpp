@@ -1146,22 +1146,6 @@ struct FailingCloseScope {
 };
 } // namespace
 
-namespace {
-// Fails the next close of any file with EIO, after the file got all that was written.
-struct FailingEveryClose {
-    static inline int failures = 0;
-    static int close(int fd)
-    {
-        if (failures <= 0)
-            return ::close(fd);
-        --failures;
-        ::close(fd);
-        errno = EIO;
-        return -1;
-    }
-};
-} // namespace
-
 // A file's header is whole or not there: a close that fails after the header was written whole
 // leaves the survey's own file, which its cycles go on in; a header the disk cannot take whole
 // leaves the file empty, not half a header that the next append would take for another file.
@@ -1176,10 +1160,11 @@ TEST(BinaryFile, AHeaderIsWholeOrNothing)
         BinaryFileState state;
         TextFileState text;
         int32_t pending = 0;
-        FailingEveryClose::failures = 1;
-        SetFileCloser(&FailingEveryClose::close);
+        DeferredCloseError::BinaryOnly = false;
+        DeferredCloseError::Failures = 1;
+        SetFileCloser(&DeferredCloseError::Close);
         const QString binError = CreateBinaryFile(bin, HeaderText, state);
-        FailingEveryClose::failures = 1;
+        DeferredCloseError::Failures = 1;
         const QString textError = WriteTextHeader(txt, text);
         SetFileCloser(nullptr);
         EXPECT_EQ(binError, "");

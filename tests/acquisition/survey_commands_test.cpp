@@ -416,22 +416,6 @@ TEST_F(SurveyTest, MarksGoIntoTheFirstRecordOfTheNextStoredCycle)
     EXPECT_EQ(second, 0.0f);
 }
 
-namespace {
-// The next close of a binary file reports EIO after the write reached the file, as a network
-// share's deferred write error does.
-int closeFailures = 0;
-int closeWithDeferredError(int fd)
-{
-    int& failures = closeFailures;
-    if (failures <= 0 || !NamesBinaryFile(fd))
-        return ::close(fd);
-    --failures;
-    ::close(fd);
-    errno = EIO;
-    return -1;
-}
-} // namespace
-
 // The close of the cycle that takes F5 reports an error after the cycle was written: the mark
 // is stored once, with that cycle, which gets its text row, and nothing says "Cannot write".
 TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
@@ -444,8 +428,9 @@ TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
     bool problem = false;
     run({startWith(file),
          {[this] { return cycles() >= 2; }, [&] {
-              closeFailures = 1;
-              Acquisition::SetFileCloser(&closeWithDeferredError);
+              DeferredCloseError::Failures = 1;
+              DeferredCloseError::BinaryOnly = true;
+              Acquisition::SetFileCloser(&DeferredCloseError::Close);
               w.Mark5->trigger();
               pressedAt = cycles();
           }},
@@ -459,7 +444,7 @@ TEST_F(SurveyTest, AFailedCloseAfterACompleteWriteStoresTheMarkOnceAndTheRow)
           }}});
     powerOn();
     Acquisition::SetFileCloser(nullptr);
-    EXPECT_EQ(closeFailures, 0) << "the close failed";
+    EXPECT_EQ(DeferredCloseError::Failures, 0) << "the close failed";
     EXPECT_FALSE(problem);
     EXPECT_EQ(line, "Connected to VARNOK 10 at 38400 Bds");
     const std::vector<float> m = marks(fileBytes(file + ".bin"), 10);
