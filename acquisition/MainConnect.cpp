@@ -146,8 +146,13 @@ void TMainFrm::WatchLinkDevice()
     StopRequested = 1;
     if (TxCheckRunning)
         txCheckLostDevice_ = gone;
+    const bool showsSurvey = !keptSurveyLine_.isEmpty() && MainGB->text() == keptSurveyLine_;
     closeLink();
-    MainGB->setText(LinkLostText(gone));
+    // What the last survey said of its cycles and files stays, after why the link came down.
+    if (showsSurvey)
+        keepSurveyLineAfter(LinkLostText(gone));
+    else
+        MainGB->setText(LinkLostText(gone));
 }
 
 void TMainFrm::TakeDownSilentLink()

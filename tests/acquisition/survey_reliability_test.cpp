@@ -938,6 +938,17 @@ TEST_F(ReliabilityTest, FilesThatDisagreeAreSaidAtStop)
                                         .arg(text))
             << w.MainGB->text().toStdString();
         EXPECT_EQ(fileBytes(base + ".txt").count('\n'), 1 + text);
+        if (further)
+            continue;
+        // The adapter pulled after Stop: why the link came down comes first, and what the
+        // survey said stays.
+        const QString said = w.MainGB->text().mid(QString("Connected to VARNOK 10 at 38400 Bds").size());
+        instrument->DropLine();
+        QElapsedTimer clock;
+        clock.start();
+        while (ActivePort->GetState() > 0 && clock.elapsed() < 10000)
+            TApplication::ProcessMessages(50);
+        EXPECT_EQ(w.MainGB->text(), linkLost() + said) << w.MainGB->text().toStdString();
     }
 }
 
