@@ -245,16 +245,20 @@ std::optional<double> SurveyTrack::UpdateDistance(bool addDistance, int32_t cycl
     // the boat had stopped. A timeout says for itself that the position is missing.
     if (NoPosition)
         return speed;
-    // Distance and time over the same interval: since the last cycle with a position, so that
-    // the first fix after a gap gives the speed over the whole gap.
-    if (!FirstCycle && HasLastPosition) {
-        const double dt = timeOfDay - LastTime;
-        if (dt > 0.000001)
-            speed = std::fabs(double(TotalDistance) - LastPositionDistance) * 0.001 / (dt * 24);
+    // Distance and time over the same interval, from a cycle with a position, so that the first
+    // fix after a gap gives the speed over the whole gap. A clock that went back (midnight)
+    // starts the span again.
+    std::deque<PositionAt>& recent = RecentPositions;
+    if (FirstCycle || (!recent.empty() && timeOfDay < recent.back().Time))
+        recent.clear();
+    while (recent.size() >= 2 && timeOfDay - recent[1].Time >= SpeedSpanDays)
+        recent.pop_front();
+    // A cycle too soon after the last one gives no new speed, as the threshold says.
+    if (!recent.empty() && timeOfDay - recent.back().Time > 0.000001) {
+        const double dt = timeOfDay - recent.front().Time;
+        speed = std::fabs(double(TotalDistance) - recent.front().Distance) * 0.001 / (dt * 24);
     }
-    HasLastPosition = true;
-    LastTime = timeOfDay;
-    LastPositionDistance = TotalDistance;
+    recent.push_back({timeOfDay, TotalDistance});
     return speed;
 }
 

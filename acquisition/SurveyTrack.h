@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -76,6 +77,10 @@ int64_t OffTimeMs(int32_t delayTime);
 // Time of day as a fraction of a day (0 <= t < 1) from milliseconds since midnight.
 double TimeOfDayFraction(int64_t msecsSinceMidnight);
 
+// The span the speed is taken over, in days: the trip moves in whole metres, so that the
+// speed of one cycle swings between 0 and twice the boat's; ten seconds even it out.
+inline constexpr double SpeedSpanDays = 10.0 / 86400;
+
 // Values of one survey (and of the current cycle) that the distance and storage rule keep.
 struct SurveyTrack {
     // Reference fix in radians; both exactly 0 means there is none.
@@ -86,11 +91,14 @@ struct SurveyTrack {
     float TotalDistance = 0;        // distance added to the electrode positions (m)
     float LastStoredDistance = 0;   // TotalDistance of the last stored cycle
     int32_t FixCount = 0;           // GPS fixes since the reference was set
-    // The speed's starting point: the last cycle that had a position (every cycle when the
-    // GPS is not used), its time of day as a fraction of a day and its TotalDistance.
-    bool HasLastPosition = false;
-    double LastTime = 0;
-    float LastPositionDistance = 0;
+    // The recent cycles that had a position (every cycle when the GPS is not used), oldest
+    // first: their time of day as a fraction of a day and their TotalDistance. The speed is
+    // taken from the newest of them at least SpeedSpanDays old, or the oldest.
+    struct PositionAt {
+        double Time;
+        float Distance;
+    };
+    std::deque<PositionAt> RecentPositions;
     float LastGoodDepth = 0;        // last depth parsed as nonzero
     bool FirstCycle = false;        // the current cycle is the survey's first
     // Cycle values, cleared by BeginCycle.

@@ -334,7 +334,8 @@ TEST(Speed, GpsGapsGiveTheBoatsSpeed)
         {"a gap at the first cycle", {Gap, 0, 1, 2}, {none, none, 3.6, 3.6}},
         {"a gap at the first cycles", {Gap, Gap, 0, 1}, {none, none, none, 3.6}},
         {"a gap away from the offset", {0, 1, Gap, 3}, {none, 3.6, none, 3.6}, 100},
-        {"faster over the gap", {0, 1, Gap, 6}, {none, 3.6, none, 9.0}},
+        // Over the span since the first cycle: 6 m in 3 s.
+        {"faster over the gap", {0, 1, Gap, 6}, {none, 3.6, none, 7.2}},
         {"a receiver without a fix", {0, 1, Gap, Gap, 4}, {none, 3.6, none, none, 3.6}, 0, true},
         // Distance not added: the total is 0 and so is the speed, except in a gap.
         {"distance not added", {0, 1, Gap, 3}, {none, 0.0, none, 0.0}, 0, false, false},
@@ -367,6 +368,36 @@ TEST(Speed, GpsGapsGiveTheBoatsSpeed)
                 t.MarkStored(true, 0);
         }
     }
+}
+
+// The trip moves in whole metres: a boat at 1 m a second goes 0, 1 or 2 m from one cycle to the
+// next. Its speed is taken over ten seconds, so that once they have passed it reads the boat's
+// within a tenth, not 0 or 7.2 km/h; after midnight the span starts again.
+TEST(Speed, WholeMetreTripsGiveASteadySpeed)
+{
+    const double s = 1.0 / 86400;
+    const float trips[] = {0, 1, 1, 3, 4, 4, 6, 7, 7, 9, 10, 10, 12, 13, 13, 15, 16, 16, 18, 19, 19, 21};
+    SurveyTrack t;
+    t.BeginSurvey();
+    for (int i = 0; i < int(std::size(trips)); ++i) {
+        SCOPED_TRACE(i);
+        t.BeginCycle();
+        t.Trip = trips[i];
+        const auto speed = t.UpdateDistance(true, i, 0, 0.5 + i * s);
+        ASSERT_EQ(speed.has_value(), i > 0);
+        if (i >= 10) {
+            EXPECT_NEAR(*speed, 3.6, 0.36);
+        }
+    }
+    // Past midnight the time of day starts again: no speed from before it, then the new span.
+    t.BeginCycle();
+    t.Trip = 22;
+    EXPECT_FALSE(t.UpdateDistance(true, 30, 0, 0.5 * s).has_value());
+    t.BeginCycle();
+    t.Trip = 23;
+    const auto after = t.UpdateDistance(true, 31, 0, 1.5 * s);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_NEAR(*after, 3.6, 1e-6);
 }
 
 TEST(OffTime, NoOverflow)
