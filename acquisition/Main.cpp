@@ -187,6 +187,8 @@ void TMainFrm::MainWindowProc(unsigned message)
 void TMainFrm::FormCloseQuery(QObject*, bool& canClose)
 {
     StopRequested = 1;
+    closing_ = true;
+    const auto closed = qScopeGuard([this] { closing_ = false; });
     try {
         if (takingDown_) {
             // The link is being taken down (Power off's Escape under way): the close joins

@@ -305,6 +305,9 @@ private:
     bool connecting_ = false;
     // The link is being taken down (its Escape under way): Power and the close join it.
     bool takingDown_ = false;
+    // The window's close is under way (its Escape may take seconds on a bad line): commands
+    // are not taken, so that no dialog opened meanwhile holds the program open.
+    bool closing_ = false;
     // The survey's line is being written at Stop: it then says when the files disagree.
     bool surveyStopping_ = false;
     void RestoreConnectControls();

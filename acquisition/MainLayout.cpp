@@ -495,7 +495,10 @@ void TMainFrm::BuildLayout()
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
         const Click handler = row.Handler;
-        connect(a, &QAction::triggered, this, [this, a, handler] { Dispatch([&] { (this->*handler)(a); }); });
+        connect(a, &QAction::triggered, this, [this, a, handler] {
+            if (!closing_)
+                Dispatch([&] { (this->*handler)(a); });
+        });
         actions[row.Name] = a;
     }
 
@@ -519,7 +522,10 @@ void TMainFrm::BuildLayout()
             connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
         if (c.OnClick) {
             const Click handler = c.OnClick;
-            const auto run = [this, w, handler] { Dispatch([&] { (this->*handler)(w); }); };
+            const auto run = [this, w, handler] {
+                if (!closing_)
+                    Dispatch([&] { (this->*handler)(w); });
+            };
             if (button)
                 connect(button, &QAbstractButton::clicked, this, run);
             else if (auto* image = qobject_cast<TImage*>(w))

@@ -266,10 +266,11 @@ TEST_F(ConnectTest, ATricklingLineAtPowerOffOrCloseEndsWithinSeconds)
 }
 
 // F2, then F2 again or a close while the escape is under way (a silent line): the second joins
-// the first, no second escape is sent, and the connection line keeps what the escape found.
+// the first, no second escape is sent, and the connection line keeps what the escape found. A
+// Start (F3) while the window closes opens no file dialog, which would hold the program open.
 TEST_F(ConnectTest, APowerPressOrCloseDuringTheEscapeJoinsIt)
 {
-    enum Second { None, Power, Close };
+    enum Second { None, Power, Close, Start };
     const struct {
         const char* what;
         bool closeFirst;
@@ -279,6 +280,7 @@ TEST_F(ConnectTest, APowerPressOrCloseDuringTheEscapeJoinsIt)
         {"Power off, then Power", false, Power},
         {"Power off, then closing", false, Close},
         {"closing, then Power", true, Power},
+        {"closing, then Start", true, Start},
     };
     qsizetype loneSyncs = -1;
     for (const auto& row : rows) {
@@ -297,6 +299,8 @@ TEST_F(ConnectTest, APowerPressOrCloseDuringTheEscapeJoinsIt)
                 QTimer::singleShot(1500, &w, [&w, &row] {
                     if (row.second == Close)
                         w.close();
+                    else if (row.second == Start)
+                        w.Action2->trigger();
                     else
                         w.PowerAction->trigger();
                 });
