@@ -274,8 +274,17 @@ QString BaseNameProblem(const QString& baseName)
 }
 
 namespace {
-bool holds(const QString& path, const std::vector<char>& bytes, off_t position);
+// The file ends with these bytes at this position, read back through a descriptor of its own.
+bool holds(const QString& path, const std::vector<char>& bytes, off_t position)
+{
+    Fd fd(openPath(path, O_RDONLY));
+    off_t size = 0;
+    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size != position + off_t(bytes.size()))
+        return false;
+    std::vector<char> onDisk(bytes.size());
+    return ::pread(fd.get(), onDisk.data(), onDisk.size(), position) == ssize_t(onDisk.size()) && onDisk == bytes;
 }
+} // namespace
 
 QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerText, BinaryFileState& state)
 {
@@ -330,19 +339,6 @@ std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& head
             return std::nullopt;
     }
     return int32_t(body / DipoleRecordSize);
-}
-} // namespace
-
-namespace {
-// The file ends with these bytes at this position, read back through a descriptor of its own.
-bool holds(const QString& path, const std::vector<char>& bytes, off_t position)
-{
-    Fd fd(openPath(path, O_RDONLY));
-    off_t size = 0;
-    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size != position + off_t(bytes.size()))
-        return false;
-    std::vector<char> onDisk(bytes.size());
-    return ::pread(fd.get(), onDisk.data(), onDisk.size(), position) == ssize_t(onDisk.size()) && onDisk == bytes;
 }
 
 // What one attempt at storing a cycle in one file came to.

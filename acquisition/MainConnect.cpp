@@ -259,7 +259,6 @@ void TMainFrm::Disconnect()
         if (!gone.isEmpty())
             failure = LinkLostText(gone);
     } else {
-        NewGpsBtn->setEnabled(false);
         TxVoltageCheckBtn->setEnabled(false);
     }
     // An instrument gone silent on a line still open (flat battery, radio link lost) is said,

@@ -171,10 +171,7 @@ void TMainFrm::BitBtn1Click(QObject*)
         // measured. The link is taken down and that is said, so that Power On finds the
         // instrument again.
         EndWithoutMeasurement();
-        StopBtn->setEnabled(false);
-        PauseBtn->setEnabled(false);
-        NewGpsBtn->setEnabled(false);
-        TakeDownSilentLink();
+        TakeDownSilentLink(); // the survey's controls go off with the link
         return;
     }
     BinHeaderText = BinHeaderTextFor(QDateTime::currentDateTime());
@@ -711,9 +708,7 @@ void TMainFrm::StopSequence()
         if (ActivePort && ActivePort->GetState() > 0) {
             // The link failed by itself (a line that went away): the survey is over all the
             // same; the link is taken down and the line says why, so that the user can connect
-            // again at once.
-            StopBtn->setEnabled(false);
-            PauseBtn->setEnabled(false);
+            // again at once; the survey's controls go off with the link.
             keepSurveyLineAfter(TakeDownFailedLink(e));
         }
     } catch (...) {
