@@ -33,7 +33,13 @@ QString QtFilter(const QString& filter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
-        out << (parts[i].contains('(') ? parts[i] : parts[i] + " (" + patterns + ")");
+        // Qt takes the patterns from the parentheses of the caption: those of the filter go
+        // there, whatever the caption shows ("(*.txt,*.bin)" would match no file).
+        QString name = parts[i];
+        const qsizetype open = name.lastIndexOf('(');
+        if (open >= 0)
+            name = name.left(open).trimmed();
+        out << name + " (" + patterns + ")";
     }
     return out.join(";;");
 }

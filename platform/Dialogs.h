@@ -54,7 +54,8 @@ public:
     bool PrintSetup(QPrinter& printer) override;
 };
 
-// "Setup file (*.ini)|*.ini" into the Qt filter form "Setup file (*.ini)".
+// "Setup file (*.ini)|*.ini" into the Qt filter form "Setup file (*.ini)": the caption with the
+// filter's own patterns in its parentheses.
 QString QtFilter(const QString& filter);
 // The chosen name with the default extension added when it was typed without one.
 QString WithDefaultExt(const QString& fileName, const QString& defaultExt);

@@ -53,6 +53,19 @@ TEST(InputBox, IsCancelledWhenItsWindowGoesWhileItIsOpen)
     EXPECT_EQ(value, "7");
 }
 
+// The file dialogs list the files the filter's patterns name, whatever its caption shows.
+TEST(QtFilter, TakesThePatternsOfTheFilter)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"Setup file (*.ini)|*.ini", "Setup file (*.ini)"},
+        {"Acquisition data file (*.txt,*.bin)|*.txt;*.bin", "Acquisition data file (*.txt *.bin)"},
+        {"Pictures|*.bmp;*.png", "Pictures (*.bmp *.png)"},
+        {"Setup file (*.ini)|*.ini|All|*", "Setup file (*.ini);;All (*)"},
+    };
+    for (const auto& [filter, qt] : cases)
+        EXPECT_EQ(QtFilter(filter), qt) << filter.toStdString();
+}
+
 TEST(ErrorText, AddsAFullStopAfterCharactersThatSortAfterThePoint)
 {
     const struct {
