@@ -341,6 +341,20 @@ std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& head
     return int32_t(body / DipoleRecordSize);
 }
 
+// The whole cycles of this survey a file it leaves still holds, at most `stored`: none unless it
+// begins with the survey's header (another survey's file, a folder), those before a cut.
+int32_t cyclesLeftIn(const QString& path, const BinHeaderTextArray& headerText, int channelCount, int32_t stored)
+{
+    Fd fd(openPath(path, O_RDONLY));
+    off_t size = 0;
+    const auto header = BinFileHeaderBytes(headerText);
+    std::array<uint8_t, BinHeaderTotalSize> onDisk{};
+    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size < BinHeaderTotalSize ||
+        ::pread(fd.get(), onDisk.data(), onDisk.size(), 0) != ssize_t(onDisk.size()) || onDisk != header)
+        return 0;
+    return std::min<int32_t>(stored, int32_t((size - BinHeaderTotalSize) / (off_t(channelCount) * DipoleRecordSize)));
+}
+
 // What one attempt at storing a cycle in one file came to.
 enum class Outcome {
     Stored,
@@ -520,10 +534,16 @@ QString AppendCycleRecords(const QString& path, const BinHeaderTextArray& header
     if (!path.endsWith(suffix))
         return refused;
     const QString base = path.chopped(suffix.size());
+    // The cycles of the file left that it no longer holds are no more the survey's.
+    int32_t held = state.CyclesHeld;
+    if (attempt.file == path) {
+        const int32_t stored = state.RecordsInFile / channelCount;
+        held -= stored - cyclesLeftIn(path, headerText, channelCount, stored);
+    }
     for (int32_t index = tried.FileIndex + 1; index <= MaxBinaryFileIndex; ++index) {
         BinaryFileState fresh;
         fresh.FileIndex = index;
-        fresh.CyclesHeld = state.CyclesHeld;
+        fresh.CyclesHeld = held;
         const QString newPath = BinaryFileName(base, index);
         const Attempt next =
             storeIn(newPath, headerText, fresh, records, channelCount, pendingMark, markCounter, true);
@@ -729,6 +749,7 @@ QString AppendTextRows(const QString& path, const std::string& rows, TextFileSta
     if (int error = sizeOf(fd.get(), oldSize))
         return failure("Cannot write", path, error);
     const TextFound found = findText(fd.get(), oldSize, state);
+    state.OtherFileInPlace = !found.Ours;
     if (!found.Ours)
         return QStringLiteral("Cannot write %1: the file holds other rows than this survey wrote in it").arg(path);
     // A file without a line yet (made again after its folder came back, or left empty by a

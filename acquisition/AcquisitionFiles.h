@@ -162,7 +162,10 @@ struct TextFileState {
     std::string LastPiece; // the bytes of the last piece, to tell a cut inside it
     std::string FirstRows; // the bytes of the piece after the header, likewise: the header is
                            // every survey's, so only a row tells this survey's file
-    int32_t CyclesHeld() const { return Ends.empty() ? 0 : Ends.back().Cycles; }
+    // The last append found another file in this one's place: none of this survey's rows count
+    // as held while it is there, since none can be told this survey's.
+    bool OtherFileInPlace = false;
+    int32_t CyclesHeld() const { return OtherFileInPlace || Ends.empty() ? 0 : Ends.back().Cycles; }
 };
 
 // Creates or empties the text file and writes its header line; a line that cannot be written

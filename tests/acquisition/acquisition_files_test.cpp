@@ -687,6 +687,7 @@ TEST(TextFile, OnlyThisSurveysFileIsWrittenAndEveryRowStartsALine)
         if (c.expected.empty()) {
             EXPECT_EQ(problem, "Cannot write " + path + ": the file holds other rows than this survey wrote in it");
             EXPECT_EQ(readAll(path).toStdString(), c.found);
+            EXPECT_EQ(state.CyclesHeld(), 0) << "another file holds none of this survey's rows";
             EXPECT_NE(AppendTextRows(path, row3, state), "") << "refused at every cycle";
             EXPECT_EQ(readAll(path).toStdString(), c.found);
         } else {
@@ -1002,14 +1003,15 @@ TEST(BinaryFile, AFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOnInANewFile)
         int32_t fileIndex;
         std::vector<int32_t> taken;  // roll-over names that other files already have
         int32_t newIndex;
+        int32_t leftHolds; // of the survey's 4 cycles in the file left, those it still holds
     } cases[] = {
-        {"cut inside a record by another program", Disk::CutInsideARecord, 0, {}, 1},
-        {"another survey's header", Disk::OtherHeader, 0, {}, 1},
-        {"a folder in its place", Disk::Folder, 0, {}, 1},
-        {"a file that may not be written", Disk::ReadOnly, 0, {}, 1},
-        {"the next names taken", Disk::CutInsideARecord, 0, {1, 2}, 3},
-        {"a roll-over file", Disk::Folder, 2, {4}, 3},
-        {"a roll-over file, the next name taken", Disk::OtherHeader, 2, {3}, 4},
+        {"cut inside a record by another program", Disk::CutInsideARecord, 0, {}, 1, 3},
+        {"another survey's header", Disk::OtherHeader, 0, {}, 1, 0},
+        {"a folder in its place", Disk::Folder, 0, {}, 1, 0},
+        {"a file that may not be written", Disk::ReadOnly, 0, {}, 1, 4},
+        {"the next names taken", Disk::CutInsideARecord, 0, {1, 2}, 3, 3},
+        {"a roll-over file", Disk::Folder, 2, {4}, 3, 0},
+        {"a roll-over file, the next name taken", Disk::OtherHeader, 2, {3}, 4, 0},
     };
     DipoleRecordArray records{};
     FillCycleRecords(records, 10, knownWorkspace(), knownFactors(), knownContext(true, true));
@@ -1050,9 +1052,11 @@ TEST(BinaryFile, AFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOnInANewFile)
         state.FileIndex = c.fileIndex;
         state.RecordsInFile = 40;
         state.HeaderSize = 1029;
+        state.CyclesHeld = 4;
         int32_t pending = 600;
         QString notice;
         const QString error = AppendCycleRecords(path, HeaderText, state, records, 10, pending, 1001, &notice);
+        EXPECT_EQ(state.CyclesHeld, c.leftHolds + 1) << "the survey's cycles that its files hold";
         expectGoneOnInNewFile(error, notice, base, path, disk, state, c.newIndex, 10, pending, 600);
         for (std::size_t k = 0; k < c.taken.size(); ++k)
             EXPECT_EQ(readAll(BinaryFileName(base, c.taken[k])), others[k]) << "another file is never touched";
@@ -1069,6 +1073,7 @@ TEST(BinaryFile, AFileThatCannotBeContinuedIsLeftAndTheSurveyGoesOnInANewFile)
         EXPECT_EQ(at<float>(bytes, 1029 + 10 * 304 + 272), 1001);
         EXPECT_EQ(state.FileIndex, c.newIndex);
         EXPECT_EQ(state.RecordsInFile, 30);
+        EXPECT_EQ(state.CyclesHeld, c.leftHolds + 3);
         if (c.disk != Disk::Folder)
             EXPECT_EQ(readAll(path), disk);
     }
