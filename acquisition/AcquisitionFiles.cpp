@@ -314,6 +314,14 @@ QString CreateBinaryFile(const QString& path, const BinHeaderTextArray& headerTe
 }
 
 namespace {
+// The file begins with this survey's header.
+bool beginsWithHeader(int fd, const BinHeaderTextArray& headerText)
+{
+    const auto header = BinFileHeaderBytes(headerText);
+    std::array<uint8_t, BinHeaderTotalSize> onDisk{};
+    return ::pread(fd, onDisk.data(), onDisk.size(), 0) == ssize_t(onDisk.size()) && onDisk == header;
+}
+
 // The records a binary file of this survey holds: its bytes begin with the survey's header and
 // go on with whole cycles of channelCount records, perhaps with the final zero byte; none when
 // they do not.
@@ -329,9 +337,7 @@ std::optional<int32_t> cyclesOfThisSurvey(int fd, const BinHeaderTextArray& head
     if (zeroEnd)
         body -= 1;
 
-    const auto header = BinFileHeaderBytes(headerText);
-    std::array<uint8_t, BinHeaderTotalSize> onDisk{};
-    if (::pread(fd, onDisk.data(), onDisk.size(), 0) != ssize_t(onDisk.size()) || onDisk != header)
+    if (!beginsWithHeader(fd, headerText))
         return std::nullopt;
     if (zeroEnd) {
         char last = 1;
@@ -347,10 +353,7 @@ int32_t cyclesLeftIn(const QString& path, const BinHeaderTextArray& headerText, 
 {
     Fd fd(openPath(path, O_RDONLY));
     off_t size = 0;
-    const auto header = BinFileHeaderBytes(headerText);
-    std::array<uint8_t, BinHeaderTotalSize> onDisk{};
-    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size < BinHeaderTotalSize ||
-        ::pread(fd.get(), onDisk.data(), onDisk.size(), 0) != ssize_t(onDisk.size()) || onDisk != header)
+    if (!fd.valid() || sizeOf(fd.get(), size) != 0 || size < BinHeaderTotalSize || !beginsWithHeader(fd.get(), headerText))
         return 0;
     return std::min<int32_t>(stored, int32_t((size - BinHeaderTotalSize) / (off_t(channelCount) * DipoleRecordSize)));
 }
