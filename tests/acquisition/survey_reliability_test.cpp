@@ -40,9 +40,10 @@ protected:
     int expectWholeFiles(const QString& base, int channels)
     {
         const QByteArray bin = fileBytes(base + ".bin");
-        EXPECT_GE(bin.size(), 1029);
-        if (bin.size() == 1029)
+        if (bin.size() <= 1029) {
+            EXPECT_EQ(bin.size(), 1029) << "no header";
             return 0;
+        }
         EXPECT_EQ((bin.size() - 1030) % (304 * channels), 0) << bin.size();
         EXPECT_EQ(bin.back(), '\0');
         const int stored = static_cast<int>((bin.size() - 1030) / (304 * channels));
@@ -343,7 +344,9 @@ TEST_F(ReliabilityTest, TheFirstCycleStoresOnlyItsOwnReadings)
         SCOPED_TRACE(c.name);
         DropWindow();
         serve(paced);
-        TMainFrm& w = start();
+        // Each case's first cycle loses its length word and is drained for the cycle's quiet
+        // bound (over 10 s) before the pace is known, after a Tx check or a whole survey.
+        TMainFrm& w = start({}, 150000);
         const QString base = dir.File(QString(c.name).replace(' ', '-').remove(','));
         int first = 0; // the instrument's count of the survey's first cycle
         const auto fault = [&] {
